@@ -26,7 +26,9 @@ namespace rt {
 // The message of a code, or "Unprintable error" for codes without one.
 const char* errorMessage(std::uint32_t code);
 // Codes 300..313 end the program after the report instead of offering to continue.
-constexpr bool isCriticalError(std::uint32_t code) { return code >= 300 && code <= 313; }
+constexpr bool isCriticalError(std::uint32_t code) {
+    return code >= 300 && code <= 313;
+}
 
 // ---- message boxes ---------------------------------------------------------------------------
 
@@ -70,13 +72,13 @@ ErrorState& errorState();
 
 // Makes `state` the calling thread's error state for the scope's lifetime.
 class ErrorScope {
-public:
+  public:
     explicit ErrorScope(ErrorState& state);
     ~ErrorScope();
     ErrorScope(const ErrorScope&) = delete;
     ErrorScope& operator=(const ErrorScope&) = delete;
 
-private:
+  private:
     ErrorState* previous_;
 };
 

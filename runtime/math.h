@@ -20,18 +20,20 @@ static_assert(sizeof(ext) >= 10, "extended precision needs the x87 80-bit long d
 // Largest argument of expValue that does not overflow a double.
 inline constexpr ext kExpLimit = 709.782712893L;
 
-ext lnValue(ext x);          // x rounded to double; x <= 0: error 5
-ext expValue(ext x);         // x > kExpLimit (unrounded): error 6; then rounded to double
-ext sqrtValue(ext x);        // x rounded to double; x < 0: error 5
-ext powValue(ext a, ext b);  // both rounded to double; a < 0 and b not whole: error 5
-ext absValue(ext x);         // x rounded to double
+ext lnValue(ext x);                 // x rounded to double; x <= 0: error 5
+ext expValue(ext x);                // x > kExpLimit (unrounded): error 6; then rounded to double
+ext sqrtValue(ext x);               // x rounded to double; x < 0: error 5
+ext powValue(ext a, ext b);         // both rounded to double; a < 0 and b not whole: error 5
+ext absValue(ext x);                // x rounded to double
 std::int64_t roundToInteger(ext x); // nearest, ties to even
 
 // Zero-based offset against an element count; offset >= count raises error 9 and yields 0.
 std::uint32_t checkIndex(std::int64_t offset, std::uint32_t count);
 
 // Rounds to single precision, for the range tests that compare in float.
-inline float toSingle(double x) { return static_cast<float>(x); }
+inline float toSingle(double x) {
+    return static_cast<float>(x);
+}
 
 // Installs the handler that turns a floating-point exception signal into fatalError(11), and
 // enables the traps of the extended unit where the platform allows. Once per process.
@@ -39,9 +41,8 @@ void setupFloatingPoint();
 
 // A coefficient array with the bounds of the original (first index `Lower`); every access goes
 // through checkIndex, so an index out of range raises error 9 and reads element `Lower`.
-template <typename T, std::size_t N, std::int64_t Lower = 1>
-class CheckedArray {
-public:
+template <typename T, std::size_t N, std::int64_t Lower = 1> class CheckedArray {
+  public:
     constexpr CheckedArray() = default;
     T& operator()(std::int64_t i) { return data_[checkIndex(i - Lower, static_cast<std::uint32_t>(N))]; }
     const T& operator()(std::int64_t i) const {
@@ -53,7 +54,7 @@ public:
     std::array<T, N>& raw() { return data_; }
     const std::array<T, N>& raw() const { return data_; }
 
-private:
+  private:
     std::array<T, N> data_{};
 };
 

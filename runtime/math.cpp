@@ -1,0 +1,128 @@
+#include "runtime/math.h"
+
+#include <cmath>
+#include <csignal>
+#include <limits>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <fpu_control.h>
+#endif
+
+#include "runtime/errors.h"
+
+namespace rt {
+
+namespace {
+
+constexpr std::int64_t kIllegalFunctionCall = 5;
+constexpr std::int64_t kOverflow = 6;
+constexpr std::int64_t kSubscriptOutOfRange = 9;
+constexpr std::int64_t kDivisionByZero = 11;
+
+ext rounded(ext x) {
+    return static_cast<double>(x);
+}
+
+// The library functions below get arguments that passed their tests, so a non-finite result can
+// only come from a result beyond the double range (or a pole such as 0 to a negative power).
+// The model must never see an infinity or a NaN: report it and substitute 0 like any failure.
+ext finiteOrError(ext value, std::int64_t code) {
+    if (std::isfinite(static_cast<double>(value))) return value;
+    raiseError(code);
+    return 0;
+}
+
+} // namespace
+
+ext lnValue(ext x) {
+    const ext a = rounded(x);
+    if (!(a > 0)) {
+        raiseError(kIllegalFunctionCall);
+        return 0;
+    }
+    return std::log(a);
+}
+
+ext expValue(ext x) {
+    if (!(x <= kExpLimit)) {
+        raiseError(kOverflow);
+        return 0;
+    }
+    return std::exp(rounded(x));
+}
+
+ext sqrtValue(ext x) {
+    const ext a = rounded(x);
+    if (!(a >= 0)) {
+        raiseError(kIllegalFunctionCall);
+        return 0;
+    }
+    return std::sqrt(a);
+}
+
+ext powValue(ext a, ext b) {
+    const ext base = rounded(a);
+    const ext exponent = rounded(b);
+    if (base < 0 && exponent != std::floor(exponent)) {
+        raiseError(kIllegalFunctionCall);
+        return 0;
+    }
+    if (std::isnan(static_cast<double>(base)) || std::isnan(static_cast<double>(exponent))) {
+        raiseError(kIllegalFunctionCall);
+        return 0;
+    }
+    if (base == 0 && exponent < 0) { // a pole, not a large number
+        raiseError(kIllegalFunctionCall);
+        return 0;
+    }
+    return finiteOrError(std::pow(base, exponent), kOverflow);
+}
+
+ext absValue(ext x) {
+    return std::fabs(rounded(x));
+}
+
+std::int64_t roundToInteger(ext x) {
+    // llrint is undefined beyond the 64-bit range; such a value is an overflow, not a number.
+    constexpr ext kLimit = 9223372036854775808.0L; // 2^63
+    if (!(x > -kLimit - 1 && x < kLimit)) {
+        raiseError(kOverflow);
+        return 0;
+    }
+    return std::llrint(x); // default rounding: nearest, ties to even
+}
+
+std::uint32_t checkIndex(std::int64_t offset, std::uint32_t count) {
+    if (offset < 0 || static_cast<std::uint64_t>(offset) >= count) {
+        raiseError(kSubscriptOutOfRange);
+        return 0;
+    }
+    return static_cast<std::uint32_t>(offset);
+}
+
+namespace {
+
+void onFloatingPointSignal(int) {
+    // Integer division by zero and unmasked floating-point traps land here; the process cannot
+    // continue the statement, so the fatal path shows its box and ends the process.
+    fatalError(kDivisionByZero);
+    std::_Exit(0);
+}
+
+} // namespace
+
+void setupFloatingPoint() {
+#if defined(__x86_64__) || defined(__i386__)
+    // Extended precision for the x87 unit that computes every `ext` intermediate.
+    fpu_control_t cw;
+    _FPU_GETCW(cw);
+    cw = static_cast<fpu_control_t>((cw & ~_FPU_EXTENDED) | _FPU_EXTENDED);
+    _FPU_SETCW(cw);
+#endif
+    struct sigaction action {};
+    action.sa_handler = onFloatingPointSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGFPE, &action, nullptr);
+}
+
+} // namespace rt

@@ -1,0 +1,175 @@
+#include "runtime/errors.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Box {
+    std::string caption;
+    std::string text;
+    rt::BoxButtons buttons;
+};
+
+struct ProcessEnded {
+    int exitCode;
+};
+
+// Records every box and answers from a script; the process end throws so the test survives it.
+class ErrorReport : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        rt::resetErrorStateForTesting();
+        rt::setMessageBox(
+            [this](const std::string& caption, const std::string& text, rt::BoxButtons buttons) {
+                boxes.push_back({caption, text, buttons});
+                return buttons == rt::BoxButtons::ok ? rt::BoxAnswer::ok : answer;
+            });
+        rt::setProcessEnd([](int code) { throw ProcessEnded{code}; });
+    }
+    void TearDown() override {
+        rt::setMessageBox(nullptr);
+        rt::setProcessEnd(nullptr);
+        rt::resetErrorStateForTesting();
+    }
+
+    std::vector<Box> boxes;
+    rt::BoxAnswer answer = rt::BoxAnswer::yes;
+};
+
+TEST_F(ErrorReport, FileNotFoundShowsLineMessageAndContinueQuestion) {
+    rt::raiseError(53);
+    rt::statementEnd(262);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Unhandled Error #53");
+    EXPECT_EQ(boxes[0].text, "Line:262\nFile not found\nContinue?");
+    EXPECT_EQ(boxes[0].buttons, rt::BoxButtons::yesNo);
+    EXPECT_EQ(rt::errorState().pendingError.load(), 0u) << "Yes clears the error";
+    EXPECT_EQ(rt::errorState().statementLine.load(), 262u);
+}
+
+TEST_F(ErrorReport, ZeroAndNegativeCodesBecomeIllegalFunctionCall) {
+    for (std::int64_t code : {0, -1}) {
+        boxes.clear();
+        rt::raiseError(code);
+        rt::statementEnd(7);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].caption, "Unhandled Error #5");
+        EXPECT_EQ(boxes[0].text, "Line:7\nIllegal function call\nContinue?");
+    }
+}
+
+TEST_F(ErrorReport, CodesWithoutMessageAreUnprintable) {
+    rt::raiseError(65);
+    rt::statementEnd(12);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Unhandled Error #65");
+    EXPECT_EQ(boxes[0].text, "Line:12\nUnprintable error\nContinue?");
+    // 11 has a fatal text of its own, but raised as an ordinary error it has no message.
+    EXPECT_STREQ(rt::errorMessage(11), "Unprintable error");
+}
+
+TEST_F(ErrorReport, CriticalCodeShowsOkBoxAndEndsProcessWithZero) {
+    rt::raiseError(305);
+    try {
+        rt::statementEnd(40);
+        FAIL() << "a critical error must end the process";
+    } catch (const ProcessEnded& ended) {
+        EXPECT_EQ(ended.exitCode, 0);
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Critical Error #305");
+    EXPECT_EQ(boxes[0].text, "Line:40\nSource memory has been freed");
+    EXPECT_EQ(boxes[0].buttons, rt::BoxButtons::ok);
+}
+
+TEST_F(ErrorReport, OnlyTheFirstErrorOfAStatementIsReported) {
+    rt::raiseError(6);
+    rt::raiseError(5);
+    rt::raiseError(9);
+    rt::statementEnd(3);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Unhandled Error #6");
+    rt::statementEnd(4);
+    EXPECT_EQ(boxes.size(), 1u) << "nothing pending after the report";
+}
+
+TEST_F(ErrorReport, NoAnswerRequestsCloseAndStopsTheProgramThread) {
+    answer = rt::BoxAnswer::no;
+    rt::processFlags().stopRequested = 0;
+    rt::raiseError(5);
+    // The main thread would see closeRequested and set stopRequested; do it up front so the
+    // program thread's stop wait returns at once.
+    bool stopped = false;
+    std::thread program([&] {
+        try {
+            rt::statementEnd(99);
+        } catch (const rt::ProgramThreadStop&) {
+            stopped = true;
+        }
+    });
+    while (rt::processFlags().closeRequested.load() == 0)
+        std::this_thread::yield();
+    rt::processFlags().stopRequested = 1;
+    program.join();
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(rt::processFlags().threadsDone.load() & 1u, 1u);
+}
+
+TEST_F(ErrorReport, StopRequestedEndsTheProgramThreadAtTheNextCheck) {
+    rt::processFlags().stopRequested = 1;
+    rt::errorState().eventFlag = 1;
+    EXPECT_THROW(rt::statementEnd(1), rt::ProgramThreadStop);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ErrorReport, FatalErrorsHaveTheirOwnCaptions) {
+    struct Case {
+        std::int64_t code;
+        const char* caption;
+        const char* text;
+    };
+    const Case cases[] = {
+        {11, "Critical Error", "Division by zero"},
+        {256, "Critical Error", "Out of stack space"},
+        {257, "Critical Error #1", "Out of memory"},
+        {259, "Critical Error", "Cannot find dynamic library file"},
+        {261, "Critical Error", "Sub/Function does not exist in dynamic library"},
+        {502, "Critical Error #2", "Out of memory"},
+        {518, "Critical Error #18", "Out of memory"},
+    };
+    for (const Case& c : cases) {
+        boxes.clear();
+        EXPECT_THROW(rt::fatalError(c.code), ProcessEnded) << c.code;
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].caption, c.caption);
+        EXPECT_EQ(boxes[0].text, c.text);
+        EXPECT_EQ(boxes[0].buttons, rt::BoxButtons::ok);
+    }
+    // Without a fatal case of its own a code is an ordinary pending error.
+    rt::fatalError(519);
+    EXPECT_EQ(rt::errorState().pendingError.load(), 519u);
+}
+
+TEST_F(ErrorReport, EachWorkerKeepsItsOwnErrorState) {
+    rt::ErrorState worker;
+    std::vector<std::string> workerBoxes;
+    worker.box = [&](const std::string& caption, const std::string&, rt::BoxButtons) {
+        workerBoxes.push_back(caption);
+        return rt::BoxAnswer::yes;
+    };
+    std::thread t([&] {
+        rt::ErrorScope scope(worker);
+        rt::raiseError(6);
+        rt::statementEnd(5);
+    });
+    t.join();
+    EXPECT_EQ(workerBoxes, std::vector<std::string>{"Unhandled Error #6"});
+    EXPECT_EQ(rt::errorState().pendingError.load(), 0u);
+    EXPECT_TRUE(boxes.empty());
+}
+
+} // namespace
