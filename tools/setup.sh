@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need, when it is missing (Debian). Sourced by run.sh and test.sh.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libsdl1.2-dev libsdl-mixer1.2-dev
+  kbd                      # code page 437 console font the window's glyphs are generated from
+  xvfb xdotool x11-apps imagemagick tmux sox util-linux
+  python3 python3-iapws    # IAPWS-95 reference values for the water tests
+  gnuplot-nox              # co2table's plots
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
