@@ -60,6 +60,11 @@ class AudioOutput {
 // device. With `realTime` false every tone is over as soon as it has started (tests).
 std::unique_ptr<AudioOutput> makeSilentAudio(bool realTime = true);
 
+// The SDL_mixer output: 22050 Hz, signed 16-bit stereo, 1024-frame buffer, 256 mixing channels.
+// Opening initialises SDL's audio subsystem itself, so it works without a window. Defined in
+// audio_sdl.cpp, which belongs to the front-end library.
+std::unique_ptr<AudioOutput> makeSdlAudio();
+
 // The queue, its 256 tone slots and the audio output behind them. One instance per process
 // (toneGenerator()); tests may build their own.
 class ToneGenerator {
