@@ -1,0 +1,470 @@
+// Pure water from the Hill (1990) equation of state: reduced Helmholtz energy Phi(omega, xi) with
+// omega = rho/rhoC and xi = -Tc/T, the density solve, and the properties at the state point.
+//
+// Arithmetic: every formula is evaluated in extended precision and each named result is rounded
+// to double when stored (store()); sums accumulate into a stored double in ascending index; every
+// ln, exp, sqrt and power goes through the runtime's checked functions, so a domain error becomes
+// a numbered error with the substitute 0. done() ends each statement so that a pending error is
+// reported with the statement's number.
+#include "app/water.h"
+
+#include <array>
+#include <cmath>
+
+#include "app/statements.h"
+
+namespace co2 {
+namespace {
+
+using rt::ext;
+using K = Constants;
+
+inline double store(ext x) {
+    return static_cast<double>(x);
+}
+inline void done() {
+    co2::done(Module::water);
+}
+
+// Range tests that compare in single precision: both sides rounded to float.
+inline bool singleGreater(double x, double bound) {
+    return rt::toSingle(x) > rt::toSingle(bound);
+}
+inline bool singleLess(double x, double bound) {
+    return rt::toSingle(x) < rt::toSingle(bound);
+}
+
+inline ext pw(ext a, ext b) {
+    return rt::powValue(a, b);
+}
+
+// The value of the d(rho)/dT expression of the water section at the current solve.
+double densityTemperatureDerivative(const Model& m) {
+    const ext xi = m.xi;
+    return store(ext(K::rhoC) * pw(xi, 2) / K::Tc * m.omegaXi + ext(K::rhoC) * m.Pi * xi / K::Tc * m.omegaPi);
+}
+
+} // namespace
+
+// ---- first estimate -------------------------------------------------------------------------
+
+void h2oInitialDensity(Model& m) {
+    const Constants& c = m.c;
+    // Saturation pressure (Saul-Wagner form with the Hill critical point):
+    //   ln(psat/Pc) = Tc/T * (A1 th + A2 th^1.5 + A3 th^3 + A4 th^3.5 + A5 th^4 + A6 th^7.5)
+    if (m.T < K::Tc) {
+        m.thetaSat = store(1 - ext(m.T) / K::Tc);
+        done();
+        const ext th = m.thetaSat;
+        const double s =
+            store(ext(c.h2oPsatA(1)) * th + c.h2oPsatA(2) * pw(th, 1.5) + c.h2oPsatA(3) * pw(th, 3) +
+                  c.h2oPsatA(4) * pw(th, 3.5) + c.h2oPsatA(5) * pw(th, 4) + c.h2oPsatA(6) * pw(th, 7.5));
+        done();
+        m.psatH2O = store(rt::expValue(ext(K::Tc) / m.T * s) * K::Pc);
+        done();
+    }
+    // A pressure of 0 means "at saturation": from here on it is the state point's pressure.
+    if (m.P_bar == 0) m.P_bar = m.psatH2O;
+    done();
+
+    const ext T = m.T;
+    double V = 0; // molar volume estimate, cm3/mol
+    if (m.P_bar < m.psatH2O) {
+        V = store(ext(K::R_V) * T / m.P_bar); // vapour: ideal gas
+        done();
+    } else if (m.P_bar == m.psatH2O) {
+        // Saturated liquid: rho'/rhoC = 1 + sum B_i th^(k_i), k = 1/3, 2/3, 5/3, 16/3, 43/3, 110/3.
+        const ext th = m.thetaSat;
+        m.omega = store(1 + c.h2oRhoLiqB(1) * pw(th, 1.0 / 3.0) + c.h2oRhoLiqB(2) * pw(th, 2.0 / 3.0) +
+                        c.h2oRhoLiqB(3) * pw(th, 5.0 / 3.0) + c.h2oRhoLiqB(4) * pw(th, 16.0 / 3.0) +
+                        c.h2oRhoLiqB(5) * pw(th, 43.0 / 3.0) + c.h2oRhoLiqB(6) * pw(th, 110.0 / 3.0));
+        done();
+        return;
+    } else if (m.P_bar <= 1000) {
+        // Compressed liquid: molar volume fits of T in pressure bands.
+        V = store(116.271L - 1.03596L * T + 0.00390561L * pw(T, 2) - 6.2842e-6L * pw(T, 3));
+        done();
+        V = store(V + 3.7039e-9L * pw(T, 4));
+        done();
+    } else if (m.P_bar <= 2000) {
+        V = store(0.0822269L * T + 5.851212L - 0.000199974L * pw(T, 2) + 1.82853e-7L * pw(T, 3));
+        done();
+    } else if (m.P_bar <= 3000) {
+        V = store(23.666L - 0.04115L * T + 0.0000696L * pw(T, 2) - 1.462e-8L * pw(T, 3));
+        done();
+    } else if (m.P_bar <= 5000) {
+        V = store(0.002059L * T + 13.956L + 0.000013935L * pw(T, 2));
+        done();
+    } else if (m.P_bar <= 10000) {
+        V = store(0.0032645L * T + 13.737L + 4.822e-6L * pw(T, 2));
+        done();
+    } else {
+        V = store(0.007639L * T + 11.894L);
+        done();
+    }
+    m.omega = store(18.0152L / V / K::rhoC);
+    done();
+}
+
+// ---- reduced Helmholtz energy -----------------------------------------------------------------
+
+void h2oHelmholtz(Model& m) {
+    const Constants& c = m.c;
+    const double omega = m.omega;
+    const double xi = m.xi;
+
+    m.deltaTau = store(ext(xi) + 1);
+    m.deltaOmega = store(ext(omega) - 1);
+    done();
+    const double dTau = m.deltaTau;
+    const double dOmega = m.deltaOmega;
+
+    // Critical-region term Lambda(r) * Z, r the scaled distance from the critical point:
+    //   r = sqrt((dOmega/aOmega)^2 + (dTau/aTau)^2),  u = (r/k)^4,
+    //   Lambda = 1 - exp(-1/(exp(u) - 1)),  Z = Z0 + Z1 dTau.
+    // Far from the critical point (u > 88) Lambda is exactly 0 and so are its derivatives.
+    const double Z = store(K::Z0 + ext(K::Z1) * dTau);
+    const double r = store(rt::sqrtValue(pw(ext(dOmega) / K::aOmega, 2) + pw(ext(dTau) / K::aTau, 2)));
+    const double u = store(pw(ext(r) / K::k, 4));
+    done();
+    double w = 0;
+    if (singleGreater(u, 88))
+        w = 1e38;
+    else if (singleLess(u, 0.01))
+        w = u;
+    else
+        w = store(rt::expValue(u) - 1);
+    done();
+    const double v = store(-1 / ext(w));
+    const double q = v < -88 ? 1.01e-38 : store(rt::expValue(v));
+    const double Lambda = store(1 - ext(q));
+    done();
+    double Lambda_w = 0, Lambda_ww = 0, Lambda_x = 0, Lambda_xx = 0, Lambda_wx = 0;
+    // Singular point: at the critical point itself (r = 0, hence w = 0) every derivative of
+    // Lambda has the limit 0 (q = exp(-1/w) vanishes faster than any power of 1/w grows), so
+    // they keep that value instead of dividing by zero.
+    if (Lambda != 0 && w != 0) {
+        const ext W = w;
+        const double L = store(rt::lnValue(W + 1));
+        const double Lambda_r = store(-(4 / ext(K::k)) * q * (1 / W + 1 / pw(W, 2)) * pw(L, 0.75));
+        double Lambda_rr = store(-(12 / pw(K::k, 2)) * q * (1 / W + 1 / pw(W, 2)) * rt::sqrtValue(L));
+        Lambda_rr = store(Lambda_rr * ((1 / pw(W, 2) - 1 / W - 1) * (4.0L / 3.0L) * L + 1));
+        done();
+        const ext R = r;
+        const double r_w = store(ext(dOmega) / R / pw(K::aOmega, 2));
+        const double r_x = store(ext(dTau) / R / pw(K::aTau, 2));
+        const double r_ww = store((1 / R - pw(ext(dOmega) / K::aOmega, 2) / pw(R, 3)) / pw(K::aOmega, 2));
+        const double r_xx = store((1 / R - pw(ext(dTau) / K::aTau, 2) / pw(R, 3)) / pw(K::aTau, 2));
+        const double r_wx = store(-ext(dOmega) * dTau / pw(R, 3) / pw(ext(K::aOmega) * K::aTau, 2));
+        done();
+        Lambda_w = store(ext(Lambda_r) * r_w);
+        Lambda_ww = store(ext(Lambda_rr) * pw(r_w, 2) + ext(Lambda_r) * r_ww);
+        Lambda_x = store(ext(Lambda_r) * r_x);
+        Lambda_xx = store(ext(Lambda_rr) * pw(r_x, 2) + ext(Lambda_r) * r_xx);
+        Lambda_wx = store(ext(Lambda_rr) * r_w * r_x + ext(Lambda_r) * r_wx);
+        done();
+    }
+
+    // Ideal-gas part, with c = h2oCoef8 and -xi = Tc/T:
+    //   phi0     = sum_{i=1..6} c_i (-xi)^(2-i) + (c8 + c7 xi) ln(-xi)
+    //   phi0_x   = -sum c_i (2-i) (-xi)^(1-i) + c7 (ln(-xi) + 1) + c8/xi
+    //   phi0_xx  = sum c_i (2-i)(1-i) (-xi)^(-i) + c7/xi - c8/xi^2
+    const ext mxi = -ext(xi);
+    double phi0 = 0, phi0_x = 0, phi0_xx = 0;
+    for (int i = 1; i <= 6; ++i) {
+        phi0 = store(phi0 + c.h2oCoef8(i) * pw(mxi, 2 - i));
+        phi0_x = store(phi0_x - c.h2oCoef8(i) * (2 - i) * pw(mxi, 1 - i));
+        phi0_xx = store(phi0_xx + c.h2oCoef8(i) * (2 - i) * (1 - i) * pw(mxi, -i));
+        done();
+    }
+    const double lnMxi = store(rt::lnValue(mxi));
+    phi0 = store(phi0 + (c.h2oCoef8(8) + ext(c.h2oCoef8(7)) * xi) * lnMxi);
+    phi0_x = store(phi0_x + c.h2oCoef8(7) * (ext(lnMxi) + 1) + c.h2oCoef8(8) / ext(xi));
+    phi0_xx = store(phi0_xx + c.h2oCoef8(7) / ext(xi) - c.h2oCoef8(8) / pw(xi, 2));
+    done();
+
+    // Gaussian factor E = exp(-omega^2) and G = 1 - E (G -> omega^2 where 1 - E would lose all
+    // digits); G's derivatives are always -E' and -E''.
+    const ext Om = omega;
+    const double E = store(rt::expValue(-pw(Om, 2)));
+    const double E_w = store(-2 * Om * E);
+    const double E_ww = store(-2 * ext(E) - 2 * Om * E_w);
+    const double G = singleLess(omega, 0.00002) ? store(pw(Om, 2)) : store(1 - ext(E));
+    done();
+
+    // Switched exponential X = exp(S), S = -e1 dTau - e2 dOmega - e3 dTau^2 - e4 dOmega^2
+    // (S never exceeds 12.33, so exp(S) cannot overflow; below -88 X is a tiny constant).
+    const double S = store(-ext(K::e1) * dTau - ext(K::e2) * dOmega - ext(K::e3) * pw(dTau, 2) -
+                           ext(K::e4) * pw(dOmega, 2));
+    const double X = singleLess(S, -88) ? 1.01e-38 : store(rt::expValue(S));
+    const double s_w = store(-ext(K::e2) - 2 * ext(K::e4) * dOmega);
+    const double s_x = store(-ext(K::e1) - 2 * ext(K::e3) * dTau);
+    const double X_w = store(ext(X) * s_w);
+    const double X_ww = store(ext(X_w) * s_w - 2 * ext(K::e4) * X);
+    const double X_x = store(ext(X) * s_x);
+    const double X_xx = store(ext(X_x) * s_x - 2 * ext(K::e3) * X);
+    const double X_wx = store(ext(X_x) * s_w);
+    done();
+
+    // Temperature damping of the fourth sum: Y = exp(-e5 (xi + 3)).
+    const double Y = store(rt::expValue(-ext(K::e5) * (ext(xi) + 3)));
+    const double Y_x = store(-ext(K::e5) * Y);
+    const double Y_xx = store(pw(K::e5, 2) * Y);
+    done();
+
+    // Density functions and their omega-derivatives:
+    //   Q_i = G omega^(i-2) (i != 2),  Q_2 = G ln(omega) - omega^2 ln(omega) + omega^2/2,
+    //   W_i = omega^i,  V_i = omega^(i+1).
+    std::array<double, 8> Q{}, Q_w{}, Q_ww{};
+    const double lnOm = store(rt::lnValue(Om));
+    for (int i = 1; i <= 7; ++i) {
+        if (i == 2) {
+            Q[2] = store(ext(G) * lnOm - pw(Om, 2) * lnOm + pw(Om, 2) / 2);
+            Q_w[2] = store(ext(G) / Om - ext(E_w) * lnOm - 2 * Om * lnOm);
+            Q_ww[2] = store(-ext(G) / pw(Om, 2) - 2 * ext(E_w) / Om - ext(E_ww) * lnOm - 2 * ext(lnOm) - 2);
+        } else {
+            Q[i] = store(ext(G) * pw(Om, i - 2));
+            Q_w[i] = store(ext(G) * (i - 2) * pw(Om, i - 3) - ext(E_w) * pw(Om, i - 2));
+            Q_ww[i] = store(ext(G) * (i - 2) * (i - 3) * pw(Om, i - 4) -
+                            2 * ext(E_w) * (i - 2) * pw(Om, i - 3) - ext(E_ww) * pw(Om, i - 2));
+        }
+        done();
+    }
+    std::array<double, 8> Wf{}, Wf_w{}, Wf_ww{};
+    for (int i = 1; i <= 7; ++i) {
+        Wf[i] = store(pw(Om, i));
+        Wf_w[i] = store(i * pw(Om, i - 1));
+        Wf_ww[i] = store(ext(i) * (i - 1) * pw(Om, i - 2));
+        done();
+    }
+    std::array<double, 6> Vf{}, Vf_w{}, Vf_ww{};
+    for (int i = 1; i <= 5; ++i) {
+        Vf[i] = store(pw(Om, i + 1));
+        Vf_w[i] = store((i + 1) * pw(Om, i));
+        Vf_ww[i] = store(ext(i + 1) * i * pw(Om, i - 1));
+        done();
+    }
+
+    // Temperature functions and their xi-derivatives: T_j = xi^(j-1), U_j = xi^(j+1).
+    const ext Xi = xi;
+    std::array<double, 13> Tf{}, Tf_x{}, Tf_xx{};
+    for (int j = 1; j <= 12; ++j) {
+        Tf[j] = store(pw(Xi, j - 1));
+        Tf_x[j] = store((j - 1) * pw(Xi, j - 2));
+        Tf_xx[j] = store(ext(j - 1) * (j - 2) * pw(Xi, j - 3));
+        done();
+    }
+    std::array<double, 6> Uf{}, Uf_x{}, Uf_xx{};
+    for (int j = 1; j <= 5; ++j) {
+        Uf[j] = store(pw(Xi, j + 1));
+        Uf_x[j] = store((j + 1) * pw(Xi, j));
+        Uf_xx[j] = store(ext(j + 1) * j * pw(Xi, j - 1));
+        done();
+    }
+
+    // The four double sums with their derivatives, i outer and j inner:
+    //   S1 = sum A_ij Q_i T_j,  S2 = sum B_ij W_i T_j,  S3 = sum C_ij V_i U_j,  S4 = sum D_ij Q_i T_j.
+    struct Sum {
+        double v = 0, w = 0, ww = 0, x = 0, xx = 0, wx = 0;
+    };
+    auto doubleSum = [](const auto& coef, int ni, int nj, const auto& f, const auto& f_w, const auto& f_ww,
+                        const auto& g, const auto& g_x, const auto& g_xx) {
+        Sum s;
+        for (int i = 1; i <= ni; ++i) {
+            for (int j = 1; j <= nj; ++j) {
+                const ext a = coef(i, j);
+                s.v = store(s.v + a * f[i] * g[j]);
+                s.w = store(s.w + a * f_w[i] * g[j]);
+                s.ww = store(s.ww + a * f_ww[i] * g[j]);
+                s.x = store(s.x + a * f[i] * g_x[j]);
+                s.xx = store(s.xx + a * f[i] * g_xx[j]);
+                s.wx = store(s.wx + a * f_w[i] * g_x[j]);
+                done();
+            }
+        }
+        return s;
+    };
+    const Sum s1 = doubleSum(c.h2oCoefA, 7, 7, Q, Q_w, Q_ww, Tf, Tf_x, Tf_xx);
+    const Sum s2 = doubleSum(c.h2oCoefB, 7, 12, Wf, Wf_w, Wf_ww, Tf, Tf_x, Tf_xx);
+    const Sum s3 = doubleSum(c.h2oCoefC, 5, 5, Vf, Vf_w, Vf_ww, Uf, Uf_x, Uf_xx);
+    const Sum s4 = doubleSum(c.h2oCoefD, 5, 10, Q, Q_w, Q_ww, Tf, Tf_x, Tf_xx);
+
+    // Assembly: Phi = phi0 + ln(omega) + S1 + E S2 + X S3 + Y S4 + Lambda Z.
+    m.Phi = store(ext(phi0) + lnOm + s1.v + ext(E) * s2.v + ext(X) * s3.v + ext(Y) * s4.v + ext(Lambda) * Z);
+    done();
+    m.Phi_w = store(1 / Om + s1.w + ext(E_w) * s2.v + ext(E) * s2.w + ext(X_w) * s3.v + ext(X) * s3.w +
+                    ext(Y) * s4.w + ext(Z) * Lambda_w);
+    done();
+    m.Phi_ww =
+        store(-1 / pw(Om, 2) + s1.ww + ext(E_ww) * s2.v + 2 * ext(E_w) * s2.w + ext(E) * s2.ww +
+              ext(X_ww) * s3.v + 2 * ext(X_w) * s3.w + ext(X) * s3.ww + ext(Y) * s4.ww + ext(Z) * Lambda_ww);
+    done();
+    m.Phi_x = store(ext(phi0_x) + s1.x + ext(E) * s2.x + ext(X_x) * s3.v + ext(X) * s3.x + ext(Y_x) * s4.v +
+                    ext(Y) * s4.x + ext(Lambda_x) * Z + ext(Lambda) * K::Z1);
+    done();
+    m.Phi_xx = store(ext(phi0_xx) + s1.xx + ext(E) * s2.xx + ext(X_xx) * s3.v + 2 * ext(X_x) * s3.x +
+                     ext(X) * s3.xx + ext(Y_xx) * s4.v + 2 * ext(Y_x) * s4.x + ext(Y) * s4.xx +
+                     ext(Lambda_xx) * Z + 2 * ext(Lambda_x) * K::Z1);
+    done();
+    m.Phi_wx = store(ext(s1.wx) + ext(E_w) * s2.x + ext(E) * s2.wx + ext(X_wx) * s3.v + ext(X_w) * s3.x +
+                     ext(X_x) * s3.w + ext(X) * s3.wx + ext(Y_x) * s4.w + ext(Y) * s4.wx +
+                     ext(K::Z1) * Lambda_w + ext(Z) * Lambda_wx);
+    done();
+}
+
+// ---- density solve ----------------------------------------------------------------------------
+
+void h2oSolveDensity(Model& m) {
+    m.xi = store(-ext(K::Tc) / m.T);
+    m.deltaTau = store(ext(m.xi) + 1);
+    m.stepOmega = 1;
+    done();
+    // Newton on Pi(omega) = P_bar/(rhoC Rm T); the tolerance is absolute in omega and compared
+    // in single precision.
+    int passes = 0;
+    while (singleGreater(store(rt::absValue(m.stepOmega)), 1e-6)) {
+        // Repair: the loop as first written has no limit, and a state far outside the
+        // calculator's range can make Newton cycle for ever. Give up with a numbered error and
+        // keep the last iterate.
+        if (passes == kH2oMaxIterations) {
+            rt::raiseError(kNoConvergenceError);
+            done();
+            break;
+        }
+        ++passes;
+        h2oHelmholtz(m);
+        const ext Om = m.omega;
+        m.Pi = store(pw(Om, 2) * m.Phi_w);
+        m.Pi_w = store(2 * Om * m.Phi_w + pw(Om, 2) * m.Phi_ww);
+        done();
+        m.stepOmega = store(-(ext(m.Pi) - ext(m.P_bar) / K::rhoC / K::Rm / m.T) / m.Pi_w);
+        const double previous = m.omega;
+        m.omega = store(ext(m.omega) + m.stepOmega);
+        done();
+        // Repair: an overflowing step (an absurd pressure, or Pi_w = 0) would leave omega
+        // infinite, and the overshoot guard below would then divide it by 3 for ever. Report
+        // the overflow and keep the last finite iterate.
+        if (!std::isfinite(m.omega) || !std::isfinite(m.stepOmega)) {
+            rt::raiseError(6);
+            m.omega = previous;
+            m.stepOmega = 0;
+            done();
+            break;
+        }
+        // Overshoot above any physical density: pull back; a negative density: restart low.
+        while (singleGreater(m.omega, 9.2)) {
+            m.omega = store(ext(m.omega) / 3);
+            done();
+        }
+        if (singleLess(m.omega, 0)) m.omega = 0.05;
+        done();
+    }
+    // Derivatives at the final omega from the Phi derivatives of the last evaluation.
+    const ext Om = m.omega;
+    m.Pi_w = store(2 * Om * m.Phi_w + pw(Om, 2) * m.Phi_ww);
+    done();
+    m.omegaPi = store(1 / ext(m.Pi_w));
+    done();
+    m.Pi_x = store(pw(Om, 2) * m.Phi_wx);
+    done();
+    m.omegaXi = store(-ext(m.Pi_x) / m.Pi_w);
+    done();
+}
+
+// ---- properties at the state point -----------------------------------------------------------
+
+void waterProperties(Model& m) {
+    h2oInitialDensity(m);
+    h2oSolveDensity(m);
+
+    m.rhoH2O = store(ext(m.omega) * K::rhoC);
+    done();
+    m.drhoH2OdP = store(ext(m.omegaPi) / K::Rm / m.T);
+    done();
+    m.drhoH2OdT = densityTemperatureDerivative(m);
+    done();
+    m.VH2O = store(ext(K::M_H2O) / m.rhoH2O);
+    done();
+
+    // Second temperature derivative from solves 0.5 K either side, each starting from the
+    // density of the solve before.
+    const double T0 = m.T;
+    const double xi0 = m.xi;
+    m.T = store(ext(T0) - 0.5);
+    done();
+    h2oSolveDensity(m);
+    const double dMinus = densityTemperatureDerivative(m);
+    done();
+    m.T = store(ext(T0) + 0.5);
+    done();
+    h2oSolveDensity(m);
+    const double dPlus = densityTemperatureDerivative(m);
+    done();
+    m.d2rhoH2OdT2 = store(ext(dPlus) - dMinus);
+    done();
+    m.T = T0;
+    m.xi = xi0;
+    done();
+
+    // Caloric properties. They take Phi, Phi_x, Phi_xx, omega, Pi, Pi_w and Pi_x as the third
+    // solve (T + 0.5 K) left them, with the restored T and xi; the three offsets are set for
+    // exactly this combination (S = 69.95000, h = -285830.00 at 25 C and 0.1 MPa).
+    const ext MR = ext(K::M_H2O) * K::Rm;
+    const ext xi = m.xi;
+    m.SH2O = store(MR * (xi * m.Phi_x - m.Phi) * 0.1L + K::h2oSOffset);
+    done();
+    const double cv = store(-pw(xi, 2) * m.Phi_xx);
+    done();
+    const double cp = store(cv + pw(xi * m.Pi_x - m.Pi, 2) / pw(m.omega, 2) / m.Pi_w);
+    done();
+    m.CpH2O = store(MR * 0.1L * cp);
+    done();
+    m.hH2O = store(MR * K::Tc * (-ext(m.Phi_x) - ext(m.Pi) / m.omega / xi) * 0.1L + K::h2oHOffset);
+    done();
+    m.gH2O = store(ext(m.hH2O) - ext(m.T) * m.SH2O + K::h2oGOffset);
+    done();
+
+    // Ideal-gas water at T and 1 bar, integrated from Tr with
+    //   cp0 = a + b 1e-3 T + c 1e5/T^2 + d 1e-6 T^2 + e 10/sqrt(T).
+    const ext T = m.T;
+    const ext Tr = K::Tr;
+    const ext a = K::h2oCpA, b = K::h2oCpB, cc = K::h2oCpC, d = K::h2oCpD, e = K::h2oCpE;
+    m.g0H2O = store(K::h2oG0r - ext(K::h2oS0r) * (T - Tr) - a * T * rt::lnValue(T / Tr) + a * (T - Tr));
+    done();
+    m.g0H2O = store(m.g0H2O - (b * 0.5L / 1000) * pw(T - Tr, 2) - (cc * 0.5L * 1e5L / T) * pw(T / Tr - 1, 2));
+    done();
+    m.g0H2O = store(m.g0H2O - (d / 6 / 1e6L) * (pw(T, 3) - pw(Tr, 3) - 3 * pw(Tr, 2) * (T - Tr)));
+    done();
+    m.g0H2O = store(
+        m.g0H2O - (e * 2 * 10) * ((T - Tr) / rt::sqrtValue(Tr) - 2 * (rt::sqrtValue(T) - rt::sqrtValue(Tr))));
+    done();
+    m.s0H2O = store(K::h2oS0r + a * rt::lnValue(T / Tr) + (b / 1000) * (T - Tr));
+    done();
+    m.s0H2O = store(m.s0H2O - (cc * 0.5L * 1e5L) * (1 / pw(T, 2) - 1 / pw(Tr, 2)));
+    done();
+    m.s0H2O = store(m.s0H2O + (d * 0.5L / 1e6L) * (pw(T, 2) - pw(Tr, 2)));
+    done();
+    m.s0H2O = store(m.s0H2O - (e * 2 * 10) * (pw(T, -0.5) - pw(Tr, -0.5)));
+    done();
+    m.cp0H2O = store(a + (b / 1000) * T + cc * 1e5L / pw(T, 2));
+    done();
+    m.cp0H2O = store(m.cp0H2O + (d / 1e6L) * pw(T, 2) + (e * 10) * pw(T, -0.5));
+    done();
+
+    m.lnFH2O = store((ext(m.gH2O) - m.g0H2O) / K::R_J / m.T);
+    done();
+}
+
+void vapourComposition(Model& m) {
+    // The vapour is water at its saturation pressure plus CO2, with a small empirical
+    // correction for the water content at high pressure; the larger water fraction wins.
+    const double y1 = store(ext(m.psatH2O) / m.P_bar);
+    done();
+    const double y2 =
+        store((ext(m.T_C) * 0.1256L - 0.0212L) * 0.001L + (ext(m.T_C) * 0.065L + 1.21L) * 1e-6L * m.P_bar);
+    done();
+    m.yCO2Vap = y1 > y2 ? store(1 - ext(y1)) : store(1 - ext(y2));
+    done();
+}
+
+} // namespace co2
