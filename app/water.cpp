@@ -82,27 +82,28 @@ void h2oInitialDensity(Model& m) {
         return;
     } else if (m.P_bar <= 1000) {
         // Compressed liquid: molar volume fits of T in pressure bands.
-        V = store(116.271L - 1.03596L * T + 0.00390561L * pw(T, 2) - 6.2842e-6L * pw(T, 3));
+        V = store(ext(116.271) - ext(1.03596) * T + ext(0.00390561) * pw(T, 2) - ext(6.2842e-6) * pw(T, 3));
         done();
-        V = store(V + 3.7039e-9L * pw(T, 4));
+        V = store(V + ext(3.7039e-9) * pw(T, 4));
         done();
     } else if (m.P_bar <= 2000) {
-        V = store(0.0822269L * T + 5.851212L - 0.000199974L * pw(T, 2) + 1.82853e-7L * pw(T, 3));
+        V = store(ext(0.0822269) * T + ext(5.851212) - ext(0.000199974) * pw(T, 2) +
+                  ext(1.82853e-7) * pw(T, 3));
         done();
     } else if (m.P_bar <= 3000) {
-        V = store(23.666L - 0.04115L * T + 0.0000696L * pw(T, 2) - 1.462e-8L * pw(T, 3));
+        V = store(ext(23.666) - ext(0.04115) * T + ext(0.0000696) * pw(T, 2) - ext(1.462e-8) * pw(T, 3));
         done();
     } else if (m.P_bar <= 5000) {
-        V = store(0.002059L * T + 13.956L + 0.000013935L * pw(T, 2));
+        V = store(ext(0.002059) * T + ext(13.956) + ext(0.000013935) * pw(T, 2));
         done();
     } else if (m.P_bar <= 10000) {
-        V = store(0.0032645L * T + 13.737L + 4.822e-6L * pw(T, 2));
+        V = store(ext(0.0032645) * T + ext(13.737) + ext(4.822e-6) * pw(T, 2));
         done();
     } else {
-        V = store(0.007639L * T + 11.894L);
+        V = store(ext(0.007639) * T + ext(11.894));
         done();
     }
-    m.omega = store(18.0152L / V / K::rhoC);
+    m.omega = store(ext(18.0152) / V / K::rhoC);
     done();
 }
 
@@ -148,7 +149,7 @@ void h2oHelmholtz(Model& m) {
         const double L = store(rt::lnValue(W + 1));
         const double Lambda_r = store(-(4 / ext(K::k)) * q * (1 / W + 1 / pw(W, 2)) * pw(L, 0.75));
         double Lambda_rr = store(-(12 / pw(K::k, 2)) * q * (1 / W + 1 / pw(W, 2)) * rt::sqrtValue(L));
-        Lambda_rr = store(Lambda_rr * ((1 / pw(W, 2) - 1 / W - 1) * (4.0L / 3.0L) * L + 1));
+        Lambda_rr = store(Lambda_rr * ((1 / pw(W, 2) - 1 / W - 1) * (ext(4) / 3) * L + 1));
         done();
         const ext R = r;
         const double r_w = store(ext(dOmega) / R / pw(K::aOmega, 2));
@@ -411,15 +412,15 @@ void waterProperties(Model& m) {
     // exactly this combination (S = 69.95000, h = -285830.00 at 25 C and 0.1 MPa).
     const ext MR = ext(K::M_H2O) * K::Rm;
     const ext xi = m.xi;
-    m.SH2O = store(MR * (xi * m.Phi_x - m.Phi) * 0.1L + K::h2oSOffset);
+    m.SH2O = store(MR * (xi * m.Phi_x - m.Phi) * ext(0.1) + K::h2oSOffset);
     done();
     const double cv = store(-pw(xi, 2) * m.Phi_xx);
     done();
     const double cp = store(cv + pw(xi * m.Pi_x - m.Pi, 2) / pw(m.omega, 2) / m.Pi_w);
     done();
-    m.CpH2O = store(MR * 0.1L * cp);
+    m.CpH2O = store(MR * ext(0.1) * cp);
     done();
-    m.hH2O = store(MR * K::Tc * (-ext(m.Phi_x) - ext(m.Pi) / m.omega / xi) * 0.1L + K::h2oHOffset);
+    m.hH2O = store(MR * K::Tc * (-ext(m.Phi_x) - ext(m.Pi) / m.omega / xi) * ext(0.1) + K::h2oHOffset);
     done();
     m.gH2O = store(ext(m.hH2O) - ext(m.T) * m.SH2O + K::h2oGOffset);
     done();
@@ -431,28 +432,31 @@ void waterProperties(Model& m) {
     const ext a = K::h2oCpA, b = K::h2oCpB, cc = K::h2oCpC, d = K::h2oCpD, e = K::h2oCpE;
     m.g0H2O = store(K::h2oG0r - ext(K::h2oS0r) * (T - Tr) - a * T * rt::lnValue(T / Tr) + a * (T - Tr));
     done();
-    m.g0H2O = store(m.g0H2O - (b * 0.5L / 1000) * pw(T - Tr, 2) - (cc * 0.5L * 1e5L / T) * pw(T / Tr - 1, 2));
+    m.g0H2O = store(m.g0H2O - (b * ext(0.5) / 1000) * pw(T - Tr, 2) -
+                    (cc * ext(0.5) * ext(1e5) / T) * pw(T / Tr - 1, 2));
     done();
-    m.g0H2O = store(m.g0H2O - (d / 6 / 1e6L) * (pw(T, 3) - pw(Tr, 3) - 3 * pw(Tr, 2) * (T - Tr)));
+    m.g0H2O = store(m.g0H2O - (d / 6 / ext(1e6)) * (pw(T, 3) - pw(Tr, 3) - 3 * pw(Tr, 2) * (T - Tr)));
     done();
     m.g0H2O = store(
         m.g0H2O - (e * 2 * 10) * ((T - Tr) / rt::sqrtValue(Tr) - 2 * (rt::sqrtValue(T) - rt::sqrtValue(Tr))));
     done();
     m.s0H2O = store(K::h2oS0r + a * rt::lnValue(T / Tr) + (b / 1000) * (T - Tr));
     done();
-    m.s0H2O = store(m.s0H2O - (cc * 0.5L * 1e5L) * (1 / pw(T, 2) - 1 / pw(Tr, 2)));
+    m.s0H2O = store(m.s0H2O - (cc * ext(0.5) * ext(1e5)) * (1 / pw(T, 2) - 1 / pw(Tr, 2)));
     done();
-    m.s0H2O = store(m.s0H2O + (d * 0.5L / 1e6L) * (pw(T, 2) - pw(Tr, 2)));
+    m.s0H2O = store(m.s0H2O + (d * ext(0.5) / ext(1e6)) * (pw(T, 2) - pw(Tr, 2)));
     done();
     m.s0H2O = store(m.s0H2O - (e * 2 * 10) * (pw(T, -0.5) - pw(Tr, -0.5)));
     done();
-    m.cp0H2O = store(a + (b / 1000) * T + cc * 1e5L / pw(T, 2));
+    m.cp0H2O = store(a + (b / 1000) * T + cc * ext(1e5) / pw(T, 2));
     done();
-    m.cp0H2O = store(m.cp0H2O + (d / 1e6L) * pw(T, 2) + (e * 10) * pw(T, -0.5));
+    m.cp0H2O = store(m.cp0H2O + (d / ext(1e6)) * pw(T, 2) + (e * 10) * pw(T, -0.5));
     done();
 
     m.lnFH2O = store((ext(m.gH2O) - m.g0H2O) / K::R_J / m.T);
     done();
+
+    vapourComposition(m);
 }
 
 void vapourComposition(Model& m) {
@@ -460,8 +464,8 @@ void vapourComposition(Model& m) {
     // correction for the water content at high pressure; the larger water fraction wins.
     const double y1 = store(ext(m.psatH2O) / m.P_bar);
     done();
-    const double y2 =
-        store((ext(m.T_C) * 0.1256L - 0.0212L) * 0.001L + (ext(m.T_C) * 0.065L + 1.21L) * 1e-6L * m.P_bar);
+    const double y2 = store((ext(m.T_C) * ext(0.1256) - ext(0.0212)) * ext(0.001) +
+                            (ext(m.T_C) * ext(0.065) + ext(1.21)) * ext(1e-6) * m.P_bar);
     done();
     m.yCO2Vap = y1 > y2 ? store(1 - ext(y1)) : store(1 - ext(y2));
     done();

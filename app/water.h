@@ -26,7 +26,8 @@ void h2oSolveDensity(Model& m);
 // The water section of one state point: h2oInitialDensity (a P_bar of 0 becomes psatH2O), the
 // solves at T, T - 0.5 K and T + 0.5 K, and rhoH2O, VH2O, the density derivatives, SH2O,
 // CpH2O, hH2O, gH2O, the ideal-gas reference g0H2O, s0H2O, cp0H2O and lnFH2O. T and xi are
-// restored at the end; the caloric properties come from the third solve.
+// restored at the end; the caloric properties come from the third solve. Ends with
+// vapourComposition.
 void waterProperties(Model& m);
 
 // The rough estimate yCO2Vap of the CO2 mole fraction in the vapour (after waterProperties).

@@ -1,0 +1,88 @@
+// Phase-boundary correlations of the water-carbon dioxide system, in bar.
+#include "app/phase_curves.h"
+
+#include "app/statements.h"
+#include "runtime/math.h"
+
+namespace co2 {
+namespace {
+
+using rt::ext;
+
+inline double store(ext x) {
+    return static_cast<double>(x);
+}
+inline void done() {
+    co2::done(Module::phaseCurves);
+}
+
+inline bool singleAbove(double x, double bound) {
+    return rt::toSingle(x) > rt::toSingle(bound);
+}
+inline bool singleBelow(double x, double bound) {
+    return rt::toSingle(x) < rt::toSingle(bound);
+}
+
+} // namespace
+
+bool curveAccepts(int option, double T_C) {
+    switch (option) {
+    case 1: // H2O(l)-CO2(l)-CO2(v)
+        return !(singleAbove(T_C, 31.48001) || singleBelow(T_C, -1.6));
+    case 2: // Clathrate-H2O(l)-CO2(l); its correlation passes 100 MPa well before 20 C, and the
+            // run's pressure warning reports that.
+        return !(T_C > 20 || singleBelow(T_C, 9.92999));
+    case 3: // Clathrate-H2O(l)-CO2(v)
+        return !(singleAbove(T_C, 9.93005) || singleBelow(T_C, -1.48005));
+    case 4: // H2O(l)-H2O(ice)-CO2(v)
+        return !(singleAbove(T_C, -0.1249) || singleBelow(T_C, -1.48005));
+    default:
+        return false;
+    }
+}
+
+std::string_view curveWarning(int option) {
+    switch (option) {
+    case 1:
+        return "         WARNING:    TEMPERATURE OUT OF ALLOwABLE RANGE -1.6 - +31.48 C";
+    case 2:
+        return "         WARNING:    TEMPERATURE OUT OF ALLOwABLE RANGE +9.93 - +20.0 C";
+    case 3:
+        return "         WARNING:    TEMPERATURE OUT OF ALLOwABLE RANGE -1.48 - +9.93 C";
+    case 4:
+        return "         WARNING:    TEMPERATURE OUT OF ALLOwABLE RANGE -1.48 - -0.125 C";
+    default:
+        return {};
+    }
+}
+
+void curvePressureOf(int option, Model& m) {
+    const ext t = m.T_C;
+    switch (option) {
+    case 1:
+        m.P_bar = store(ext(0.9208) * t + ext(34.776) + ext(0.0086522) * rt::powValue(t, 2) -
+                        ext(0.000022) * rt::powValue(t, 3) + ext(0.00000503) * rt::powValue(t, 4) +
+                        ext(0.0000000797) * rt::powValue(t, 5));
+        break;
+    case 2:
+        m.P_bar = store(ext(386.57) * t + ext(44.97) - ext(128.97) * rt::powValue(t, 2) +
+                        ext(14.845) * rt::powValue(t, 3) - ext(0.70629) * rt::powValue(t, 4) +
+                        ext(0.012542) * rt::powValue(t, 5));
+        break;
+    case 3: // the exponential gives MPa
+        m.P_bar = store(10 * rt::expValue(ext(57308.65) / m.T - ext(446.88395) + ext(0.868805) * m.T));
+        break;
+    case 4:
+        m.P_bar = store(ext(0.07965) - ext(7.3651) * t);
+        break;
+    default:
+        return;
+    }
+    done();
+}
+
+std::string_view curvePressureTemplate(int option) {
+    return option == 2 ? "###.####" : "###.###";
+}
+
+} // namespace co2
