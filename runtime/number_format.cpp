@@ -58,6 +58,16 @@ bool readDecimal(const char* text, std::size_t length, bool scientific, DecimalR
     }
     if (i != length) return false;
     record.k = static_cast<std::int64_t>(record.digits.size()) + exp10;
+    // Zero in scientific form, and every value below 1 in fixed form, starts with an integer
+    // digit "0". Counted as an integer place it would mark a value that fits a field without
+    // integer places with "%"; dropping it lets the layout write "0." only where there is room,
+    // and makes both forms lay out alike.
+    std::size_t zeros = 0;
+    while (record.k > 0 && zeros < record.digits.size() && record.digits[zeros] == '0') {
+        ++zeros;
+        --record.k;
+    }
+    record.digits.erase(0, zeros);
     return true;
 }
 
