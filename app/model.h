@@ -83,6 +83,10 @@ struct Model {
     double lnPhiCO2 = 0; // ln of the fugacity coefficient
     double s0CO2 = 0;    // ideal-gas CO2 at T and 1 bar, J/(mol K)
     double g0CO2 = 0;    // ideal-gas CO2 at T and 1 bar, J/mol
+    double cp0CO2 = 0;   // ideal-gas CO2 at T, J/(mol K)
+    double psatCO2 = 0;  // ancillary vapour pressure of CO2 (below TcCO2 only), bar
+    double rhoLiqCO2 = 0; // ancillary saturated-liquid density of CO2 (below TcCO2 only), g/cm3
+    double co2Iterations = 0; // Newton passes of the last CO2 density solve
 
     // ---- aqueous CO2 at infinite dilution ------------------------------------------------------
     double wTerm = 0, wTermP = 0, wTermS = 0, wTermC = 0;

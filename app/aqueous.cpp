@@ -1,0 +1,111 @@
+#include "app/aqueous.h"
+
+#include <source_location>
+
+#include "app/statements.h"
+#include "runtime/math.h"
+
+namespace co2 {
+
+namespace {
+
+using rt::ext;
+using rt::lnValue;
+using rt::powValue;
+
+void step(std::source_location at = std::source_location::current()) {
+    done(Module::aqueous, at);
+}
+
+double store(ext value) {
+    return static_cast<double>(value);
+}
+
+// 10^1.5, formed by the power function every time it occurs, as the model always did.
+ext tenPow15() {
+    return powValue(10, 1.5L);
+}
+
+} // namespace
+
+// With W(T, P) = rho1 (aqA + aqB (1000/T)^0.5) the water-density term of ln kH:
+//   T W      = rho1 (aqA T + aqB 10^1.5 T^0.5)
+//   wTermP   = d(T W)/dP,  wTermS = d(T W)/dT,  wTermC = d2(T W)/dT2
+//   Gaq      = g0CO2 + R T (ln kH - ln(1000/M1))
+//   S2 = -dGaq/dT,  V2 = dGaq/dP,  Cp2 = T dS2/dT
+void infiniteDilution(Model& md) {
+    const double T = md.T;
+    const ext t = T;
+    const ext xi = Constants::aqXi;
+    const ext aqA = Constants::aqA;
+    const ext aqB = Constants::aqB;
+    const ext R_J = Constants::R_J;
+    const ext R_V = Constants::R_V;
+    const ext M1 = Constants::M_H2O;
+    const ext rho1 = md.rhoH2O;
+    const ext drhodP = md.drhoH2OdP;
+    const ext drhodT = md.drhoH2OdT;
+    const ext d2rhodT2 = md.d2rhoH2OdT2;
+
+    const double h = store(0.5L * (aqA + aqB * powValue(1000 / t, 0.5L)));
+    step();
+    md.wTerm = store(2 * rho1 * h);
+    step();
+    const double wTT = store(t * md.wTerm);
+    step();
+    md.wTermP = store((aqA * t + aqB * tenPow15() * powValue(t, 0.5L)) * drhodP);
+    step();
+    md.wTermS = store(aqA * (rho1 + t * drhodT));
+    step();
+    md.wTermS = store(md.wTermS + aqB * (tenPow15() * powValue(t, 0.5L) * drhodT +
+                                         0.5L * tenPow15() * powValue(t, -0.5L) * rho1));
+    step();
+    md.wTermC = store(aqA * (2 * drhodT + t * d2rhodT2));
+    step();
+    md.wTermC = store(md.wTermC + aqB * (tenPow15() * powValue(t, 0.5L) * d2rhodT2 +
+                                         tenPow15() * powValue(t, -0.5L) * drhodT -
+                                         0.25L * tenPow15() * powValue(t, -1.5L) * rho1));
+    step();
+
+    md.lnKH = store((1 - xi) * md.lnFH2O + xi * lnValue(R_V / M1 * t * rho1) + md.wTerm);
+    step();
+
+    const double RT = store(R_J * t);
+    md.Gaq = store(md.g0CO2 - RT * lnValue(1000 / M1));
+    step();
+    md.Gaq = store(md.Gaq + R_J * t * (1 - xi) * md.lnFH2O);
+    step();
+    md.Gaq = store(md.Gaq + R_J * t * xi * lnValue(R_V / M1 * t * rho1));
+    step();
+    md.Gaq = store(md.Gaq + R_J * wTT);
+    step();
+
+    md.S2 = store(md.s0CO2 + R_J * lnValue(1000 / M1));
+    step();
+    md.S2 = store(md.S2 + (1 - xi) * (ext{md.SH2O} - md.s0H2O));
+    step();
+    md.S2 = store(md.S2 - R_J * xi * (lnValue(rho1) + lnValue(R_V / M1 * t) + 1 + (t / rho1) * drhodT));
+    step();
+    md.S2 = store(md.S2 - R_J * md.wTermS);
+    step();
+
+    md.V2 = store((1 - xi) * md.VH2O + (xi * R_V * t / rho1) * drhodP);
+    step();
+    md.V2 = store(md.V2 + R_V * md.wTermP);
+    step();
+
+    // The solute's heat capacity starts from the ideal gas, as Gaq and S2 start from g0CO2 and s0CO2;
+    // the real-gas CpCO2 of pure CO2 has no place in a property at infinite dilution (near its
+    // critical point it is many times the ideal value).
+    md.Cp2 = store(ext{md.cp0CO2} + (1 - xi) * (ext{md.CpH2O} - md.cp0H2O));
+    step();
+    md.Cp2 = store(md.Cp2 - R_J * xi *
+                                (1 + 2 * (t / rho1) * drhodT -
+                                 (powValue(t, 2) / powValue(rho1, 2)) * powValue(drhodT, 2) +
+                                 (powValue(t, 2) / rho1) * d2rhodT2));
+    step();
+    md.Cp2 = store(md.Cp2 - R_J * t * md.wTermC);
+    step();
+}
+
+} // namespace co2

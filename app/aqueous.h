@@ -1,0 +1,19 @@
+// Carbon dioxide dissolved in water at infinite dilution: the Henry constant and the standard
+// partial molar Gibbs energy, entropy, volume and heat capacity of aqueous CO2.
+//
+// The model has three parameters (aqXi, aqA, aqB) and takes everything else from pure water at
+// the state point (density and its derivatives, fugacity, entropy, heat capacity, volume) and from
+// ideal-gas carbon dioxide:
+//   ln kH = (1 - xi) ln f1 + xi ln(R T rho1 / M1) + rho1 (a + b (1000/T)^0.5)
+// and the other quantities are its temperature and pressure derivatives. Runs after the water and
+// carbon dioxide sections; the range warnings are the report's (temperatureOutOfRange,
+// pressureOutOfRange).
+#pragma once
+
+#include "app/model.h"
+
+namespace co2 {
+
+void infiniteDilution(Model& md);
+
+} // namespace co2

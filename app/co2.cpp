@@ -1,0 +1,472 @@
+#include "app/co2.h"
+
+#include <cfloat>
+#include <cmath>
+#include <source_location>
+
+#include "app/statements.h"
+
+namespace co2 {
+
+namespace {
+
+using rt::expValue;
+using rt::ext;
+using rt::lnValue;
+using rt::powValue;
+
+// Ends one statement of this module (the statement check with this line's number).
+void step(std::source_location at = std::source_location::current()) {
+    done(Module::co2, at);
+}
+
+double store(ext value) {
+    return static_cast<double>(value);
+}
+
+// Span-Wagner (1996): critical temperature (K), critical density (g/cm3), critical pressure of the
+// vapour-pressure auxiliary (bar), molar mass (g/mol).
+constexpr double kTc = Constants::TcCO2;
+constexpr double kRhoC = Constants::rhoCCO2;
+constexpr double kPc = Constants::pcCO2;
+constexpr double kM = Constants::M_CO2;
+// The only gas constant of the equation of state's pressure: cm3 bar/(mol K).
+constexpr double kR = Constants::R_V;
+// Specific gas constant of CO2 in the Helmholtz-based caloric properties, J/(g K).
+constexpr double kRSpecific = 0.1889241;
+// Offsets that put S and h on the scale of the formation functions.
+constexpr double kSOffset = 213.7171;
+constexpr double kHOffset = 393510;
+// Ideal-gas CO2 at Tr = 298.15 K and 1 bar: entropy, J/(mol K), and Gibbs energy of formation,
+// J/mol.
+constexpr double kS0r = 213.785;
+constexpr double kG0r = -394414.3;
+// Ideal-gas heat capacity Cp0 = a + b T + c / T^2 + d / sqrt(T), J/(mol K); the integrals below
+// carry the coefficients as a, -b/2, c/2 and -2d.
+constexpr double kCpA = 88.11;
+constexpr double kCpB = -0.002698;
+constexpr double kHalfCpB = 0.001349;   // -b/2
+constexpr double kHalfCpC = 361600;     // c/2
+constexpr double kTwiceMinusCpD = 2014; // -2d
+
+// Convergence of the density solve: relative pressure deviation, compared in single precision.
+constexpr float kPressureTolerance = 0.00001F;
+// Upper density bound of the Newton iterate (g/cm3), also compared in single precision, and the
+// restart density after a step below zero.
+constexpr float kRhoMax = 1.7F;
+constexpr double kRhoMaxStored = 1.7;
+constexpr double kRhoRestart = 0.005;
+// Extra molar volume of the supercritical start over the ideal gas, cm3/mol.
+constexpr double kStartCovolume = 30;
+
+// w: the ideal gas at P_bar has the density P_bar / w (cm3 bar/g).
+ext idealGasW(double T) {
+    return ext{kR} * T / kM;
+}
+
+// ---- the residual part ----------------------------------------------------------------------
+
+// The non-analytic terms divide by (delta - 1) and raise q = (delta - 1)^2 to negative powers;
+// their limits at delta = 1 are finite. This is the one place where delta is moved: a density
+// within a few ulps of the critical one is evaluated at 1 + 10 eps instead, which changes no
+// printed digit and keeps every term finite (also at tau = 1, where Delta would vanish).
+double offCriticalDensity(double delta) {
+    constexpr double kNudge = 10 * DBL_EPSILON;
+    return std::fabs(delta - 1) < kNudge ? 1 + kNudge : delta;
+}
+
+// kAllSums: all six sums (co2Helmholtz); otherwise phi^r_d and phi^r_dd only (the density solve).
+template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, double tau) {
+    Co2Residual r;
+    const ext dl = delta;
+    const ext ta = tau;
+
+    // Polynomial terms, i = 1..7: n delta^d tau^t.
+    for (int i = 1; i <= 7; ++i) {
+        const ext n = c.swN(i);
+        const ext d = c.swD(i);
+        const ext t = c.swT(i);
+        if constexpr (kAllSums) {
+            r.phi = store(r.phi + n * powValue(dl, d) * powValue(ta, t));
+            step();
+        }
+        r.phi_d = store(r.phi_d + n * d * powValue(dl, d - 1) * powValue(ta, t));
+        step();
+        r.phi_dd = store(r.phi_dd + n * d * (d - 1) * powValue(dl, d - 2) * powValue(ta, t));
+        step();
+        if constexpr (kAllSums) {
+            r.phi_t = store(r.phi_t + n * t * powValue(dl, d) * powValue(ta, t - 1));
+            step();
+            r.phi_tt = store(r.phi_tt + n * t * (t - 1) * powValue(dl, d) * powValue(ta, t - 2));
+            step();
+            r.phi_dt = store(r.phi_dt + n * d * t * powValue(dl, d - 1) * powValue(ta, t - 1));
+            step();
+        }
+    }
+
+    // Exponential terms, i = 8..34: n delta^d tau^t X, X = exp(-delta^c).
+    for (int i = 8; i <= 34; ++i) {
+        const ext n = c.swN(i);
+        const ext d = c.swD(i);
+        const ext t = c.swT(i);
+        const ext cc = c.swC(i);
+        const ext dc = powValue(dl, cc); // delta^c
+        const ext X = expValue(-dc);
+        step();
+        if constexpr (kAllSums) {
+            r.phi = store(r.phi + n * powValue(dl, d) * powValue(ta, t) * X);
+            step();
+        }
+        r.phi_d = store(r.phi_d + n * X * powValue(dl, d - 1) * powValue(ta, t) * (d - cc * dc));
+        step();
+        r.phi_dd = store(r.phi_dd + n * X * powValue(dl, d - 2) * powValue(ta, t) *
+                                        ((d - cc * dc) * (d - 1 - cc * dc) - cc * cc * dc));
+        step();
+        if constexpr (kAllSums) {
+            r.phi_t = store(r.phi_t + n * t * powValue(dl, d) * powValue(ta, t - 1) * X);
+            step();
+            r.phi_tt = store(r.phi_tt + n * t * (t - 1) * powValue(dl, d) * powValue(ta, t - 2) * X);
+            step();
+            r.phi_dt =
+                store(r.phi_dt + n * t * powValue(dl, d - 1) * powValue(ta, t - 1) * (d - cc * dc) * X);
+            step();
+        }
+    }
+
+    // Gaussian terms, i = 35..39: n delta^d tau^t G,
+    //   G = exp(-alpha (delta - eps)^2 - beta (tau - gamma)^2),
+    //   Fd = d/delta - 2 alpha (delta - eps),  Ft = t/tau - 2 beta (tau - gamma).
+    for (int i = 35; i <= 39; ++i) {
+        const ext n = c.swN(i);
+        const ext d = c.swD(i);
+        const ext t = c.swT(i);
+        const ext alpha = c.swAlpha(i);
+        const ext beta = c.swBeta(i);
+        const ext gamma = c.swGamma(i);
+        const ext eps = c.swEps(i);
+        const ext G = expValue(-alpha * powValue(dl - eps, 2) - beta * powValue(ta - gamma, 2));
+        step();
+        const ext Fd = d / dl - 2 * alpha * (dl - eps);
+        const ext Ft = t / ta - 2 * beta * (ta - gamma);
+        const ext dd = powValue(dl, d);
+        const ext tt = powValue(ta, t);
+        if constexpr (kAllSums) {
+            r.phi = store(r.phi + n * dd * tt * G);
+            step();
+        }
+        r.phi_d = store(r.phi_d + n * dd * tt * G * Fd);
+        step();
+        r.phi_dd = store(r.phi_dd + n * tt * G *
+                                        (-2 * alpha * dd + 4 * alpha * alpha * dd * powValue(dl - eps, 2) -
+                                         4 * d * alpha * powValue(dl, d - 1) * (dl - eps) +
+                                         d * (d - 1) * powValue(dl, d - 2)));
+        step();
+        if constexpr (kAllSums) {
+            r.phi_t = store(r.phi_t + n * dd * tt * G * Ft);
+            step();
+            r.phi_tt = store(r.phi_tt + n * dd * tt * G * (powValue(Ft, 2) - t / powValue(ta, 2) - 2 * beta));
+            step();
+            r.phi_dt = store(r.phi_dt + n * dd * tt * G * Fd * Ft);
+            step();
+        }
+    }
+
+    // Non-analytic terms, i = 40..42: n Delta^b delta Psi, with q = (delta - 1)^2,
+    //   theta = (1 - tau) + A q^(1/(2 beta)),  Delta = theta^2 + B q^a,
+    //   Psi = exp(-C q - D (tau - 1)^2).
+    // Every fractional power is taken of q, never of delta - 1.
+    const ext dn = offCriticalDensity(delta);
+    const ext dm1 = dn - 1;
+    const ext q = powValue(dm1, 2);
+    for (int i = 40; i <= 42; ++i) {
+        const ext n = c.swN(i);
+        const ext a = c.swA(i);
+        const ext b = c.swB(i);
+        const ext beta = c.swBeta(i);
+        const ext A = c.swCapA(i);
+        const ext B = c.swCapB(i);
+        const ext C = c.swCapC(i);
+        const ext D = c.swCapD(i);
+        const ext halfInvBeta = 1 / (2 * beta);
+
+        const ext theta = (1 - ta) + A * powValue(q, halfInvBeta);
+        const ext Delta = powValue(theta, 2) + B * powValue(q, a);
+        const ext Psi = expValue(-C * q - D * powValue(ta - 1, 2));
+        step();
+        const ext Delta_d =
+            dm1 * (2 * a * B * powValue(q, a - 1) + (2 * A * theta / beta) * powValue(q, halfInvBeta - 1));
+        const ext Delta_dd =
+            Delta_d / dm1 +
+            q * (4 * B * a * (a - 1) * powValue(q, a - 2) +
+                 2 * A * A * powValue(1 / beta, 2) * powValue(powValue(q, halfInvBeta - 1), 2) +
+                 (4 * A * theta / beta) * (halfInvBeta - 1) * powValue(q, halfInvBeta - 2));
+        const ext Db = powValue(Delta, b); // Delta^b
+        const ext Db1 = powValue(Delta, b - 1);
+        const ext Db2 = powValue(Delta, b - 2);
+        const ext Db_d = b * Db1 * Delta_d;
+        const ext Db_dd = b * (Db1 * Delta_dd + (b - 1) * Db2 * powValue(Delta_d, 2));
+        const ext Db_t = -2 * theta * b * Db1;
+        const ext Db_tt = 2 * b * Db1 + 4 * powValue(theta, 2) * b * (b - 1) * Db2;
+        const ext Db_dt = -(2 * A * b / beta) * Db1 * dm1 * powValue(q, halfInvBeta - 1) -
+                          2 * theta * b * (b - 1) * Db2 * Delta_d;
+        const ext Psi_d = -2 * C * dm1 * Psi;
+        const ext Psi_t = -2 * D * (ta - 1) * Psi;
+        const ext Psi_dd = (2 * C * q - 1) * 2 * C * Psi;
+        const ext Psi_tt = (2 * D * powValue(ta - 1, 2) - 1) * 2 * D * Psi;
+        const ext Psi_dt = 4 * C * D * dm1 * (ta - 1) * Psi;
+        step();
+
+        if constexpr (kAllSums) {
+            r.phi = store(r.phi + n * Db * dn * Psi);
+            step();
+        }
+        r.phi_d = store(r.phi_d + n * (Db * (Psi + dn * Psi_d) + Db_d * dn * Psi));
+        step();
+        r.phi_dd = store(r.phi_dd + n * (Db * (2 * Psi_d + dn * Psi_dd) + 2 * Db_d * (Psi + dn * Psi_d) +
+                                         Db_dd * dn * Psi));
+        step();
+        if constexpr (kAllSums) {
+            r.phi_t = store(r.phi_t + n * dn * (Db_t * Psi + Db * Psi_t));
+            step();
+            r.phi_tt = store(r.phi_tt + n * dn * (Db_tt * Psi + 2 * Db_t * Psi_t + Db * Psi_tt));
+            step();
+            r.phi_dt = store(r.phi_dt + n * (Db * (Psi_t + dn * Psi_dt) + dn * Db_d * Psi_t +
+                                             Db_t * (Psi + dn * Psi_d) + Db_dt * dn * Psi));
+            step();
+        }
+    }
+    return r;
+}
+
+} // namespace
+
+// ---- pieces ----------------------------------------------------------------------------------
+
+Co2Residual co2ResidualAt(const Constants& c, double delta, double tau) {
+    return residual<true>(c, delta, tau);
+}
+
+// phi0 = ln delta + a1 + a2 tau + a3 ln tau + sum_{i=4..8} a_i ln(1 - E_i),  E_i = exp(-theta_i tau)
+Co2Ideal co2IdealAt(const Constants& c, double delta, double tau) {
+    Co2Ideal r;
+    const ext ta = tau;
+    const ext a1 = c.co2IdealA(1);
+    const ext a2 = c.co2IdealA(2);
+    const ext a3 = c.co2IdealA(3);
+    r.phi = store(lnValue(delta) + a1 + a2 * ta + a3 * lnValue(ta));
+    step();
+    r.phi_t = store(a2 + a3 / ta);
+    step();
+    r.phi_tt = store(-a3 / powValue(ta, 2));
+    step();
+    for (int i = 4; i <= 8; ++i) {
+        const ext a = c.co2IdealA(i);
+        const ext th = c.co2IdealTheta(i);
+        const ext E = expValue(-th * ta);
+        step();
+        r.phi = store(r.phi + a * lnValue(1 - E));
+        step();
+        r.phi_t = store(r.phi_t + a * th * (powValue(1 - E, -1) - 1));
+        step();
+        r.phi_tt = store(r.phi_tt - a * powValue(th, 2) * E * powValue(1 - E, -2));
+        step();
+    }
+    return r;
+}
+
+// p_s = pc exp(tau sum a_i theta_s^t_i),  theta_s = 1 - 1/tau
+double co2SaturationPressure(const Constants& c, double tau) {
+    const ext thetaS = 1 - 1 / ext{tau};
+    double sum = 0;
+    for (int i = 1; i <= 4; ++i) {
+        sum = store(sum + c.co2PsatA(i) * powValue(thetaS, c.co2PsatT(i)));
+        step();
+    }
+    const double ps = store(kPc * expValue(ext{tau} * sum));
+    step();
+    return ps;
+}
+
+// rho' = rhoC exp(sum a_i theta_s^t_i)
+double co2SaturatedLiquidDensity(const Constants& c, double tau) {
+    const ext thetaS = 1 - 1 / ext{tau};
+    double sum = 0;
+    for (int i = 1; i <= 4; ++i) {
+        sum = store(sum + c.co2RhoLiqA(i) * powValue(thetaS, c.co2RhoLiqT(i)));
+        step();
+    }
+    const double rho = store(kRhoC * expValue(sum));
+    step();
+    return rho;
+}
+
+ext co2IdealGasCp(double T) {
+    const ext t = T;
+    return kCpA + kCpB * t + 2 * kHalfCpC / powValue(t, 2) - (kTwiceMinusCpD / 2) / powValue(t, 0.5L);
+}
+
+// ---- the section ------------------------------------------------------------------------------
+
+void co2Start(Model& md) {
+    if (!(md.T > 0)) {
+        // No temperature at or below absolute zero has a carbon dioxide state. Report it once and
+        // leave the section's results at 0 instead of letting every later statement fail on its own
+        // (which would show one error box per statement, thousands in the density solve).
+        rt::raiseError(5);
+        md.tau = 0;
+        md.rho = md.delta = 0;
+        md.phi0 = md.phi0_t = md.phi0_tt = 0;
+        md.phiR = md.phiR_d = md.phiR_dd = md.phiR_t = md.phiR_tt = md.phiR_dt = 0;
+        md.rhoCO2 = md.VCO2 = md.SCO2 = md.CpCO2 = md.gCO2 = md.hCO2 = md.fCO2 = md.lnPhiCO2 = 0;
+        md.s0CO2 = md.g0CO2 = md.cp0CO2 = 0;
+        step();
+        return;
+    }
+    md.tau = store(ext{kTc} / md.T);
+    step();
+}
+
+void co2InitialDensity(Model& md) {
+    if (!(md.tau > 0)) return;
+    if (md.T < kTc) {
+        md.psatCO2 = co2SaturationPressure(md.c, md.tau);
+        md.rhoLiqCO2 = co2SaturatedLiquidDensity(md.c, md.tau);
+        if (md.P_bar >= md.psatCO2) {
+            md.rho = md.rhoLiqCO2; // liquid start
+        } else {
+            md.rho = store(ext{kM} * md.P_bar / (ext{kR} * md.T)); // ideal-gas start
+        }
+        step();
+    } else {
+        // Ideal-gas molar volume plus 30 cm3/mol.
+        md.rho = store(ext{kM} / (ext{kR} * md.T / md.P_bar + kStartCovolume));
+        step();
+    }
+}
+
+// Damped Newton iteration on P_bar = rho w (1 + delta phi^r_d):
+//   z   = rho (1 + delta phi^r_d)
+//   K   = 1 + 2 delta phi^r_d + delta^2 phi^r_dd        (d z / d rho)
+//   err = z / (P_bar / w) - 1
+//   rho = rho - (P_bar / 2 / w) err / K                 (half a Newton step)
+void co2FindDensity(Model& md) {
+    if (!(md.tau > 0)) return;
+    const ext w = idealGasW(md.T);
+    std::uint32_t passes = 0;
+    for (;;) {
+        // A density of exactly 0 (a pressure of 0) or a step that came out as no number would make
+        // the next pass divide by zero; restart where a step below zero restarts.
+        if (md.rho == 0 || std::isnan(md.rho)) md.rho = kRhoRestart;
+        md.delta = store(ext{md.rho} / kRhoC);
+        step();
+        const Co2Residual r = residual<false>(md.c, md.delta, md.tau);
+        md.phiR_d = r.phi_d;
+        md.phiR_dd = r.phi_dd;
+        const double z = store(md.rho * (1 + ext{md.delta} * md.phiR_d));
+        step();
+        const double K = store(1 + 2 * ext{md.delta} * md.phiR_d + powValue(md.delta, 2) * md.phiR_dd);
+        step();
+        const double err = store(z / (md.P_bar / w) - 1);
+        step();
+        ++passes;
+        if (rt::toSingle(static_cast<double>(rt::absValue(err))) < kPressureTolerance) break;
+        if (passes >= kCo2MaxIterations) {
+            rt::raiseError(kNoConvergenceError);
+            step();
+            break;
+        }
+        // At K = 0 (the spinodal) the Newton step is undefined; take the ideal-gas slope K = 1,
+        // which still moves towards the given pressure.
+        const ext slope = K == 0 ? ext{1} : ext{K};
+        md.rho = store(md.rho - (md.P_bar * 0.5L / w) * err / slope);
+        step();
+        if (rt::toSingle(md.rho) > kRhoMax) md.rho = kRhoMaxStored;
+        step();
+        if (md.rho < 0) md.rho = kRhoRestart;
+        step();
+    }
+    md.co2Iterations = passes;
+    md.rhoCO2 = md.rho;
+    step();
+    md.VCO2 = store(ext{kM} / md.rhoCO2);
+    step();
+}
+
+void co2Helmholtz(Model& md) {
+    if (!(md.tau > 0)) return;
+    md.delta = store(ext{md.rho} / kRhoC);
+    step();
+    const Co2Ideal id = co2IdealAt(md.c, md.delta, md.tau);
+    md.phi0 = id.phi;
+    md.phi0_t = id.phi_t;
+    md.phi0_tt = id.phi_tt;
+    const Co2Residual r = residual<true>(md.c, md.delta, md.tau);
+    md.phiR = r.phi;
+    md.phiR_d = r.phi_d;
+    md.phiR_dd = r.phi_dd;
+    md.phiR_t = r.phi_t;
+    md.phiR_tt = r.phi_tt;
+    md.phiR_dt = r.phi_dt;
+}
+
+void co2Properties(Model& md) {
+    if (!(md.tau > 0)) return;
+    const ext MR = ext{kM} * kRSpecific;
+    const ext ta = md.tau;
+    const ext dl = md.delta;
+    const double T = md.T;
+    const double Tr = Constants::Tr;
+
+    md.SCO2 = store(MR * (ta * (ext{md.phi0_t} + md.phiR_t) - md.phi0 - md.phiR) + kSOffset);
+    step();
+    md.hCO2 = store(MR * T * (ta * (ext{md.phi0_t} + md.phiR_t) + 1 + dl * md.phiR_d) - kHOffset);
+    step();
+    const ext K = 1 + 2 * dl * md.phiR_d + powValue(dl, 2) * md.phiR_dd;
+    if (K == 0) {
+        // The critical point itself: the heat capacity has no finite value.
+        rt::raiseError(6);
+        md.CpCO2 = 0;
+    } else {
+        md.CpCO2 = store(MR * (-powValue(ta, 2) * (ext{md.phi0_tt} + md.phiR_tt) +
+                               powValue(1 + dl * md.phiR_d - dl * ta * md.phiR_dt, 2) / K));
+    }
+    step();
+    md.lnPhiCO2 = store(md.phiR + dl * md.phiR_d - lnValue(1 + dl * md.phiR_d));
+    step();
+
+    // Ideal gas at 1 bar, integrated from Tr.
+    const ext t = T;
+    md.s0CO2 = store(kCpA * lnValue(t / Tr) + kS0r + kCpB * (t - Tr));
+    step();
+    md.s0CO2 = store(md.s0CO2 - (powValue(t, -2) - powValue(Tr, -2)) * kHalfCpC);
+    step();
+    md.s0CO2 = store(md.s0CO2 + (powValue(t, -0.5L) - powValue(Tr, -0.5L)) * kTwiceMinusCpD);
+    step();
+    md.g0CO2 = store(-(t - Tr) * kS0r + kG0r - lnValue(t / Tr) * t * kCpA + (t - Tr) * kCpA);
+    step();
+    md.g0CO2 = store(md.g0CO2 + powValue(t - Tr, 2) * kHalfCpB);
+    step();
+    md.g0CO2 = store(md.g0CO2 - (kHalfCpC / t) * powValue(t / Tr - 1, 2));
+    step();
+    md.g0CO2 =
+        store(md.g0CO2 + ((t - Tr) / powValue(Tr, 0.5L) - 2 * (powValue(t, 0.5L) - powValue(Tr, 0.5L))) *
+                             kTwiceMinusCpD);
+    step();
+    md.cp0CO2 = store(co2IdealGasCp(T));
+    step();
+
+    md.gCO2 = store(md.g0CO2 + (md.lnPhiCO2 + lnValue(md.P_bar)) * ext{Constants::R_J} * T);
+    step();
+    md.fCO2 = store(expValue(md.lnPhiCO2) * md.P_bar);
+    step();
+}
+
+void co2Run(Model& md) {
+    co2Start(md);
+    co2InitialDensity(md);
+    co2FindDensity(md);
+    co2Helmholtz(md);
+    co2Properties(md);
+}
+
+} // namespace co2

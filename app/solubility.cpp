@@ -1,0 +1,114 @@
+#include "app/solubility.h"
+
+#include <source_location>
+
+#include "app/statements.h"
+#include "runtime/math.h"
+
+namespace co2 {
+
+namespace {
+
+using rt::expValue;
+using rt::ext;
+using rt::lnValue;
+using rt::powValue;
+
+void step(std::source_location at = std::source_location::current()) {
+    done(Module::solubility, at);
+}
+
+double store(ext value) {
+    return static_cast<double>(value);
+}
+
+} // namespace
+
+// x0 = fCO2 y / kH, then one empirical correction in X = 100 x0 (mol%) and T_C:
+//   solCorr = c0 + c1 T_C + c2 X + c3 T_C X + c4 X^2 + c5 T_C X^2,   xSat = x0 (1 + solCorr)
+void solubility(Model& md) {
+    const ext M1 = Constants::M_H2O;
+    md.x0 = store(md.fCO2 / expValue(md.lnKH) * md.yCO2Vap);
+    step();
+    const ext X = 100 * ext{md.x0};
+    const ext tc = md.T_C;
+    md.solCorr = store(3.63579e-5 - 4.47782e-6 * tc + 0.0073101 * X + 0.000118833 * tc * X -
+                       0.00749356 * powValue(X, 2) + 5.41469e-5 * tc * powValue(X, 2));
+    step();
+    md.xSat = store(md.x0 * (ext{md.solCorr} + 1));
+    step();
+    md.mSat = store((1000 / M1) * md.xSat / (1 - ext{md.xSat}));
+    step();
+}
+
+bool concentrationAboveSolubility(const Model& md) {
+    return md.m > md.mSat;
+}
+
+// Activity model of the solution, molal scale for CO2 (2):
+//   ln gamma2 = 2 B m + 3 C m^2,   B, C quadratic in T
+//   ln gamma1 = -(M1/1000) (B m^2 + 2 C m^3)            (mole-fraction scale)
+// Excess entropies are -R d(T ln gamma)/dT, excess heat capacities their T d/dT.
+void finiteConcentration(Model& md) {
+    const ext T = md.T;
+    const ext m = md.m;
+    const ext R_J = Constants::R_J;
+    const ext M1 = Constants::M_H2O;
+    const ext M2 = Constants::M_CO2;
+    const ext kgPerG = 0.001; // M1 * 0.001: kg of water per mole
+
+    md.x = store(m / (1000 / M1 + m));
+    step();
+    md.Bact = store(0.000244885 * T - 0.0495425 - 4.81314e-7 * powValue(T, 2));
+    step();
+    md.Cact = store(0.0727795 - 0.000341441 * T + 4.07664e-7 * powValue(T, 2));
+    step();
+    md.dBact = store(0.000244885 - 9.62628e-7 * T);
+    step();
+    md.d2Bact = -9.62628e-7;
+    step();
+    md.dCact = store(8.15328e-7 * T - 0.000341441);
+    step();
+    md.d2Cact = 8.15328e-7;
+    step();
+
+    const ext B = md.Bact;
+    const ext C = md.Cact;
+    const ext dB = md.dBact;
+    const ext d2B = md.d2Bact;
+    const ext dC = md.dCact;
+    const ext d2C = md.d2Cact;
+
+    md.lnGammaCO2 = store(2 * B * m + 3 * C * powValue(m, 2));
+    step();
+    md.lnGammaH2O = store(-(M1 * kgPerG) * (B * powValue(m, 2) + 2 * C * powValue(m, 3)));
+    step();
+    md.lnAH2O = store(lnValue(1 - ext{md.x}) + md.lnGammaH2O);
+    step();
+    md.phiOsm = store(-ext{md.lnAH2O} / (M1 * kgPerG * m));
+    step();
+
+    // Both bracket terms at the molality m: the excess entropy at one molality does not depend on
+    // the solubility.
+    md.SexH2O = store(R_J * lnValue(1 + M1 * kgPerG * m));
+    step();
+    md.SexH2O =
+        store(md.SexH2O + R_J * M1 * kgPerG * m * ((B + T * dB) * m + 2 * (C + T * dC) * powValue(m, 2)));
+    step();
+    // Factor 3 on the C term: this is -R d(T ln gamma2)/dT of ln gamma2 = 2 B m + 3 C m^2.
+    md.SexCO2 = store(-R_J * (2 * (B + T * dB) * m + 3 * (C + T * dC) * powValue(m, 2)));
+    step();
+    md.CpexH2O = store(-T * R_J * M1 * kgPerG * m *
+                       ((2 * dB + T * d2B) * m + 2 * (2 * dC + T * d2C) * powValue(m, 2)));
+    step();
+    md.CpexCO2 = store(T * R_J * (2 * (2 * dB + T * d2B) * m + 3 * (2 * dC + T * d2C) * powValue(m, 2)));
+    step();
+
+    const ext x = md.x;
+    md.Vsol = store((1 - x) * md.VH2O + x * md.V2);
+    step();
+    md.rhoSol = store(((1 - x) * M1 + x * M2) / md.Vsol);
+    step();
+}
+
+} // namespace co2
