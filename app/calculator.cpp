@@ -1,0 +1,280 @@
+#include "app/calculator.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/aqueous.h"
+#include "app/co2.h"
+#include "app/model.h"
+#include "app/phase_curves.h"
+#include "app/report.h"
+#include "app/solubility.h"
+#include "app/statements.h"
+#include "app/water.h"
+#include "runtime/errors.h"
+#include "runtime/files.h"
+#include "runtime/keyboard.h"
+#include "runtime/math.h"
+#include "runtime/number_format.h"
+#include "runtime/screen.h"
+#include "runtime/tones.h"
+
+namespace co2 {
+
+namespace {
+
+void done() {
+    co2::done(Module::calculator);
+}
+
+// Column where the pressure part of the input row begins, after the temperature prompt.
+constexpr int kPressureColumn = 35;
+
+// Option 0's pressure prompt is announced by a short low tone: 200 Hz for 2 ticks.
+constexpr double kPromptTone_hz = 200;
+constexpr double kPromptTone_ticks = 2;
+
+// A molality typed as 0 (or as text without digits) stands for a vanishing concentration; the
+// activity model divides by it, so it is taken as this small value instead.
+constexpr double kSmallestMolality = 1e-8;
+
+// The dialogue's own variables; the model's live in Model.
+struct Dialogue {
+    double inputOption = 0;
+    std::string T_text;
+    std::string P_text;
+    std::string m_text;
+    ReportContext report;
+};
+
+constexpr std::string_view kStartupScreen[] = {
+    "",
+    "",
+    "",
+    "          co2calc: the solubility of carbon dioxide in pure water",
+    "     Aqueous CO2 from a Henry-constant model, with the pure components taken",
+    "     from the water equation of state of",
+    "       Hill P.G. / J. Phys. Chem. Ref. Data / 1990, v. 19, p. 1233-1274, and",
+    " Span R. and Wagner W. / J. Phys. Chem. Ref. Data / 1996, v. 25, p. 1509-1596",
+    "",
+    "            While running this code, pressing",
+    "                             <Enter> means Keep an Old Value",
+    "                             <CTRL-C>      Quit the Program",
+    "",
+    "             Output is appended to the ASCII file CO2OUT.TXT",
+    "",
+    "        Units of the output values:",
+    "             Temperature in degrees C  ",
+    "             Pressure , Fugacity and Henry constant in MPa ",
+    "             Densities in g/cm^3 ;     Volumes in cm^3/mol ",
+    "             Gibbs function (g)  and Enthalpy (h)  in J/mol",
+    "             Entropy (S)  and Heat capacity (Cp) in J/mol/K",
+    "",
+    "                      Press any key to continue...",
+    "",
+    "",
+};
+
+constexpr std::string_view kMenu[] = {
+    "                               Input Options",
+    "    (0) Temperature and Pressure",
+    "    (1) Temperature on the H2O(l)-CO2(l)-CO2(v)    curve",
+    "    (2) Temperature on the Clathrate-H2O(l)-CO2(l) curve",
+    "    (3) Temperature on the Clathrate-H2O(l)-CO2(v) curve",
+    "    (4) Temperature on the H2O(l)-H2O(ice)-CO2(v)  curve",
+};
+
+// Names of the curves of options 1 to 4, as the file report's second line gives them.
+constexpr std::string_view kCurveNames[] = {
+    "H2O(l)-CO2(l)-CO2(v)",
+    "Clathrate-H2O(l)-CO2(l)",
+    "Clathrate-H2O(l)-CO2(v)",
+    "H2O(l)-H2O(ice)-CO2(v)",
+};
+
+// The runtime's wait loops return at once when the process is shutting down; the program
+// thread then stops here rather than act on an empty entry.
+void stopIfRequested() {
+    if (rt::processFlags().stopRequested.load() != 0) rt::stopProgramThread();
+}
+
+void startup(Model& model, Dialogue& dialogue) {
+    printTitleBox();
+    loadConstants(model.c);
+    done();
+    rt::clearScreen();
+    done();
+    for (std::string_view line : kStartupScreen) {
+        screenText(line, true);
+        done();
+    }
+    // Any key goes on; the key itself is not used. The wait sleeps between polls of the queue.
+    rt::waitForKey();
+    done();
+    dialogue.report.writeFile = 1;
+    done();
+    if (dialogue.report.writeFile == 1) {
+        rt::files().openForAppend(kOutputFileName, kOutputFile);
+        done();
+        writeFileDateLine(dialogue.report);
+    }
+}
+
+// Menu and option number; returns the option chosen (0 to 4).
+int chooseOption(Dialogue& dialogue) {
+    for (;;) {
+        printTitleBox();
+        printScreenDateLine();
+        for (std::string_view line : kMenu) {
+            screenText(line, true);
+            done();
+        }
+        rt::printText("                 Specify number of desired option ", false);
+        done();
+        rt::lineInput(dialogue.inputOption, true);
+        stopIfRequested();
+        done();
+        // Exact equality: 1.5 or 5 show the menu again without a word.
+        if (dialogue.inputOption == 1) return 1;
+        if (dialogue.inputOption == 2) return 2;
+        if (dialogue.inputOption == 3) return 3;
+        if (dialogue.inputOption == 4) return 4;
+        if (dialogue.inputOption == 0) return 0;
+    }
+}
+
+// A typed text replaces the value; an empty line keeps the old one.
+void readValue(std::string& text, bool endLine, double& value) {
+    rt::lineInput(text, endLine);
+    stopIfRequested();
+    done();
+    if (!text.empty()) {
+        value = static_cast<double>(rt::textToNumber(text));
+        done();
+    }
+}
+
+void temperaturePrompt(Model& model, Dialogue& dialogue, int option) {
+    if (option == 0)
+        dialogue.report.curveLabel = " Pressure is independent variable ";
+    else
+        dialogue.report.curveLabel =
+            std::string(" Pressure along the ") + std::string(kCurveNames[option - 1]) + " curve ";
+    done();
+    screenText(" Temperature, C =");
+    screenNumber("####.##", model.T_C);
+    rt::printText("? ", false);
+    done();
+    readValue(dialogue.T_text, false, model.T_C);
+    model.T = static_cast<double>(rt::ext{model.T_C} + Constants::kelvinOffset);
+    done();
+}
+
+void pressurePrompt(Model& model, Dialogue& dialogue) {
+    rt::locate(std::nullopt, kPressureColumn);
+    done();
+    rt::soundTicks(kPromptTone_hz, kPromptTone_ticks);
+    done();
+    model.P = static_cast<double>(rt::ext{model.P_bar} / 10);
+    done();
+    screenText(" Total Pressure, MPa =");
+    screenNumber("###.#####", model.P);
+    rt::printText("? ", false);
+    done();
+    rt::lineInput(dialogue.P_text, true);
+    stopIfRequested();
+    done();
+    // Enter keeps the pressure itself: going through P and back (P_bar / 10 * 10) can land one
+    // unit in the last place off, and just below the saturation pressure that turns the water
+    // into its vapour although the user asked to keep the state.
+    if (!dialogue.P_text.empty()) {
+        model.P = static_cast<double>(rt::textToNumber(dialogue.P_text));
+        done();
+        model.P_bar = static_cast<double>(rt::ext{model.P} * 10);
+        done();
+    }
+}
+
+// Options 1 to 4: the pressure follows from the temperature on the curve. Returns false when
+// the temperature lies outside the curve's range (the warning has been shown).
+bool curvePressure(Model& model, int option) {
+    if (!curveAccepts(option, model.T_C)) {
+        screenWarning(curveWarning(option));
+        return false;
+    }
+    curvePressureOf(option, model);
+    done();
+    rt::locate(std::nullopt, kPressureColumn);
+    done();
+    screenText(" Total Pressure, MPa =");
+    screenNumber(curvePressureTemplate(option), static_cast<double>(rt::ext{model.P_bar} / 10), true);
+    done();
+    return true;
+}
+
+void molalityPrompt(Model& model, Dialogue& dialogue) {
+    reportFiniteConcentrationStart(dialogue.report);
+    model.m = model.mSat;
+    done();
+    screenText("  CO2 molality =");
+    screenNumber(" ###.##### ", model.m);
+    rt::printText("? ", false);
+    done();
+    readValue(dialogue.m_text, false, model.m);
+    if (model.m == 0) {
+        model.m = kSmallestMolality;
+        done();
+    }
+    if (concentrationAboveSolubility(model)) screenWarning(kWarningMolality);
+}
+
+void runModel(Model& model, Dialogue& dialogue) {
+    h2oInitialDensity(model);
+    done();
+    waterProperties(model);
+    done();
+    reportSaturationPressureEcho(model);
+    reportWater(model, dialogue.report);
+
+    co2Run(model);
+    done();
+    reportCarbonDioxide(model, dialogue.report);
+
+    infiniteDilution(model);
+    done();
+    reportRangeWarnings(model);
+    reportInfiniteDilution(model, dialogue.report);
+
+    solubility(model);
+    done();
+    reportSolubility(model, dialogue.report);
+
+    molalityPrompt(model, dialogue);
+    finiteConcentration(model);
+    done();
+    reportActivity(model, dialogue.report);
+    reportSeparator();
+}
+
+} // namespace
+
+void calculatorMain() {
+    // The model is a few kilobytes with its tables; it lives off the program thread's stack.
+    auto model = std::make_unique<Model>();
+    Dialogue dialogue;
+
+    startup(*model, dialogue);
+    for (;;) {
+        const int option = chooseOption(dialogue);
+        temperaturePrompt(*model, dialogue, option);
+        if (option == 0) {
+            pressurePrompt(*model, dialogue);
+        } else if (!curvePressure(*model, option)) {
+            continue;
+        }
+        runModel(*model, dialogue);
+    }
+}
+
+} // namespace co2
