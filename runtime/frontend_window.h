@@ -1,0 +1,123 @@
+// The text screen in a desktop window (SDL 1.2): 8 x 16 code page 437 glyphs in the palette
+// colours, blinking cells, the cursor line, keys turned into key events, and message boxes drawn
+// inside the window.
+//
+// Painting is incremental: every cell remembers what was painted into it (character, attribute,
+// blink and cursor state) and is redrawn only when that changes; everything is redrawn when the
+// palette changes or the window lost its picture. Only the rows that changed are sent to the
+// display.
+#pragma once
+
+#include <SDL/SDL.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/frontend.h"
+
+namespace rt {
+
+// ---- pure pieces (tested on their own) --------------------------------------------------------
+
+// Where a message box sits on the text screen and where its buttons are, in cells counted from 1.
+struct BoxLayout {
+    struct Button {
+        int row = 0;
+        int firstColumn = 0;
+        int lastColumn = 0;
+        BoxAnswer answer = BoxAnswer::ok;
+        std::string label;
+    };
+    int top = 0;
+    int left = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<std::string> lines; // the text, split at line feeds and wrapped to the box
+    std::vector<Button> buttons;
+};
+
+BoxLayout layoutBox(const std::string& caption, const std::string& text, BoxButtons buttons, int columns,
+                    int rows);
+// Draws the box over `image`; `focus` is the index of the highlighted button.
+void drawBox(ScreenImage& image, const BoxLayout& layout, const std::string& caption, int focus);
+
+// The key event of an SDL key press, as the dispatcher expects it (character code, or 0 and the
+// PC scan code for keys without a character).
+KeyEvent translateKey(const SDL_keysym& key);
+
+// Pixel row(s) of the cursor within a cell: the default shape (start and stop 4) is one line at
+// row 14; other shapes cover their scan lines, clipped to the cell.
+std::pair<int, int> cursorPixelRows(std::uint8_t start, std::uint8_t stop);
+
+// ---- the front end ------------------------------------------------------------------------------
+
+class WindowFrontend final : public Frontend {
+  public:
+    WindowFrontend();
+    ~WindowFrontend() override;
+
+    const char* name() const override { return "window"; }
+    int start() override;
+    void refresh(const ScreenImage& screen) override;
+    EventsResult handleEvents() override;
+    bool hidden() const override;
+    BoxAnswer messageBox(const std::string& caption, const std::string& text, BoxButtons buttons) override;
+    void shutdown() override;
+
+    // For tests and diagnostics: the painted picture and what the last refresh did.
+    SDL_Surface* surface() const { return surface_; }
+    std::uint32_t pixelArgb(int x, int y) const; // the colour at (x, y) of the window's picture
+    int cellsRedrawnLastTime() const { return cellsRedrawn_; }
+    std::uint64_t paintings() const { return paintCounter_; }
+    bool boxShown() const { return boxOpen_; }
+    // Number of key repeat changes (on/off) made, and whether repeat is on now.
+    bool keyRepeatOn() const { return repeatOn_; }
+
+  private:
+    // What a cell shows, as far as painting is concerned.
+    struct Painted {
+        std::uint8_t character = 0;
+        std::uint8_t attribute = 0;
+        std::uint8_t flags = 0xFF; // bit 0: blink-hidden, bit 1: cursor drawn; 0xFF: never painted
+        friend bool operator==(const Painted&, const Painted&) = default;
+    };
+
+    bool createSurface(int columns, int rows);
+    void paint(const ScreenImage& screen);
+    void paintCell(int row, int column, const ScreenCell& cell, bool hidden, bool cursor,
+                   std::pair<int, int> cursorRows);
+    void answerBox(BoxAnswer answer);
+    void handleBoxKey(const SDL_keysym& key);
+    void handleBoxClick(int x, int y);
+    void updateKeyRepeat();
+
+    bool started_ = false;
+    bool ownsSdl_ = false;
+    SDL_Surface* surface_ = nullptr;
+    SDL_Surface* icon_ = nullptr;
+    int columns_ = 0;
+    int rows_ = 0;
+    std::vector<Painted> painted_;
+    std::array<std::uint32_t, 16> paletteArgb_{};
+    std::array<Uint32, 16> paletteMapped_{};
+    bool paletteKnown_ = false;
+    bool repaintAll_ = true;
+    std::uint64_t paintCounter_ = 0;
+    int cellsRedrawn_ = 0;
+    bool repeatOn_ = false;
+    bool repeatKnown_ = false;
+
+    BoxChannel box_;
+    bool boxOpen_ = false;
+    BoxChannel::Request boxRequest_;
+    BoxLayout boxLayout_;
+    int boxFocus_ = 0;
+};
+
+// The window front end, or null when SDL is not available in this build.
+std::unique_ptr<Frontend> makeWindowFrontend();
+
+} // namespace rt
