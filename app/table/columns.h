@@ -1,0 +1,97 @@
+// The columns of a table: every quantity of the calculator's report, its warnings and the error.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace co2::table {
+
+// Numeric quantities of one state point, in report order.
+enum class Value : std::uint8_t {
+    T_C,
+    P,
+    rho_H2O,
+    V_H2O,
+    S_H2O,
+    Cp_H2O,
+    g_H2O,
+    h_H2O,
+    f_H2O,
+    phi_H2O,
+    y_CO2_vap,
+    rho_CO2,
+    V_CO2,
+    S_CO2,
+    Cp_CO2,
+    g_CO2,
+    h_CO2,
+    f_CO2,
+    phi_CO2,
+    kH,
+    ln_kH,
+    Gaq,
+    S2,
+    V2,
+    Cp2,
+    sol_x,
+    sol_m,
+    sol_g,
+    m,
+    gamma_CO2,
+    phi_osm,
+    a_H2O,
+    gamma_H2O,
+    Sex_H2O,
+    Cpex_H2O,
+    Sex_CO2,
+    Cpex_CO2,
+    Vex,
+    V_sol,
+    rho_sol,
+    count
+};
+inline constexpr std::size_t kValueCount = static_cast<std::size_t>(Value::count);
+
+// What the calculator would warn about at the point; one bit each.
+enum class Flag : std::uint8_t {
+    temperatureRange, // outside -1.48 .. 100 C (single-precision test, as the calculator does)
+    pressureRange,    // above 100 MPa
+    belowSaturation,  // below the water saturation pressure: the "water" is vapour
+    molality,         // molality above the solubility
+    count
+};
+inline constexpr std::size_t kFlagCount = static_cast<std::size_t>(Flag::count);
+
+enum class ColumnKind : std::uint8_t { value, flag, error };
+
+struct Column {
+    std::string_view name; // what --columns takes
+    std::string_view unit; // "" for flags and the error column; "-" for pure numbers
+    std::string_view description;
+    ColumnKind kind;
+    std::uint8_t index; // into the values or flags of a point
+};
+
+// Every column, in default order (the error column last).
+std::span<const Column> allColumns();
+
+// The header cell: name, then the unit in brackets when it has one.
+std::string headerText(const Column& column);
+
+struct ColumnSelection {
+    std::vector<const Column*> columns;
+    std::string error; // empty on success
+};
+
+// Parses "--columns a,b,c". The error column is appended when it was not chosen, so that a
+// failed point can never pass for an empty one.
+ColumnSelection selectColumns(std::string_view list);
+// Every column.
+std::vector<const Column*> defaultColumns();
+
+} // namespace co2::table

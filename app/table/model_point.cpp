@@ -1,0 +1,203 @@
+#include "app/table/model_point.h"
+
+#include <cmath>
+#include <limits>
+
+#include "app/aqueous.h"
+#include "app/co2.h"
+#include "app/phase_curves.h"
+#include "app/solubility.h"
+#include "app/water.h"
+#include "runtime/errors.h"
+#include "runtime/math.h"
+
+namespace co2::table {
+namespace {
+
+// The calculator takes a molality typed as 0 to mean a vanishing concentration.
+constexpr double kSmallestMolality = 1e-8;
+constexpr double kMolarMassCO2 = 44.0098; // g/mol, as the report multiplies mSat
+constexpr double kMolarMassH2O = 18.0152; // g/mol, as the report forms the water activity
+
+struct RecordedError {
+    std::uint32_t code = 0;
+    std::uint32_t line = 0;
+};
+
+class ModelWorker final : public PointWorker {
+  public:
+    explicit ModelWorker(std::shared_ptr<const Model> prototype) : prototype_(std::move(prototype)) {
+        // The box of this worker's error state: note the first error of the point and go on, as
+        // a user answering Yes would, so the point runs to its end like the calculator's pass.
+        state_.box = [this](const std::string&, const std::string&, rt::BoxButtons) {
+            if (recorded_.code == 0) {
+                recorded_.code = state_.pendingError.load(std::memory_order_relaxed);
+                recorded_.line = state_.statementLine.load(std::memory_order_relaxed);
+            }
+            return rt::BoxAnswer::yes;
+        };
+    }
+
+    void evaluate(const PointSpec& spec, PointResult& result) override;
+
+  private:
+    bool runModel(const PointSpec& spec, PointResult& result);
+
+    std::shared_ptr<const Model> prototype_;
+    Model model_;
+    rt::ErrorState state_;
+    RecordedError recorded_;
+};
+
+void fillValues(const Model& md, PointResult& r) {
+    using rt::ext;
+    const auto d = [](ext v) { return static_cast<double>(v); };
+    // Each value is formed as the report forms it for printing (extended where it is extended),
+    // then rounded once to double.
+    r.value(Value::T_C) = md.T_C;
+    r.value(Value::P) = d(ext{md.P_bar} / 10);
+    r.value(Value::rho_H2O) = md.rhoH2O;
+    r.value(Value::V_H2O) = md.VH2O;
+    r.value(Value::S_H2O) = md.SH2O;
+    r.value(Value::Cp_H2O) = md.CpH2O;
+    r.value(Value::g_H2O) = md.gH2O;
+    r.value(Value::h_H2O) = md.hH2O;
+    r.value(Value::f_H2O) = d(rt::expValue(md.lnFH2O) / 10);
+    r.value(Value::phi_H2O) = d(rt::expValue(md.lnFH2O) / md.P_bar);
+    r.value(Value::y_CO2_vap) = md.yCO2Vap;
+    r.value(Value::rho_CO2) = md.rhoCO2;
+    r.value(Value::V_CO2) = md.VCO2;
+    r.value(Value::S_CO2) = md.SCO2;
+    r.value(Value::Cp_CO2) = md.CpCO2;
+    r.value(Value::g_CO2) = md.gCO2;
+    r.value(Value::h_CO2) = md.hCO2;
+    r.value(Value::f_CO2) = d(ext{md.fCO2} / 10);
+    r.value(Value::phi_CO2) = d(rt::expValue(md.lnPhiCO2));
+    r.value(Value::kH) = d(rt::expValue(md.lnKH) / 10);
+    r.value(Value::ln_kH) = d(ext{md.lnKH} - Constants::LN10);
+    r.value(Value::Gaq) = md.Gaq;
+    r.value(Value::S2) = md.S2;
+    r.value(Value::V2) = md.V2;
+    r.value(Value::Cp2) = md.Cp2;
+    r.value(Value::sol_x) = d(ext{md.xSat} * 100);
+    r.value(Value::sol_m) = md.mSat;
+    r.value(Value::sol_g) = d(ext{md.mSat} * kMolarMassCO2);
+    r.value(Value::m) = md.m;
+    r.value(Value::gamma_CO2) = d(rt::expValue(md.lnGammaCO2));
+    r.value(Value::phi_osm) = md.phiOsm;
+    r.value(Value::a_H2O) = d(rt::expValue(-ext{md.phiOsm} * md.m * kMolarMassH2O * 0.001));
+    r.value(Value::gamma_H2O) = d(rt::expValue(md.lnGammaH2O));
+    r.value(Value::Sex_H2O) = md.SexH2O;
+    r.value(Value::Cpex_H2O) = md.CpexH2O;
+    r.value(Value::Sex_CO2) = md.SexCO2;
+    r.value(Value::Cpex_CO2) = md.CpexCO2;
+    r.value(Value::Vex) = d(ext{md.Vsol} - ((1 - ext{md.x}) * md.VH2O + ext{md.x} * md.VCO2));
+    r.value(Value::V_sol) = md.Vsol;
+    r.value(Value::rho_sol) = md.rhoSol;
+}
+
+// The calculator's range warnings, by its own tests: the temperature bounds compare in single
+// precision, the pressure bound in double with no lower bound.
+bool temperatureOutside(double T_C) {
+    const float t = rt::toSingle(T_C);
+    return t > 100.005F || t < -1.48005F;
+}
+
+bool ModelWorker::runModel(const PointSpec& spec, PointResult& result) {
+    using rt::ext;
+    Model& md = model_;
+    md.T_C = spec.T_C;
+    md.T = static_cast<double>(ext{md.T_C} + Constants::kelvinOffset);
+    result.value(Value::T_C) = spec.T_C;
+    if (spec.curve == 0) {
+        md.P = spec.P;
+        md.P_bar = static_cast<double>(ext{md.P} * 10);
+    } else {
+        if (!curveAccepts(spec.curve, md.T_C)) {
+            result.error = curveRefusal(spec.curve);
+            return false;
+        }
+        curvePressureOf(spec.curve, md);
+    }
+    // The model run, in the calculator's order.
+    h2oInitialDensity(md);
+    waterProperties(md);
+    co2Run(md);
+    infiniteDilution(md);
+    solubility(md);
+    md.m = spec.molalityGiven ? spec.molality : md.mSat;
+    if (md.m == 0) md.m = kSmallestMolality;
+    finiteConcentration(md);
+
+    fillValues(md, result);
+    result.setFlag(Flag::temperatureRange, temperatureOutside(md.T_C));
+    result.setFlag(Flag::pressureRange, md.P_bar > 1000);
+    result.setFlag(Flag::belowSaturation, belowSaturation(md));
+    result.setFlag(Flag::molality, md.m > md.mSat);
+    return true;
+}
+
+void ModelWorker::evaluate(const PointSpec& spec, PointResult& result) {
+    result = PointResult{};
+    result.values.fill(std::numeric_limits<double>::quiet_NaN());
+    result.value(Value::T_C) = spec.T_C;
+    if (spec.curve == 0) result.value(Value::P) = spec.P;
+    if (spec.molalityGiven) result.value(Value::m) = spec.molality;
+
+    model_ = *prototype_;
+    recorded_ = RecordedError{};
+    state_.pendingError.store(0, std::memory_order_relaxed);
+    state_.eventFlag.store(0, std::memory_order_relaxed);
+    bool computed = false;
+    {
+        rt::ErrorScope scope(state_);
+        computed = runModel(spec, result);
+        // An error raised by the last statement of the run has not met a statement check yet.
+        if (recorded_.code == 0 && state_.pendingError.load(std::memory_order_relaxed) != 0)
+            recorded_.code = state_.pendingError.load(std::memory_order_relaxed);
+    }
+    if (recorded_.code != 0) {
+        const PointResult inputs = result;
+        result.values.fill(std::numeric_limits<double>::quiet_NaN());
+        for (Value v : {Value::T_C, Value::P, Value::m})
+            result.value(v) = inputs.value(v);
+        result.flags = 0;
+        result.hasValues = false;
+        result.error =
+            "runtime error " + std::to_string(recorded_.code) + ": " + rt::errorMessage(recorded_.code);
+        if (recorded_.line != 0) result.error += " (statement " + std::to_string(recorded_.line) + ")";
+        return;
+    }
+    if (!computed) return;
+    result.hasValues = true;
+    for (double v : result.values) {
+        if (!std::isfinite(v)) {
+            result.error = "non-finite result";
+            break;
+        }
+    }
+}
+
+} // namespace
+
+std::string curveRefusal(int curve) {
+    std::string_view text = curveWarning(curve);
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    if (text.starts_with("WARNING:")) text.remove_prefix(8);
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    return "curve " + std::to_string(curve) + ": " + std::string(text);
+}
+
+ModelEvaluator::ModelEvaluator() {
+    auto prototype = std::make_shared<Model>();
+    loadConstants(prototype->c);
+    prototype_ = std::move(prototype);
+}
+
+std::unique_ptr<PointWorker> ModelEvaluator::makeWorker() const {
+    return std::make_unique<ModelWorker>(prototype_);
+}
+
+} // namespace co2::table

@@ -1,0 +1,71 @@
+// Solubility plots drawn by gnuplot, and measured solubilities to set beside them.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/table/options.h"
+
+namespace co2::table {
+
+// One computed point for the plot; invalid when the point failed.
+struct PlotPoint {
+    double T_C = 0;
+    double P = 0;     // MPa
+    double sol_m = 0; // mol/kg
+    bool valid = false;
+};
+
+struct MeasuredPoint {
+    double T_C = 0;
+    double P = 0; // MPa
+    double m = 0; // mol/kg
+};
+
+struct MeasuredData {
+    std::vector<MeasuredPoint> points;
+    std::string error; // empty on success
+};
+
+// Reads a CSV file with a header naming the columns T_C, P_MPa and m_CO2 (others are ignored;
+// fields may be quoted as RFC 4180 allows).
+MeasuredData readMeasured(const std::string& path);
+MeasuredData parseMeasured(const std::string& text);
+
+// Splits one CSV record into fields; `pos` moves past the record and its line end.
+std::vector<std::string> csvRecord(const std::string& text, std::size_t& pos);
+
+struct PlotRequest {
+    std::string file;
+    bool svg = false;
+    int width = 960, height = 720;
+    PlotAxis axis = PlotAxis::pressure;
+    int curve = 0;
+    std::vector<double> temperatures; // the grid, in the order given
+    std::vector<double> pressures;
+    // The points of the grid's first molality, temperature-major: index t * pressures + p
+    // (one per temperature along a curve).
+    std::vector<PlotPoint> points;
+    std::vector<MeasuredPoint> measured;
+    std::string subtitle; // e.g. the deviation from the measurements
+};
+
+// The gnuplot program that draws the request (data inline).
+std::string gnuplotScript(const PlotRequest& request);
+
+// The gnuplot executable on PATH, if any.
+std::optional<std::string> findGnuplot();
+
+// Runs gnuplot on the script; returns an empty string on success, else what went wrong.
+std::string runGnuplot(const std::string& gnuplot, const std::string& script);
+
+// Mean absolute relative deviation, in percent, of model from measured molalities.
+struct Deviation {
+    std::size_t used = 0;
+    double meanAbsolute_pct = 0;
+};
+Deviation meanAbsoluteDeviation(const std::vector<MeasuredPoint>& measured,
+                                const std::vector<PlotPoint>& model);
+
+} // namespace co2::table

@@ -1,0 +1,150 @@
+#include "app/table/runner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace co2::table {
+namespace {
+
+double now_s() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+struct Slot {
+    std::string text;
+    bool ready = false;
+};
+
+} // namespace
+
+unsigned defaultThreadCount(std::size_t items) {
+    const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
+    return static_cast<unsigned>(std::clamp<std::size_t>(items, 1, cores));
+}
+
+bool runOrdered(const RunSettings& settings,
+                const std::function<std::unique_ptr<ChunkProducer>()>& makeProducer,
+                const std::function<bool(std::string_view)>& sink,
+                const std::function<void(std::size_t done)>& progress) {
+    const std::size_t chunkSize = std::max<std::size_t>(1, settings.chunkSize);
+    const std::size_t chunks = (settings.items + chunkSize - 1) / chunkSize;
+    if (chunks == 0) return true;
+    const unsigned threads = std::max(1U, settings.threads);
+    const std::size_t window = settings.chunksAhead != 0 ? settings.chunksAhead : std::size_t{4} * threads;
+
+    std::vector<Slot> slots(window);
+    std::mutex mutex;
+    std::condition_variable chunkReady; // a worker filled a slot
+    std::condition_variable slotFree;   // the writer emptied a slot, or the run stops
+    std::size_t nextChunk = 0;          // guarded by mutex
+    std::size_t written = 0;            // guarded by mutex
+    bool stop = false;                  // guarded by mutex
+
+    auto work = [&](ChunkProducer& producer) {
+        std::string text;
+        for (;;) {
+            std::size_t chunk = 0;
+            {
+                std::unique_lock lock(mutex);
+                slotFree.wait(lock,
+                              [&] { return stop || nextChunk >= chunks || nextChunk < written + window; });
+                if (stop || nextChunk >= chunks) return;
+                chunk = nextChunk++;
+            }
+            text.clear();
+            const std::size_t begin = chunk * chunkSize;
+            producer.produce(begin, std::min(settings.items, begin + chunkSize), text);
+            {
+                std::lock_guard lock(mutex);
+                Slot& slot = slots[chunk % window];
+                slot.text.swap(text);
+                slot.ready = true;
+            }
+            chunkReady.notify_one();
+        }
+    };
+
+    // Producers are made here, on the calling thread, so that their set-up needs no locking.
+    std::vector<std::unique_ptr<ChunkProducer>> producers;
+    for (unsigned i = 0; i < threads; ++i)
+        producers.push_back(makeProducer());
+    std::vector<std::thread> workers;
+    for (unsigned i = 0; i < threads; ++i)
+        workers.emplace_back(work, std::ref(*producers[i]));
+
+    bool ok = true;
+    std::string text;
+    for (std::size_t chunk = 0; chunk < chunks && ok; ++chunk) {
+        {
+            std::unique_lock lock(mutex);
+            Slot& slot = slots[chunk % window];
+            chunkReady.wait(lock, [&] { return slot.ready; });
+            text.swap(slot.text);
+            slot.ready = false;
+            ++written;
+        }
+        slotFree.notify_all();
+        ok = sink(text);
+        if (ok && progress) progress(std::min(settings.items, (chunk + 1) * chunkSize));
+    }
+    {
+        std::lock_guard lock(mutex);
+        stop = true;
+    }
+    slotFree.notify_all();
+    for (std::thread& t : workers)
+        t.join();
+    return ok;
+}
+
+bool standardErrorIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+ProgressBar::ProgressBar(std::size_t total, bool enabled)
+    : total_(total), enabled_(enabled), start_s_(now_s()) {}
+
+ProgressBar::~ProgressBar() {
+    finish();
+}
+
+std::string ProgressBar::render(std::size_t done, std::size_t total, double elapsed_s) {
+    constexpr int kWidth = 40;
+    const double fraction =
+        total == 0 ? 1.0 : std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
+    const int filled = static_cast<int>(fraction * kWidth);
+    std::string bar = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+                      std::string(static_cast<std::size_t>(kWidth - filled), ' ') + "]";
+    char tail[96];
+    std::snprintf(tail, sizeof tail, " %3d%% %zu/%zu points, %.0f s", static_cast<int>(fraction * 100), done,
+                  total, elapsed_s);
+    return bar + tail;
+}
+
+void ProgressBar::update(std::size_t done) {
+    if (!enabled_) return;
+    const double t = now_s();
+    const double elapsed = t - start_s_;
+    if (elapsed < 1.0 || t - lastDraw_s_ < 0.1) return;
+    lastDraw_s_ = t;
+    shown_ = true;
+    std::fprintf(stderr, "\r%s", render(done, total_, elapsed).c_str());
+    std::fflush(stderr);
+}
+
+void ProgressBar::finish() {
+    if (!shown_) return;
+    shown_ = false;
+    // Clears the bar so that what follows on the terminal starts on a clean line.
+    std::fprintf(stderr, "\r%*s\r", 80, "");
+    std::fflush(stderr);
+}
+
+} // namespace co2::table

@@ -1,0 +1,276 @@
+#include "app/table/table.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/table/plot.h"
+#include "app/table/runner.h"
+#include "app/table/writer.h"
+
+#ifndef CO2_VERSION
+#define CO2_VERSION "0"
+#endif
+
+namespace co2::table {
+namespace {
+
+// Points per chunk of work: large enough that handing chunks over costs nothing, small enough
+// that the threads share the work evenly and the progress bar moves.
+constexpr std::size_t kChunkSize = 64;
+
+// Writes the table into a temporary file beside the target and renames it at the end, so that a
+// run that fails half-way never leaves a file that looks like a finished table.
+class Output {
+  public:
+    Output(std::FILE* standardOut, const std::string& path) : path_(path) {
+        if (path_.empty()) {
+            file_ = standardOut;
+            return;
+        }
+        temp_ = path_ + ".partXXXXXX";
+        const int fd = ::mkstemp(temp_.data());
+        if (fd < 0) {
+            error_ = std::strerror(errno);
+            temp_.clear();
+            return;
+        }
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+        file_ = ::fdopen(fd, "wb");
+        if (file_ == nullptr) {
+            error_ = std::strerror(errno);
+            ::close(fd);
+        }
+    }
+    ~Output() {
+        if (!path_.empty() && file_ != nullptr) std::fclose(file_);
+        if (!temp_.empty()) ::unlink(temp_.c_str());
+    }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    bool ok() const { return file_ != nullptr && error_.empty(); }
+    const std::string& error() const { return error_; }
+    std::string name() const { return path_.empty() ? "standard output" : path_; }
+
+    bool write(std::string_view text) {
+        if (!ok()) return false;
+        if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+            error_ = std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
+
+    bool finish() {
+        if (!ok()) return false;
+        if (path_.empty()) {
+            if (std::fflush(file_) != 0 || std::ferror(file_)) error_ = std::strerror(errno);
+            return error_.empty();
+        }
+        std::FILE* f = file_;
+        file_ = nullptr;
+        if (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0) error_ = std::strerror(errno);
+        if (std::fclose(f) != 0 && error_.empty()) error_ = std::strerror(errno);
+        if (error_.empty() && ::rename(temp_.c_str(), path_.c_str()) != 0) error_ = std::strerror(errno);
+        if (error_.empty()) temp_.clear();
+        return error_.empty();
+    }
+
+  private:
+    std::string path_;
+    std::string temp_;
+    std::FILE* file_ = nullptr;
+    std::string error_;
+};
+
+class RowProducer final : public ChunkProducer {
+  public:
+    RowProducer(const Options& options, const RowWriter& writer, std::unique_ptr<PointWorker> worker,
+                std::vector<PlotPoint>* plot, std::atomic<std::size_t>& failed)
+        : options_(options), writer_(writer), worker_(std::move(worker)), plot_(plot), failed_(failed) {}
+
+    void produce(std::size_t begin, std::size_t end, std::string& out) override {
+        const std::size_t molalities = options_.molalities.empty() ? 1 : options_.molalities.size();
+        for (std::size_t i = begin; i < end; ++i) {
+            worker_->evaluate(pointAt(options_, i), result_);
+            writer_.appendRow(out, result_, i == 0);
+            if (!result_.hasValues) failed_.fetch_add(1, std::memory_order_relaxed);
+            // Each plot slot belongs to one row, so the workers never write the same element.
+            if (plot_ != nullptr && i % molalities == 0) {
+                PlotPoint& p = (*plot_)[i / molalities];
+                p.T_C = result_.value(Value::T_C);
+                p.P = result_.value(Value::P);
+                p.sol_m = result_.value(Value::sol_m);
+                // No liquid water below its saturation pressure, hence no solubility to draw.
+                p.valid = result_.hasValues && result_.error.empty() && !result_.flag(Flag::belowSaturation);
+            }
+        }
+    }
+
+  private:
+    const Options& options_;
+    const RowWriter& writer_;
+    std::unique_ptr<PointWorker> worker_;
+    std::vector<PlotPoint>* plot_;
+    std::atomic<std::size_t>& failed_;
+    PointResult result_;
+};
+
+} // namespace
+
+PointSpec pointAt(const Options& o, std::size_t index) {
+    PointSpec spec;
+    const std::size_t molalities = o.molalities.empty() ? 1 : o.molalities.size();
+    const std::size_t pressures = o.curve != 0 ? 1 : o.pressures.size();
+    if (!o.molalities.empty()) {
+        spec.molalityGiven = true;
+        spec.molality = o.molalities[index % molalities];
+    }
+    index /= molalities;
+    spec.curve = o.curve;
+    if (o.curve == 0) spec.P = o.pressures[index % pressures];
+    spec.T_C = o.temperatures[index / pressures];
+    return spec;
+}
+
+int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluator, std::FILE* out,
+             std::FILE* err) {
+    const ParsedOptions parsed = parseOptions(args);
+    if (!parsed.error.empty()) {
+        std::fprintf(err, "co2table: %s\n", parsed.error.c_str());
+        return kExitUsage;
+    }
+    const Options& o = parsed.options;
+    if (o.help) {
+        std::fputs(helpText().c_str(), out);
+        return kExitOk;
+    }
+    if (o.version) {
+        std::fprintf(out, "co2table %s\n", CO2_VERSION);
+        return kExitOk;
+    }
+
+    const bool plotting = !o.plot.empty();
+    std::string gnuplot;
+    MeasuredData measured;
+    if (plotting) {
+        const auto found = findGnuplot();
+        if (!found) {
+            std::fprintf(err, "co2table: --plot needs gnuplot, which is not on PATH; install it with: "
+                              "apt-get install gnuplot-nox\n");
+            return kExitUsage;
+        }
+        gnuplot = *found;
+        if (o.plot.find_first_of("\r\n") != std::string::npos) {
+            std::fprintf(err, "co2table: plot: the file name holds a line break\n");
+            return kExitUsage;
+        }
+        if (!o.plotMeasured.empty()) {
+            measured = readMeasured(o.plotMeasured);
+            if (!measured.error.empty()) {
+                std::fprintf(err, "co2table: plot-measured: %s: %s\n", o.plotMeasured.c_str(),
+                             measured.error.c_str());
+                return kExitUsage;
+            }
+        }
+    }
+
+    const std::size_t total = pointCount(o);
+    // Without --output a plot run writes only the picture.
+    const bool writeTable = !plotting || !o.output.empty();
+    Output output(out, writeTable ? o.output : std::string());
+    if (writeTable && !output.ok()) {
+        std::fprintf(err, "co2table: cannot write %s: %s\n", output.name().c_str(), output.error().c_str());
+        return kExitFailed;
+    }
+
+    const RowWriter writer(o.format, o.columns, CO2_VERSION);
+    const std::size_t molalities = o.molalities.empty() ? 1 : o.molalities.size();
+    std::vector<PlotPoint> plotPoints(plotting ? total / molalities : 0);
+    std::atomic<std::size_t> failed{0};
+
+    if (writeTable && !output.write(writer.header())) {
+        std::fprintf(err, "co2table: cannot write %s: %s\n", output.name().c_str(), output.error().c_str());
+        return kExitFailed;
+    }
+    RunSettings settings;
+    settings.items = total;
+    settings.chunkSize = kChunkSize;
+    settings.threads = o.threads != 0 ? o.threads : defaultThreadCount((total + kChunkSize - 1) / kChunkSize);
+    ProgressBar bar(total, standardErrorIsTerminal() && err == stderr);
+    const bool written = runOrdered(
+        settings,
+        [&] {
+            return std::make_unique<RowProducer>(o, writer, evaluator.makeWorker(),
+                                                 plotting ? &plotPoints : nullptr, failed);
+        },
+        [&](std::string_view text) { return !writeTable || output.write(text); },
+        [&](std::size_t done) { bar.update(done); });
+    bar.finish();
+    if (!written || (writeTable && (!output.write(writer.footer()) || !output.finish()))) {
+        std::fprintf(err, "co2table: cannot write %s: %s\n", output.name().c_str(), output.error().c_str());
+        return kExitFailed;
+    }
+    if (failed.load() != 0)
+        std::fprintf(
+            err, "co2table: %zu of %zu points were not computed; their rows say why in the error column\n",
+            failed.load(), total);
+
+    if (!plotting) return kExitOk;
+
+    PlotRequest request;
+    request.file = o.plot;
+    request.svg = o.plot.size() >= 4 && (o.plot.compare(o.plot.size() - 4, 4, ".svg") == 0 ||
+                                         o.plot.compare(o.plot.size() - 4, 4, ".SVG") == 0);
+    request.width = o.plotWidth;
+    request.height = o.plotHeight;
+    request.curve = o.curve;
+    request.axis = o.curve != 0 && !o.plotXGiven ? PlotAxis::temperature : o.plotX;
+    request.temperatures = o.temperatures;
+    request.pressures = o.pressures;
+    request.points = std::move(plotPoints);
+    request.measured = measured.points;
+    if (!measured.points.empty()) {
+        // The model at each measured state point, through the same code as the table.
+        auto worker = evaluator.makeWorker();
+        std::vector<PlotPoint> model(measured.points.size());
+        PointResult r;
+        for (std::size_t i = 0; i < measured.points.size(); ++i) {
+            PointSpec spec;
+            spec.T_C = measured.points[i].T_C;
+            spec.P = measured.points[i].P;
+            worker->evaluate(spec, r);
+            model[i] = {spec.T_C, spec.P, r.value(Value::sol_m),
+                        r.hasValues && r.error.empty() && !r.flag(Flag::belowSaturation)};
+        }
+        const Deviation d = meanAbsoluteDeviation(measured.points, model);
+        char text[160];
+        std::snprintf(text, sizeof text, "mean absolute deviation from %zu measured points: %.2f %%", d.used,
+                      d.meanAbsolute_pct);
+        request.subtitle = text;
+        std::fprintf(err, "co2table: %s\n", text);
+    }
+    bool anything = !request.measured.empty();
+    for (const PlotPoint& p : request.points)
+        anything = anything || p.valid;
+    if (!anything) {
+        std::fprintf(err, "co2table: nothing to plot: no point of the grid has a solubility\n");
+        return kExitFailed;
+    }
+    const std::string failure = runGnuplot(gnuplot, gnuplotScript(request));
+    struct stat st {};
+    if (!failure.empty() || ::stat(o.plot.c_str(), &st) != 0 || st.st_size == 0) {
+        std::fprintf(err, "co2table: the plot %s was not made%s%s\n", o.plot.c_str(),
+                     failure.empty() ? "" : ": ", failure.c_str());
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+} // namespace co2::table

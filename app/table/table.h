@@ -1,0 +1,26 @@
+// The whole co2table run, apart from process entry: so that the tests can drive it in-process.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/table/options.h"
+#include "app/table/point.h"
+
+namespace co2::table {
+
+// Exit codes of the program.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1; // output could not be written, or the plot failed
+inline constexpr int kExitUsage = 2;  // bad command line, bad measured file, no gnuplot
+
+// The state point of row `index`: temperature outermost, then pressure, then molality.
+PointSpec pointAt(const Options& options, std::size_t index);
+
+// Runs co2table with `args` (without the program name). Messages go to `err`, the table to
+// `out` unless --output names a file.
+int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluator, std::FILE* out,
+             std::FILE* err);
+
+} // namespace co2::table

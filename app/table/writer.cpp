@@ -1,0 +1,185 @@
+#include "app/table/writer.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace co2::table {
+namespace {
+
+// The inputs of a point: shown even on a row whose computation failed, so the row can be told
+// apart from its neighbours.
+bool isInput(const Column& column) {
+    return column.kind == ColumnKind::value && (column.index == static_cast<std::uint8_t>(Value::T_C) ||
+                                                column.index == static_cast<std::uint8_t>(Value::P) ||
+                                                column.index == static_cast<std::uint8_t>(Value::m));
+}
+
+bool hasCell(const Column& column, const PointResult& point) {
+    switch (column.kind) {
+    case ColumnKind::value:
+        if (point.hasValues) return true;
+        return isInput(column) && !std::isnan(point.values[column.index]);
+    case ColumnKind::flag:
+        return point.hasValues;
+    case ColumnKind::error:
+        return !point.error.empty();
+    }
+    return false;
+}
+
+std::string oneLine(std::string_view text) {
+    std::string s(text);
+    for (char& ch : s)
+        if (ch == '\t' || ch == '\n' || ch == '\r') ch = ' ';
+    return s;
+}
+
+} // namespace
+
+std::optional<Format> parseFormat(std::string_view name) {
+    if (name == "csv") return Format::csv;
+    if (name == "tsv") return Format::tsv;
+    if (name == "json") return Format::json;
+    return std::nullopt;
+}
+
+void appendNumber(std::string& out, double value) {
+    char buffer[40];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 17);
+    out.append(buffer, r.ptr);
+}
+
+std::string csvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string s = "\"";
+    for (char ch : text) {
+        if (ch == '"') s += '"';
+        s += ch;
+    }
+    s += '"';
+    return s;
+}
+
+std::string jsonString(std::string_view text) {
+    std::string s = "\"";
+    for (unsigned char ch : text) {
+        switch (ch) {
+        case '"':
+            s += "\\\"";
+            break;
+        case '\\':
+            s += "\\\\";
+            break;
+        case '\n':
+            s += "\\n";
+            break;
+        case '\r':
+            s += "\\r";
+            break;
+        case '\t':
+            s += "\\t";
+            break;
+        default:
+            if (ch < 0x20) {
+                char buffer[8];
+                std::snprintf(buffer, sizeof buffer, "\\u%04x", ch);
+                s += buffer;
+            } else {
+                s += static_cast<char>(ch);
+            }
+        }
+    }
+    s += '"';
+    return s;
+}
+
+RowWriter::RowWriter(Format format, std::vector<const Column*> columns, std::string version)
+    : format_(format), columns_(std::move(columns)), version_(std::move(version)) {}
+
+std::string RowWriter::header() const {
+    std::string out;
+    if (format_ == Format::json) {
+        out = "{\n  \"program\": \"co2table\",\n  \"version\": " + jsonString(version_) +
+              ",\n  \"columns\": [\n";
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            const Column& c = *columns_[i];
+            out += "    {\"name\": " + jsonString(c.name);
+            if (!c.unit.empty()) out += ", \"unit\": " + jsonString(c.unit);
+            out += ", \"description\": " + jsonString(c.description) + "}";
+            out += i + 1 < columns_.size() ? ",\n" : "\n";
+        }
+        out += "  ],\n  \"rows\": [";
+        return out;
+    }
+    const char separator = format_ == Format::csv ? ',' : '\t';
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        if (i > 0) out += separator;
+        const std::string text = headerText(*columns_[i]);
+        out += format_ == Format::csv ? csvField(text) : text;
+    }
+    out += '\n';
+    return out;
+}
+
+void RowWriter::appendRow(std::string& out, const PointResult& point, bool first) const {
+    if (format_ == Format::json)
+        appendJsonRow(out, point, first);
+    else
+        appendCsvRow(out, point, format_ == Format::csv ? ',' : '\t');
+}
+
+void RowWriter::appendCsvRow(std::string& out, const PointResult& point, char separator) const {
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        if (i > 0) out += separator;
+        const Column& c = *columns_[i];
+        if (!hasCell(c, point)) continue;
+        switch (c.kind) {
+        case ColumnKind::value:
+            appendNumber(out, point.values[c.index]);
+            break;
+        case ColumnKind::flag:
+            out += point.flag(static_cast<Flag>(c.index)) ? '1' : '0';
+            break;
+        case ColumnKind::error:
+            out += separator == ',' ? csvField(oneLine(point.error)) : oneLine(point.error);
+            break;
+        }
+    }
+    out += '\n';
+}
+
+void RowWriter::appendJsonRow(std::string& out, const PointResult& point, bool first) const {
+    out += first ? "\n    {" : ",\n    {";
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        const Column& c = *columns_[i];
+        if (i > 0) out += ", ";
+        out += jsonString(c.name);
+        out += ": ";
+        if (!hasCell(c, point)) {
+            out += "null";
+            continue;
+        }
+        switch (c.kind) {
+        case ColumnKind::value:
+            if (std::isfinite(point.values[c.index]))
+                appendNumber(out, point.values[c.index]);
+            else
+                out += "null"; // JSON has no infinities; the error column says why
+            break;
+        case ColumnKind::flag:
+            out += point.flag(static_cast<Flag>(c.index)) ? "true" : "false";
+            break;
+        case ColumnKind::error:
+            out += jsonString(point.error);
+            break;
+        }
+    }
+    out += '}';
+}
+
+std::string RowWriter::footer() const {
+    return format_ == Format::json ? "\n  ]\n}\n" : std::string();
+}
+
+} // namespace co2::table
