@@ -1,6 +1,8 @@
 // Phase-boundary correlations of the water-carbon dioxide system, in bar.
 #include "app/phase_curves.h"
 
+#include <source_location>
+
 #include "app/statements.h"
 #include "runtime/math.h"
 
@@ -12,8 +14,9 @@ using rt::ext;
 inline double store(ext x) {
     return static_cast<double>(x);
 }
-inline void done() {
-    co2::done(Module::phaseCurves);
+// Ends a statement; its number comes from the caller's line.
+inline void done(std::source_location at = std::source_location::current()) {
+    co2::done(Module::phaseCurves, at);
 }
 
 inline bool singleAbove(double x, double bound) {

@@ -11,6 +11,8 @@
 #include <array>
 #include <cmath>
 
+#include <source_location>
+
 #include "app/statements.h"
 
 namespace co2 {
@@ -22,8 +24,9 @@ using K = Constants;
 inline double store(ext x) {
     return static_cast<double>(x);
 }
-inline void done() {
-    co2::done(Module::water);
+// Ends a statement; its number comes from the caller's line.
+inline void done(std::source_location at = std::source_location::current()) {
+    co2::done(Module::water, at);
 }
 
 // Range tests that compare in single precision: both sides rounded to float.
