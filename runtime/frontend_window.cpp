@@ -2,6 +2,7 @@
 
 #include "runtime/cp437.h"
 #include "runtime/font_cp437.h"
+#include "runtime/screen.h"
 #include "runtime/tones.h"
 
 #include <algorithm>
@@ -339,7 +340,8 @@ int WindowFrontend::start() {
         return 100;
     }
     SDL_EnableUNICODE(1);
-    toneGenerator().setOutput(audible() ? makeSdlAudio() : makeSilentAudio(true));
+    toneGenerator().setOutput(makeSdlAudio());
+    setBellHandler(bell);
     return 0;
 }
 
@@ -508,7 +510,8 @@ EventsResult WindowFrontend::handleEvents() {
             break;
         case SDL_KEYDOWN: {
             const KeyEvent key = translateKey(event.key.keysym);
-            const bool ends = key.name == KeyName::breakKey ||
+            // The keys that end the program keep working while a box waits for its answer.
+            const bool ends = key.name == KeyName::breakKey || key.character == 3 ||
                               (key.ctrl && (key.name == KeyName::scrollLock || key.name == KeyName::f15));
             if (boxOpen_ && !ends) {
                 handleBoxKey(event.key.keysym);
@@ -580,6 +583,7 @@ BoxAnswer WindowFrontend::messageBox(const std::string& caption, const std::stri
 void WindowFrontend::shutdown() {
     if (!started_) return;
     started_ = false;
+    setBellHandler(nullptr);
     toneGenerator().shutdown();
     SDL_ShowCursor(SDL_DISABLE);
     if (icon_ != nullptr) SDL_FreeSurface(icon_);

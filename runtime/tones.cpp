@@ -220,10 +220,9 @@ void ToneGenerator::service() {
 }
 
 void ToneGenerator::shutdown() {
-    if (outputOpen_) {
-        output_->close();
-        outputOpen_ = false;
-    }
+    if (outputOpen_) output_->close();
+    outputOpen_ = false;
+    outputTried_ = false; // a later tone opens the output again
     playingSlot_ = -1;
     for (int i = 0; i < kToneSlots; ++i)
         freeSlot(i);
