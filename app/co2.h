@@ -19,7 +19,7 @@ namespace co2 {
 
 // Upper bound on the Newton passes of co2FindDensity. In the application's range the solve needs
 // a handful; near the critical point a few dozen. Reaching the cap raises kNoConvergenceError.
-inline constexpr std::uint32_t kCo2MaxIterations = 5000;
+inline constexpr std::uint32_t kCo2MaxIterations = 2000;
 
 void co2Start(Model& md);
 void co2InitialDensity(Model& md);

@@ -1,0 +1,66 @@
+// A model with its constants loaded, run on a private error state whose message box records
+// every report and answers Yes, so that a raised error neither stops the test nor leaks into
+// another one.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/aqueous.h"
+#include "app/co2.h"
+#include "app/model.h"
+#include "app/solubility.h"
+#include "app/water.h"
+#include "runtime/errors.h"
+
+namespace co2::testing {
+
+class ModelTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        loadConstants(md->c);
+        errors.box = [this](const std::string& caption, const std::string& text, rt::BoxButtons) {
+            boxes.push_back(caption + "\n" + text);
+            return rt::BoxAnswer::yes;
+        };
+        scope.emplace(errors);
+    }
+    void TearDown() override { scope.reset(); }
+
+    void statePoint(double T_C, double P_MPa) {
+        md->T_C = T_C;
+        md->T = T_C + 273.15;
+        md->P = P_MPa;
+        md->P_bar = 10 * P_MPa;
+    }
+    // The pure-component sections and the infinite-dilution block, in the calculator's order.
+    void runThroughInfiniteDilution() {
+        waterProperties(*md);
+        co2Run(*md);
+        infiniteDilution(*md);
+    }
+    // Everything up to the molality prompt, then the solution properties at the default m = mSat.
+    void runAtSolubility() {
+        runThroughInfiniteDilution();
+        solubility(*md);
+        md->m = md->mSat;
+        finiteConcentration(*md);
+    }
+    bool boxShown(const std::string& caption) const {
+        for (const auto& b : boxes) {
+            if (b.rfind(caption, 0) == 0) return true;
+        }
+        return false;
+    }
+
+    std::unique_ptr<Model> md = std::make_unique<Model>();
+    rt::ErrorState errors;
+    std::vector<std::string> boxes;
+    std::optional<rt::ErrorScope> scope;
+};
+
+} // namespace co2::testing
