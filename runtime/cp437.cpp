@@ -273,9 +273,13 @@ static_assert(kTable[0xB0].unicode == 0x2591); // LIGHT SHADE
 
 } // namespace
 
-const std::array<Cp437Entry, 256>& cp437Table() { return kTable; }
+const std::array<Cp437Entry, 256>& cp437Table() {
+    return kTable;
+}
 
-char32_t cp437ToUnicode(std::uint8_t code) { return kTable[code].unicode; }
+char32_t cp437ToUnicode(std::uint8_t code) {
+    return kTable[code].unicode;
+}
 
 int unicodeToCp437(char32_t c) {
     if (c < 32 || c == 127) return static_cast<int>(c);
@@ -287,7 +291,8 @@ int unicodeToCp437(char32_t c) {
     };
     static const std::array<Pair, 256> sorted = [] {
         std::array<Pair, 256> pairs{};
-        for (std::size_t i = 0; i < 256; ++i) pairs[i] = {kTable[i].unicode, kTable[i].code};
+        for (std::size_t i = 0; i < 256; ++i)
+            pairs[i] = {kTable[i].unicode, kTable[i].code};
         std::sort(pairs.begin(), pairs.end(), [](const Pair& a, const Pair& b) {
             return a.unicode != b.unicode ? a.unicode < b.unicode : a.code > b.code;
         });
@@ -320,7 +325,8 @@ void appendUtf8(std::string& out, char32_t c) {
 std::string cp437ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() * 2);
-    for (char b : bytes) appendUtf8(out, cp437ToUnicode(static_cast<std::uint8_t>(b)));
+    for (char b : bytes)
+        appendUtf8(out, cp437ToUnicode(static_cast<std::uint8_t>(b)));
     return out;
 }
 

@@ -1,0 +1,423 @@
+#include "runtime/frame.h"
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+#include "runtime/errors.h"
+#include "runtime/files.h"
+#include "runtime/keyboard.h"
+#include "runtime/math.h"
+#include "runtime/screen.h"
+#include "runtime/tones.h"
+
+namespace rt {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::atomic<std::uint32_t> gPauseHandshake{0};
+std::atomic<bool> gLoopPhase{false};
+std::atomic<std::uint64_t> gRefreshCount{0};
+std::atomic<Frontend*> gActiveFrontend{nullptr};
+std::atomic<std::int64_t> gClockTimeOfDay_ms{0};
+std::atomic<std::int64_t> gClockTicks_ms{0};
+std::atomic<int> gSignalsSeen{0};
+std::atomic<std::thread::id> gProgramThreadId{};
+
+constexpr std::int64_t kDay_ms = 86'400'000;
+
+std::int64_t steadyTicks_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void sleepFor(std::chrono::milliseconds d) {
+    std::this_thread::sleep_for(d);
+}
+
+// ---- signals ---------------------------------------------------------------------------------
+
+// The first SIGINT, SIGTERM or SIGHUP asks for the orderly shutdown (files closed, exit code
+// unchanged); a second one while that is under way gives up waiting: the terminal is restored and
+// the process ends at once. Output files are written unbuffered, so nothing written is lost.
+extern "C" void onTerminationSignal(int signalNumber) {
+    if (gSignalsSeen.fetch_add(1) == 0) {
+        processFlags().closeRequested.store(1);
+        return;
+    }
+    if (Frontend* frontend = gActiveFrontend.load()) frontend->emergencyRestore();
+    _exit(128 + signalNumber);
+}
+
+constexpr int kTerminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+struct SavedSignals {
+    struct sigaction termination[std::size(kTerminationSignals)];
+    struct sigaction pipe;
+};
+
+void installSignals(SavedSignals& saved) {
+    gSignalsSeen.store(0);
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < std::size(kTerminationSignals); ++i) {
+        sigaction(kTerminationSignals[i], &action, &saved.termination[i]);
+    }
+    // A closed reader of standard output or error must not kill the process before its files are
+    // closed; the write then fails and is ignored.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &saved.pipe);
+}
+
+void restoreSignals(const SavedSignals& saved) {
+    for (std::size_t i = 0; i < std::size(kTerminationSignals); ++i) {
+        sigaction(kTerminationSignals[i], &saved.termination[i], nullptr);
+    }
+    sigaction(SIGPIPE, &saved.pipe, nullptr);
+}
+
+// ---- threads -----------------------------------------------------------------------------------
+
+void programThreadBody(ProgramMain programMain) {
+    ProcessFlags& flags = processFlags();
+    gProgramThreadId.store(std::this_thread::get_id());
+    setupFloatingPoint();
+    try {
+        programMain();
+    } catch (const ProgramThreadStop&) {
+        // The normal end of the program thread: a stop path of the statement check.
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Program thread ended: %s\n", e.what());
+        flags.exitCode.store(EXIT_FAILURE);
+    }
+    // The main routine never returns by itself; if it did (or failed), the process ends too.
+    flags.threadsDone.fetch_or(1);
+    flags.closeRequested.store(1);
+}
+
+void timerThreadBody() {
+    ProcessFlags& flags = processFlags();
+    while (flags.stopRequested.load() == 0)
+        sleepFor(16ms);
+    flags.threadsDone.fetch_or(2);
+}
+
+} // namespace
+
+// ---- key rules -----------------------------------------------------------------------------------
+
+KeyOutcome dispatchKey(const KeyEvent& key) {
+    ProcessFlags& flags = processFlags();
+    if (key.name == KeyName::modifier) return KeyOutcome::ignored;
+
+    const bool ctrlC = key.character == 3; // Ctrl+C keeps the promise of the start-up screen
+    if (key.name == KeyName::breakKey || (key.ctrl && key.name == KeyName::scrollLock) ||
+        (key.ctrl && key.name == KeyName::f15) || ctrlC) {
+        flags.closeRequested.store(1);
+        return KeyOutcome::closeRequested;
+    }
+    if (key.name == KeyName::pause || (key.ctrl && key.name == KeyName::numLock)) {
+        flags.suspendRequested.fetch_or(1);
+        errorState().eventFlag.store(1);
+        return KeyOutcome::suspended;
+    }
+    if ((flags.suspendRequested.load() & 1) != 0) {
+        flags.suspendRequested.fetch_and(~std::uint32_t{1});
+        return KeyOutcome::resumed;
+    }
+    if (key.name == KeyName::enter && key.alt) return KeyOutcome::toggleFullScreen;
+    // Lock keys and the like have neither a character nor a scan code of their own.
+    if (key.character == 0 && key.extended == 0) return KeyOutcome::ignored;
+    const bool added =
+        key.character != 0 ? keyQueue().push(key.character, 0) : keyQueue().push(0, key.extended);
+    return added ? KeyOutcome::queued : KeyOutcome::dropped;
+}
+
+namespace scan {
+
+std::uint8_t functionKey(int n, Modifiers mods) {
+    if (n < 1 || n > 12) return 0;
+    if (n <= 10) {
+        const int base = mods.alt ? 104 : mods.ctrl ? 94 : mods.shift ? 84 : 59;
+        return static_cast<std::uint8_t>(base + n - 1);
+    }
+    const int base = mods.alt ? 139 : mods.ctrl ? 137 : mods.shift ? 135 : 133;
+    return static_cast<std::uint8_t>(base + n - 11);
+}
+
+std::uint8_t altCharacter(char c) {
+    // Scan codes of the main keyboard rows: digits 1..9, 0 then the letter rows.
+    static constexpr const char* kRows[] = {"1234567890", "qwertyuiop", "asdfghjkl", "zxcvbnm"};
+    static constexpr int kFirstCode[] = {120, 16, 30, 44};
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (std::size_t row = 0; row < std::size(kRows); ++row) {
+        if (const char* at = std::strchr(kRows[row], c); at != nullptr && c != '\0') {
+            return static_cast<std::uint8_t>(kFirstCode[row] + (at - kRows[row]));
+        }
+    }
+    return 0;
+}
+
+} // namespace scan
+
+std::array<std::uint32_t, 16> defaultTextPalette() {
+    const std::array<std::uint32_t, 256> all = defaultPalette();
+    std::array<std::uint32_t, 16> text{};
+    std::copy_n(all.begin(), text.size(), text.begin());
+    return text;
+}
+
+ScreenImage captureScreen() {
+    const Screen& s = screen();
+    ScreenImage image;
+    image.columns = Screen::kColumns;
+    image.rows = Screen::kRows;
+    image.cells.resize(static_cast<std::size_t>(image.columns * image.rows));
+    for (int row = 1; row <= image.rows; ++row) {
+        for (int column = 1; column <= image.columns; ++column)
+            image.at(row, column) = s.cell(row, column);
+    }
+    image.cursorRow = s.cursorRow();
+    image.cursorColumn = s.cursorColumn();
+    image.cursorVisible = s.cursorVisible();
+    image.pendingWrap = s.pendingWrap();
+    image.cursorStart = s.cursorStart();
+    image.cursorStop = s.cursorStop();
+    for (int i = 0; i < 16; ++i)
+        image.palette[static_cast<std::size_t>(i)] = s.paletteEntry(i);
+    return image;
+}
+
+// ---- message-box hand-over ---------------------------------------------------------------------
+
+BoxAnswer BoxChannel::ask(const std::string& caption, const std::string& text, BoxButtons buttons) {
+    const BoxAnswer refusal = buttons == BoxButtons::ok ? BoxAnswer::ok : BoxAnswer::no;
+    std::unique_lock lock(mutex_);
+    request_ = Request{caption, text, buttons};
+    open_ = true;
+    done_ = false;
+    while (!done_) {
+        if (processFlags().stopRequested.load() != 0) {
+            open_ = false;
+            return refusal;
+        }
+        answered_.wait_for(lock, 10ms);
+    }
+    open_ = false;
+    return answer_;
+}
+
+bool BoxChannel::pending(Request* out) const {
+    std::lock_guard lock(mutex_);
+    if (!open_ || done_) return false;
+    if (out != nullptr) *out = request_;
+    return true;
+}
+
+void BoxChannel::answer(BoxAnswer answer) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!open_ || done_) return;
+        answer_ = answer;
+        done_ = true;
+    }
+    answered_.notify_all();
+}
+
+// ---- command line --------------------------------------------------------------------------------
+
+FrontendOptions parseFrontendOptions(int argc, const char* const* argv) {
+    FrontendOptions options;
+    auto setKind = [&](FrontendKind kind, const char* arg) {
+        if (options.kind != FrontendKind::automatic && options.kind != kind) {
+            options.error = std::string("conflicting front-end option ") + arg;
+        }
+        options.kind = kind;
+    };
+    for (int i = 1; i < argc && options.error.empty(); ++i) {
+        const std::string arg = argv[i] != nullptr ? argv[i] : "";
+        if (arg == "--window") {
+            setKind(FrontendKind::window, argv[i]);
+        } else if (arg == "--terminal") {
+            setKind(FrontendKind::terminal, argv[i]);
+        } else if (arg == "--headless") {
+            setKind(FrontendKind::headless, argv[i]);
+        } else if (arg == "--transcript") {
+            if (i + 1 >= argc || argv[i + 1] == nullptr || argv[i + 1][0] == '\0') {
+                options.error = "--transcript needs a file name";
+            } else {
+                options.transcriptPath = argv[++i];
+            }
+        } else if (arg.rfind("--transcript=", 0) == 0) {
+            options.transcriptPath = arg.substr(std::strlen("--transcript="));
+            if (options.transcriptPath.empty()) options.error = "--transcript needs a file name";
+        } else {
+            options.error = "unknown option " + arg;
+        }
+    }
+    if (options.error.empty() && !options.transcriptPath.empty() && options.kind != FrontendKind::headless &&
+        options.kind != FrontendKind::automatic) {
+        options.error = "--transcript works with the headless front end only";
+    }
+    return options;
+}
+
+// ---- clock ---------------------------------------------------------------------------------------
+
+// The clock is read with sub-second resolution, so the time of day is exact to the millisecond
+// without waiting for the seconds to change.
+void synchroniseClock() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t ticks = steadyTicks_ms();
+    std::tm local{};
+    const time_t seconds = now.tv_sec;
+    std::int64_t timeOfDay = 0;
+    if (localtime_r(&seconds, &local) != nullptr) {
+        timeOfDay =
+            (local.tm_hour * 3600LL + local.tm_min * 60LL + local.tm_sec) * 1000LL + now.tv_nsec / 1'000'000;
+    }
+    gClockTimeOfDay_ms.store(timeOfDay);
+    gClockTicks_ms.store(ticks);
+}
+
+ClockBase clockBase() {
+    return {gClockTimeOfDay_ms.load(), gClockTicks_ms.load()};
+}
+
+std::int64_t timeOfDay_ms() {
+    const std::int64_t elapsed = steadyTicks_ms() - gClockTicks_ms.load();
+    return ((elapsed + gClockTimeOfDay_ms.load()) % kDay_ms + kDay_ms) % kDay_ms;
+}
+
+// ---- small shared state --------------------------------------------------------------------------
+
+std::atomic<std::uint32_t>& pauseHandshake() {
+    return gPauseHandshake;
+}
+bool loopPhase() {
+    return gLoopPhase.load();
+}
+std::uint64_t refreshCount() {
+    return gRefreshCount.load();
+}
+Frontend* activeFrontend() {
+    return gActiveFrontend.load();
+}
+
+[[noreturn]] void abandonProcess(int code) {
+    closeAllFiles();
+    if (Frontend* frontend = gActiveFrontend.load()) frontend->emergencyRestore();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _exit(code);
+}
+
+// ---- the frame -----------------------------------------------------------------------------------
+
+int runFrame(Frontend& frontend, ProgramMain programMain) {
+    ProcessFlags& flags = processFlags();
+    gActiveFrontend.store(&frontend);
+    gPauseHandshake.store(0);
+    gLoopPhase.store(false);
+
+    synchroniseClock();
+
+    setMessageBox([&frontend](const std::string& caption, const std::string& text, BoxButtons buttons) {
+        return frontend.messageBox(caption, text, buttons);
+    });
+    // A critical or fatal error box ends the process. On the program thread that goes through the
+    // orderly path (files closed by the main thread, exit code kept); elsewhere at once.
+    setProcessEnd([](int code) {
+        ProcessFlags& f = processFlags();
+        f.exitCode.store(code);
+        if (std::this_thread::get_id() == gProgramThreadId.load()) {
+            f.closeRequested.store(1);
+            stopProgramThread();
+        }
+        abandonProcess(code);
+    });
+    SavedSignals savedSignals{};
+    installSignals(savedSignals);
+
+    if (!frontend.audible()) toneGenerator().setOutput(makeSilentAudio(true));
+
+    std::thread programThread;
+    std::thread timerThread;
+    try {
+        programThread = std::thread(programThreadBody, programMain);
+        timerThread = std::thread(timerThreadBody);
+    } catch (const std::system_error& e) {
+        std::fprintf(stderr, "Unable to create thread: %s\n", e.what());
+        flags.exitCode.store(EXIT_FAILURE);
+        flags.closeRequested.store(1);
+    }
+
+    // Main loop.
+    for (;;) {
+        if (gPauseHandshake.load() == 1) {
+            gPauseHandshake.store(2);
+            while (gPauseHandshake.load() == 2 && flags.closeRequested.load() == 0)
+                sleepFor(1ms);
+        }
+        if (frontend.hidden()) {
+            if (flags.closeRequested.load() != 0) break;
+            sleepFor(64ms);
+            if (frontend.handleEvents() == EventsResult::closeWindow) break;
+            continue;
+        }
+        sleepFor(15ms);
+        sleepFor(1ms);
+        if (flags.closeRequested.load() != 0) break;
+        serviceToneQueue();
+        const bool phase = !gLoopPhase.load();
+        gLoopPhase.store(phase);
+        if (phase) {
+            frontend.refresh(captureScreen());
+            gRefreshCount.fetch_add(1);
+        } else if (frontend.handleEvents() == EventsResult::closeWindow) {
+            break;
+        }
+    }
+
+    // Shutdown.
+    flags.stopRequested.store(1);
+    errorState().eventFlag.store(1);
+    if (programThread.joinable()) {
+        programThread.join();
+    } else {
+        flags.threadsDone.fetch_or(1);
+    }
+    if (!timerThread.joinable()) flags.threadsDone.fetch_or(2);
+    while (flags.threadsDone.load() != 3)
+        sleepFor(16ms);
+    if (timerThread.joinable()) timerThread.join();
+
+    // The last picture: the terminal shows it once more, the transcript keeps it.
+    frontend.refresh(captureScreen());
+    closeAllFiles();
+    toneGenerator().shutdown();
+    frontend.shutdown();
+
+    restoreSignals(savedSignals);
+    setProcessEnd(nullptr);
+    setMessageBox(nullptr);
+    gActiveFrontend.store(nullptr);
+    gProgramThreadId.store(std::thread::id{});
+    return flags.exitCode.load();
+}
+
+} // namespace rt

@@ -1,0 +1,56 @@
+// The process entry: the front end is chosen here, where all three are linked in.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
+
+#include "runtime/frame.h"
+#include "runtime/frontend_headless.h"
+#include "runtime/frontend_terminal.h"
+#include "runtime/frontend_window.h"
+
+namespace rt {
+
+namespace {
+
+bool displayAvailable() {
+    const char* display = std::getenv("DISPLAY");
+    return display != nullptr && display[0] != '\0';
+}
+
+} // namespace
+
+int runProcess(int argc, char** argv, ProgramMain programMain) {
+    const FrontendOptions options = parseFrontendOptions(argc, argv);
+    if (!options.error.empty()) {
+        const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "co2calc";
+        std::fprintf(stderr, "%s: %s\nUsage: %s [--window | --terminal | --headless [--transcript FILE]]\n",
+                     program, options.error.c_str(), program);
+        return 2;
+    }
+
+    FrontendKind kind = options.kind;
+    if (kind == FrontendKind::automatic && !options.transcriptPath.empty()) kind = FrontendKind::headless;
+
+    std::unique_ptr<Frontend> frontend;
+    if (kind == FrontendKind::window || (kind == FrontendKind::automatic && displayAvailable())) {
+        frontend = std::make_unique<WindowFrontend>();
+        if (const int code = frontend->start(); code != 0) {
+            if (kind == FrontendKind::window) return code;
+            frontend.reset(); // no usable display after all: fall back below
+        }
+    }
+    if (!frontend) {
+        if (kind == FrontendKind::terminal ||
+            (kind == FrontendKind::automatic && isatty(STDIN_FILENO) && isatty(STDOUT_FILENO))) {
+            frontend = std::make_unique<TerminalFrontend>(STDIN_FILENO, STDOUT_FILENO);
+        } else {
+            frontend =
+                std::make_unique<HeadlessFrontend>(STDIN_FILENO, STDERR_FILENO, options.transcriptPath);
+        }
+        if (const int code = frontend->start(); code != 0) return code;
+    }
+    return runFrame(*frontend, programMain);
+}
+
+} // namespace rt
