@@ -1,12 +1,11 @@
 // Tone synthesis, the tone queue with its waiting rule, and the SDL_mixer output.
 //
-// Reference waveform: an ideal triangle of amplitude 32767 evaluated in closed form,
-//   x(i) = A * tri(f * i / 22050),  tri(p) = 4p (p < 1/4), 2 - 4p (p < 3/4), 4p - 4 (else), p mod 1,
-// which the step-and-reflect synthesis must reproduce to within one unit of the last place.
+// Reference waveform: the closed-form triangle of tone_reference.h.
 // The option-0 tone (200 Hz, 2 ticks of 1/18.2 s), the bell (783.99 Hz, 0.2 s), the 8192-frame
 // lead-in and the soundTicks limits are the values the calculator's sound is defined by.
 #include "runtime/errors.h"
 #include "runtime/tones.h"
+#include "tone_reference.h"
 
 #include <gtest/gtest.h>
 
@@ -27,35 +26,11 @@ namespace {
 
 using rt::ToneFrames;
 
-long double idealTriangle(double freq_hz, std::size_t frame) {
-    long double phase = static_cast<long double>(freq_hz) * frame / rt::kSampleRate_hz;
-    phase -= std::floor(phase);
-    if (phase < 0.25L) return 4 * phase;
-    if (phase < 0.75L) return 2 - 4 * phase;
-    return 4 * phase - 4;
-}
+using tone_reference::expectedCutLength;
 
-// Frames a tone keeps after the cut: it ends just before the last frame, among the n synthesised,
-// at which the ideal wave turns positive again.
-std::size_t expectedCutLength(double freq_hz, std::size_t n) {
-    std::size_t best = 0;
-    long previous = 1;
-    for (std::size_t i = 0; i < n; ++i) {
-        const long sample = std::lrint(idealTriangle(freq_hz, i) * rt::kToneAmplitude);
-        if (sample > 0 && previous < 1) best = i;
-        previous = sample;
-    }
-    return best;
-}
-
-// Compares `count` frames of a left-channel sample sequence with the ideal triangle.
 void expectTriangle(const std::vector<std::int16_t>& left, std::size_t from, std::size_t count,
                     double freq_hz) {
-    int worst = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const long ideal = std::lrint(idealTriangle(freq_hz, i) * rt::kToneAmplitude);
-        worst = std::max(worst, static_cast<int>(std::labs(left[from + i] - ideal)));
-    }
+    const long worst = tone_reference::worstDeviation(left, from, count, freq_hz);
     EXPECT_LE(worst, 1) << freq_hz << " Hz differs from the ideal triangle by " << worst;
 }
 
