@@ -1,0 +1,211 @@
+// The whole run through a stand-in model: a point's values follow from its inputs by a simple
+// rule, and chosen inputs fail, so the run's bookkeeping can be checked without the physics.
+#include "app/table/table.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace co2::table {
+namespace {
+
+class StandInWorker final : public PointWorker {
+  public:
+    void evaluate(const PointSpec& spec, PointResult& r) override {
+        r = PointResult{};
+        r.values.fill(std::nan(""));
+        r.value(Value::T_C) = spec.T_C;
+        r.value(Value::P) = spec.curve != 0 ? spec.T_C / 10 : spec.P;
+        if (spec.T_C < -100) {
+            r.error = "runtime error 5: Illegal function call";
+            return;
+        }
+        for (std::size_t i = 2; i < kValueCount; ++i)
+            r.values[i] = spec.T_C + static_cast<double>(i);
+        r.value(Value::sol_m) = 1 + spec.P / 100 - spec.T_C / 1000;
+        r.value(Value::m) = spec.molalityGiven ? spec.molality : r.value(Value::sol_m);
+        r.setFlag(Flag::molality, r.value(Value::m) > r.value(Value::sol_m));
+        r.hasValues = true;
+    }
+};
+
+class StandIn final : public PointEvaluator {
+  public:
+    std::unique_ptr<PointWorker> makeWorker() const override { return std::make_unique<StandInWorker>(); }
+};
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readAll(std::FILE* f) {
+    std::rewind(f);
+    std::string s;
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        s.append(buffer, n);
+    std::fclose(f);
+    return s;
+}
+
+Outcome runWith(std::vector<std::string> args) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    Outcome r;
+    r.code = runTable(args, StandIn{}, out, err);
+    r.out = readAll(out);
+    r.err = readAll(err);
+    return r;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> v;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        v.push_back(line);
+    return v;
+}
+
+class TempDir {
+  public:
+    TempDir()
+        : path_(std::filesystem::temp_directory_path() / ("co2table_test_" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+TEST(Table, RowsComeInInputOrderWithErrorsInPlace) {
+    const Outcome r = runWith(
+        {"--temperature", "-200,0:20:10", "--pressure", "1,2", "--columns", "T_C,P,sol_m", "--threads", "2"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    const std::vector<std::string> expected = {
+        "T_C [°C],P [MPa],sol_m [mol/kg],error",
+        "-200,1,,runtime error 5: Illegal function call",
+        "-200,2,,runtime error 5: Illegal function call",
+        "0,1,1.01,",
+        "0,2,1.02,",
+        "10,1,1,",
+        "10,2,1.01,",
+        "20,1,0.98999999999999999,",
+        "20,2,1,",
+    };
+    EXPECT_EQ(lines(r.out), expected);
+    EXPECT_NE(r.err.find("2 of 8 points were not computed"), std::string::npos);
+}
+
+TEST(Table, ManyPointsOnManyThreadsMatchOneThread) {
+    const std::vector<std::string> grid = {"--temperature", "-1:99:0.5",  "--pressure",
+                                           "0.1:100:2.5",   "--molality", "0,1"};
+    std::vector<std::string> one = grid, four = grid;
+    one.insert(one.end(), {"--threads", "1"});
+    four.insert(four.end(), {"--threads", "4"});
+    const Outcome a = runWith(one);
+    const Outcome b = runWith(four);
+    ASSERT_EQ(a.code, kExitOk);
+    EXPECT_EQ(lines(a.out).size(), 1 + 201U * 40U * 2U);
+    EXPECT_EQ(a.out, b.out);
+}
+
+TEST(Table, MolalityFlagAndOrder) {
+    const Outcome r = runWith({"--temperature", "0", "--pressure", "10", "--molality", "0.5,2", "--columns",
+                               "m,warn_m", "--format", "tsv"});
+    ASSERT_EQ(r.code, kExitOk);
+    EXPECT_EQ(lines(r.out), (std::vector<std::string>{"m [mol/kg]\twarn_m\terror", "0.5\t0\t", "2\t1\t"}));
+}
+
+TEST(Table, JsonDocumentForOnePoint) {
+    const Outcome r =
+        runWith({"--temperature", "25", "--pressure", "10", "--format", "json", "--columns", "T_C,P"});
+    ASSERT_EQ(r.code, kExitOk);
+    EXPECT_NE(r.out.find("\"rows\": [\n    {\"T_C\": 25, \"P\": 10, \"error\": null}\n  ]\n}\n"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(Table, OutputFileAppearsWholeOrNotAtAll) {
+    TempDir dir;
+    const std::string file = dir / "t.csv";
+    const Outcome r = runWith({"--temperature", "0:5:1", "--pressure", "1", "--output", file});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "");
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(lines(text.str()).size(), 7U);
+    for (const auto& entry : std::filesystem::directory_iterator(dir / ""))
+        EXPECT_EQ(entry.path().filename(), "t.csv"); // no temporary left behind
+
+    const Outcome bad = runWith({"--temperature", "0", "--pressure", "1", "--output", dir / "missing/t.csv"});
+    EXPECT_EQ(bad.code, kExitFailed);
+    EXPECT_NE(bad.err.find("cannot write"), std::string::npos);
+}
+
+TEST(Table, FullDeviceIsAFailureNotASuccess) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    std::FILE* err = std::tmpfile();
+    const int code = runTable({"--temperature", "0:100:0.5", "--pressure", "1:100:1"}, StandIn{}, full, err);
+    std::fclose(full);
+    EXPECT_EQ(code, kExitFailed);
+    EXPECT_NE(readAll(err).find("cannot write standard output"), std::string::npos);
+}
+
+TEST(Table, BadCommandLineExitsWithTwo) {
+    const Outcome r = runWith({"--temperature", "0:10:0", "--pressure", "1"});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "co2table: temperature: range \"0:10:0\": the step is 0\n");
+}
+
+TEST(Table, HelpAndVersion) {
+    const Outcome h = runWith({"--help"});
+    EXPECT_EQ(h.code, kExitOk);
+    EXPECT_EQ(h.out.rfind("Usage: co2table", 0), 0U);
+    const Outcome v = runWith({"--version"});
+    EXPECT_EQ(v.code, kExitOk);
+    EXPECT_EQ(v.out.rfind("co2table ", 0), 0U);
+    EXPECT_NE(v.out.find('.'), std::string::npos); // a version number, not a placeholder
+}
+
+TEST(Table, PlotWithoutGnuplotSaysHowToInstallIt) {
+    const char* old = std::getenv("PATH");
+    const std::string saved = old != nullptr ? old : "";
+    TempDir dir;
+    ::setenv("PATH", (dir / "").c_str(), 1);
+    const Outcome r = runWith({"--temperature", "0", "--pressure", "1", "--plot", dir / "a.png"});
+    ::setenv("PATH", saved.c_str(), 1);
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_NE(r.err.find("apt-get install gnuplot-nox"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "a.png"));
+}
+
+TEST(Table, PlotRunWritesTheImageAndNoTable) {
+    TempDir dir;
+    const Outcome r = runWith({"--temperature", "0,50", "--pressure", "1:10:1", "--plot", dir / "a.png",
+                               "--plot-measured", CO2_DOCS_DIR "/data/co2_solubility_measured.csv"});
+    if (r.code == kExitUsage && r.err.find("gnuplot") != std::string::npos) GTEST_SKIP() << "no gnuplot";
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_GT(std::filesystem::file_size(dir / "a.png"), 1000U);
+    EXPECT_NE(r.err.find("mean absolute deviation from 95 measured points"), std::string::npos) << r.err;
+
+    const Outcome bad = runWith({"--temperature", "0", "--pressure", "1", "--plot", dir / "b.png",
+                                 "--plot-measured", dir / "none.csv"});
+    EXPECT_EQ(bad.code, kExitUsage);
+    EXPECT_NE(bad.err.find("plot-measured"), std::string::npos);
+}
+
+} // namespace
+} // namespace co2::table
