@@ -121,11 +121,12 @@ class Session:
         return self.file_bytes.split(b"\r\n")
 
     def boxes(self):
-        """Error boxes written to standard error, as (caption, text) pairs."""
+        """Error boxes written to standard error, as (caption, text) pairs. The box text's line
+        breaks may come through as LF or as the code page 437 glyph of LF (U+25D9)."""
         found = []
-        for match in re.finditer(r"(Unhandled Error #\d+|Critical Error[^\n]*)\n(Line:\d+\n[^\n]*(?:\nContinue\?)?)",
-                                 self.stderr):
-            found.append((match.group(1), match.group(2)))
+        pattern = r"(Unhandled Error #\d+|Critical Error #\d+)\n(Line:\d+[\n\u25d9][^\n\u25d9]*(?:[\n\u25d9]Continue\?)?)"
+        for match in re.finditer(pattern, self.stderr):
+            found.append((match.group(1), match.group(2).replace("\u25d9", "\n")))
         return found
 
     def rows_containing(self, text):
