@@ -25,8 +25,10 @@ def main():
     out.write("# Pure water from IAPWS-95 (Wagner & Pruss 2002), computed by python3-iapws %s\n" % iapws.__version__)
     out.write("# Generator: tools/make_iapws_reference.py (run with /usr/bin/python3).\n")
     out.write("# T = T_C + 273.15 K. P_MPa = 0 marks saturated liquid at the IAPWS-95 saturation pressure.\n")
-    out.write("# Columns: T_C, P_MPa (as given to the model), psat_bar (0: none), rho_g_cm3, cp_J_molK, f_bar, phase\n")
-    out.write("# rho in g/cm3; cp molar with M = %.6f g/mol; f = fugacity in bar; phase L liquid, V vapour.\n" % iapws.IAPWS95.M)
+    out.write("# Columns: T_C, P_MPa (as given to the model), psat_bar (0: none), rho_g_cm3, cp_J_molK, f_bar, drhodP, drhodT, d2rhodT2, phase\n")
+    out.write("# rho in g/cm3; cp molar with M = %.6f g/mol; f = fugacity in bar;\n"
+              "# drhodP g/(cm3 bar) at constant T; drhodT g/(cm3 K) at constant P; d2rhodT2 = drhodT(T + 0.5 K)\n"
+              "# - drhodT(T - 0.5 K) (nan where a neighbour is in the other phase); phase L liquid, V vapour.\n" % iapws.IAPWS95.M)
     for t_c in TEMPERATURES_C:
         t = t_c + OFFSET_K
         # Below the triple point (273.16 K) there is no liquid-vapour saturation in IAPWS-95; the
@@ -55,9 +57,32 @@ def main():
         write_row(out, t_c, p_mpa, psat_mpa, st, "V")
 
 
+def second_derivative(t_c, p_mpa, phase):
+    """drho/dT at T + 0.5 K minus drho/dT at T - 0.5 K, at the pressure of the row (g/(cm3 K2)).
+
+    Empty (nan) where a neighbour lies in the other phase: the model's solves stay on the
+    root they start from, IAPWS-95 takes the stable one."""
+    if p_mpa == 0.0:
+        return float("nan")
+    sides = []
+    for dt in (-0.5, 0.5):
+        t = t_c + OFFSET_K + dt
+        st = iapws.IAPWS95(T=t, P=p_mpa)
+        try:
+            psat = iapws.IAPWS95(T=t, x=0).P
+        except NotImplementedError:
+            psat = 0.0
+        if ("V" if p_mpa < psat else "L") != phase:
+            return float("nan")
+        sides.append(st.drhodT_P / 1000.0)
+    return sides[1] - sides[0]
+
+
 def write_row(out, t_c, p_mpa, psat_mpa, st, phase):
-    out.write("%.2f,%.4f,%.12g,%.12g,%.12g,%.12g,%s\n" % (
-        t_c, p_mpa, psat_mpa * BAR_PER_MPA, st.rho / 1000.0, st.cp * st.M, st.f * BAR_PER_MPA, phase))
+    # drhodP_T: kg/(m3 MPa) -> g/(cm3 bar); drhodT_P: kg/(m3 K) -> g/(cm3 K).
+    out.write("%.2f,%.4f,%.12g,%.12g,%.12g,%.12g,%.12g,%.12g,%.12g,%s\n" % (
+        t_c, p_mpa, psat_mpa * BAR_PER_MPA, st.rho / 1000.0, st.cp * st.M, st.f * BAR_PER_MPA,
+        st.drhodP_T / 1000.0 / BAR_PER_MPA, st.drhodT_P / 1000.0, second_derivative(t_c, p_mpa, phase), phase))
 
 
 if __name__ == "__main__":
