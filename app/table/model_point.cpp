@@ -166,6 +166,8 @@ void ModelWorker::evaluate(const PointSpec& spec, PointResult& result) {
         result.error =
             "runtime error " + std::to_string(recorded_.code) + ": " + rt::errorMessage(recorded_.code);
         if (recorded_.line != 0) result.error += " (statement " + std::to_string(recorded_.line) + ")";
+        // The usual cause, named for the user: no liquid water, hence no solubility.
+        if (belowSaturation(model_)) result.error += "; the pressure is below the water saturation pressure";
         return;
     }
     if (!computed) return;

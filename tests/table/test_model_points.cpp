@@ -1,0 +1,198 @@
+// Points through the real model. Expected values come from the stated rules of the calculator
+// (curve correlations and their ranges, the range warnings, the molality rules) evaluated here
+// independently, not from the code under test.
+#include <cmath>
+#include <gtest/gtest.h>
+
+#include "app/table/model_point.h"
+#include "app/table/options.h"
+#include "app/table/table.h"
+
+namespace co2::table {
+namespace {
+
+PointResult evaluate(PointSpec spec) {
+    static const ModelEvaluator evaluator;
+    PointResult r;
+    evaluator.makeWorker()->evaluate(spec, r);
+    return r;
+}
+
+PointSpec at(double T_C, double P, int curve = 0) {
+    PointSpec s;
+    s.T_C = T_C;
+    s.P = P;
+    s.curve = curve;
+    return s;
+}
+
+PointSpec withMolality(PointSpec s, double m) {
+    s.molalityGiven = true;
+    s.molality = m;
+    return s;
+}
+
+TEST(ModelPoint, TypicalPointIsComputedWithoutWarnings) {
+    const PointResult r = evaluate(at(25, 10));
+    ASSERT_TRUE(r.hasValues) << r.error;
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.flags, 0);
+    // Liquid water at 25 C, 10 MPa: IAPWS-95 gives 1.0018 g/cm3 (python3-iapws, IAPWS95(T=298.15,
+    // P=10)); the Hill equation agrees to 1e-3.
+    EXPECT_NEAR(r.value(Value::rho_H2O), 1.0018, 1e-3);
+    // Wiebe & Gaddy (1940) measured 1.3 to 1.5 mol/kg near 25 C and 10 MPa (docs/data).
+    EXPECT_GT(r.value(Value::sol_m), 1.3);
+    EXPECT_LT(r.value(Value::sol_m), 1.6);
+    // Unit conversions of the report: g/kg = mol/kg * 44.0098; the default molality is mSat.
+    EXPECT_NEAR(r.value(Value::sol_g), r.value(Value::sol_m) * 44.0098, 1e-12);
+    EXPECT_EQ(r.value(Value::m), r.value(Value::sol_m));
+    EXPECT_NEAR(r.value(Value::ln_kH), std::log(r.value(Value::kH)), 1e-9);
+    EXPECT_NEAR(r.value(Value::phi_CO2), r.value(Value::f_CO2) / 10, 1e-12);
+}
+
+TEST(ModelPoint, WarningFlagsFollowTheCalculatorsBounds) {
+    // Temperature: the bounds compare in single precision, so 100.005 passes and 100.01 does not.
+    EXPECT_FALSE(evaluate(at(100.005, 10)).flag(Flag::temperatureRange));
+    EXPECT_TRUE(evaluate(at(100.01, 10)).flag(Flag::temperatureRange));
+    EXPECT_FALSE(evaluate(at(-1.48005, 10)).flag(Flag::temperatureRange));
+    EXPECT_TRUE(evaluate(at(-1.4801, 10)).flag(Flag::temperatureRange));
+    // Pressure: above 100 MPa only, no lower bound.
+    EXPECT_FALSE(evaluate(at(25, 100)).flag(Flag::pressureRange));
+    EXPECT_TRUE(evaluate(at(25, 100.0001)).flag(Flag::pressureRange));
+    // Water saturation pressure at 25 C is 3.17 kPa (IAPWS-95, python3-iapws): 10 kPa is above it.
+    EXPECT_FALSE(evaluate(at(25, 0.01)).flag(Flag::belowSaturation));
+}
+
+TEST(ModelPoint, ZeroPressureMeansTheSaturationPressure) {
+    const PointResult r = evaluate(at(25, 0));
+    ASSERT_TRUE(r.hasValues) << r.error;
+    // IAPWS-95 psat(298.15 K) = 3.1699 kPa (python3-iapws); the model's saturation equation, with
+    // the Hill critical constants, lies 0.08 % above it.
+    EXPECT_NEAR(r.value(Value::P), 0.0031699, 0.002 * 0.0031699);
+    EXPECT_FALSE(r.flag(Flag::belowSaturation));
+}
+
+TEST(ModelPoint, BelowTheSaturationPressureTheErrorSaysSo) {
+    // 1 kPa at 25 C: the "water" is vapour and the solubility has no meaning; the model's
+    // logarithm of it fails, and the row says why.
+    const PointResult r = evaluate(at(25, 0.001));
+    if (r.hasValues) {
+        EXPECT_TRUE(r.flag(Flag::belowSaturation));
+    } else {
+        EXPECT_NE(r.error.find("below the water saturation pressure"), std::string::npos) << r.error;
+    }
+}
+
+TEST(ModelPoint, MolalityRulesOfTheFiniteConcentrationBlock) {
+    const double mSat = evaluate(at(25, 10)).value(Value::sol_m);
+    const PointResult zero = evaluate(withMolality(at(25, 10), 0));
+    ASSERT_TRUE(zero.hasValues);
+    EXPECT_EQ(zero.value(Value::m), 1e-8); // 0 stands for a vanishing concentration
+    EXPECT_FALSE(zero.flag(Flag::molality));
+    const PointResult above = evaluate(withMolality(at(25, 10), mSat * 1.5));
+    EXPECT_TRUE(above.flag(Flag::molality));
+    EXPECT_EQ(above.value(Value::sol_m), mSat); // the solubility does not depend on m
+    // Water activity equals (1 - x) * gamma_H2O up to rounding, x = m / (1000/18.0152 + m).
+    const double m = above.value(Value::m);
+    const double x = m / (1000 / 18.0152 + m);
+    EXPECT_NEAR(above.value(Value::a_H2O), (1 - x) * above.value(Value::gamma_H2O), 1e-12);
+}
+
+TEST(ModelPoint, RuntimeErrorGivesAnErrorRowAndDoesNotReachTheNextPoint) {
+    // Below -1000/18.0152 mol/kg, 1 - x is negative and its logarithm raises error 5.
+    static const ModelEvaluator evaluator;
+    auto worker = evaluator.makeWorker();
+    PointResult failed, next, fresh;
+    worker->evaluate(withMolality(at(25, 10), -60), failed);
+    EXPECT_FALSE(failed.hasValues);
+    EXPECT_EQ(failed.error.rfind("runtime error 5: Illegal function call (statement ", 0), 0U)
+        << failed.error;
+    EXPECT_EQ(failed.value(Value::T_C), 25);
+    EXPECT_EQ(failed.value(Value::m), -60);
+    EXPECT_TRUE(std::isnan(failed.value(Value::sol_m)));
+    worker->evaluate(at(25, 10), next);
+    evaluator.makeWorker()->evaluate(at(25, 10), fresh);
+    EXPECT_EQ(next.error, "");
+    EXPECT_EQ(next.values, fresh.values);
+}
+
+// The curve pressures by the correlations as stated, in bar, evaluated here in long double.
+long double curveBar(int curve, long double t) {
+    switch (curve) {
+    case 1:
+        return 34.776L + 0.9208L * t + 0.0086522L * t * t - 0.000022L * t * t * t +
+               0.00000503L * t * t * t * t + 0.0000000797L * t * t * t * t * t;
+    case 2:
+        return 44.97L + 386.57L * t - 128.97L * t * t + 14.845L * t * t * t - 0.70629L * t * t * t * t +
+               0.012542L * t * t * t * t * t;
+    case 3: {
+        const long double T = t + 273.15L;
+        return 10 * std::exp(57308.65L / T - 446.88395L + 0.868805L * T);
+    }
+    default:
+        return 0.07965L - 7.3651L * t;
+    }
+}
+
+TEST(ModelPoint, CurvePressuresFollowTheirCorrelations) {
+    EXPECT_DOUBLE_EQ(evaluate(at(0, 0, 1)).value(Value::P), 3.4776); // the constant term at 0 C
+    const std::vector<std::pair<int, double>> points = {{1, -1.6}, {1, 10},    {1, 31.48}, {2, 9.93},
+                                                        {2, 15},   {2, 20},    {3, -1.48}, {3, 5},
+                                                        {3, 9.93}, {4, -1.48}, {4, -0.5},  {4, -0.125}};
+    for (const auto& [curve, t] : points) {
+        const PointResult r = evaluate(at(t, 0, curve));
+        EXPECT_EQ(r.error.find("curve"), std::string::npos) << curve << " " << t << ": " << r.error;
+        const double expected = static_cast<double>(curveBar(curve, t) / 10);
+        // Option 2's terms nearly cancel, so its sum keeps fewer correct digits.
+        EXPECT_NEAR(r.value(Value::P), expected, std::abs(expected) * (curve == 2 ? 1e-9 : 1e-13))
+            << "curve " << curve << " at " << t;
+    }
+    // Curves 3 and 4 meet near -1.48 C.
+    EXPECT_NEAR(evaluate(at(-1.48, 0, 3)).value(Value::P), evaluate(at(-1.48, 0, 4)).value(Value::P), 0.01);
+}
+
+TEST(ModelPoint, CurveRefusesTemperaturesOutsideItsRange) {
+    const std::vector<std::tuple<int, double, bool, std::string>> cases = {
+        {1, 31.48001, true, ""}, {1, 31.5, false, "-1.6 - +31.48 C"},
+        {2, 9.93, true, ""},     {2, 9.9299, false, "+9.93 - +20.0 C"},
+        {2, 20.0, true, ""},     {2, 20.0000001, false, "+9.93 - +20.0 C"},
+        {3, 9.93, true, ""},     {3, 9.94, false, "-1.48 - +9.93 C"},
+        {4, -0.125, true, ""},   {4, -0.12, false, "-1.48 - -0.125 C"},
+    };
+    for (const auto& [curve, t, accepted, range] : cases) {
+        const PointResult r = evaluate(at(t, 0, curve));
+        EXPECT_EQ(r.hasValues, accepted) << curve << " " << t;
+        if (!accepted) {
+            EXPECT_EQ(r.error,
+                      "curve " + std::to_string(curve) + ": TEMPERATURE OUT OF ALLOwABLE RANGE " + range);
+            EXPECT_TRUE(std::isnan(r.value(Value::P)));
+        }
+    }
+    // Option 2 passes 100 MPa before 20 C; the point is computed with the pressure warning.
+    EXPECT_TRUE(evaluate(at(20, 0, 2)).flag(Flag::pressureRange));
+}
+
+TEST(ModelPoint, TablesAreTheSameOnOneThreadAndOnSeveral) {
+    const ModelEvaluator evaluator;
+    const auto runWith = [&](const char* threads) {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        const int code = runTable({"--temperature", "-1.48:100:12.5", "--pressure", "0,0.001,1:100:33",
+                                   "--molality", "-60,0,1", "--threads", threads},
+                                  evaluator, out, err);
+        EXPECT_EQ(code, kExitOk);
+        std::rewind(out);
+        std::string s;
+        for (int ch = std::fgetc(out); ch != EOF; ch = std::fgetc(out))
+            s += static_cast<char>(ch);
+        std::fclose(out);
+        std::fclose(err);
+        return s;
+    };
+    const std::string one = runWith("1");
+    EXPECT_EQ(one, runWith("3"));
+    EXPECT_NE(one.find("runtime error 5"), std::string::npos); // failed rows are in it too
+}
+
+} // namespace
+} // namespace co2::table
