@@ -1,0 +1,103 @@
+// The water section's cost: each density solve on its own (from the first estimate, and from the
+// previous solve's density as the second and third solves of a state point start), one evaluation
+// of the Helmholtz energy with its derivatives, and the whole water section of a state point.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+#include "app/model.h"
+#include "app/water.h"
+#include "runtime/errors.h"
+
+namespace {
+
+struct State {
+    double T_C;
+    double P_MPa;
+};
+
+// Cold liquid, the calibration point, hot compressed liquid, and vapour below saturation.
+constexpr State kStates[] = {{0, 0.1}, {25, 0.1}, {100, 100}, {100, 0.1}};
+
+std::unique_ptr<co2::Model> modelAt(const State& s) {
+    auto m = std::make_unique<co2::Model>();
+    co2::loadConstants(m->c);
+    m->T_C = s.T_C;
+    m->T = s.T_C + 273.15;
+    m->P_bar = 10 * s.P_MPa;
+    return m;
+}
+
+void label(benchmark::State& state, const State& s) {
+    state.SetLabel(std::to_string(s.T_C) + " C, " + std::to_string(s.P_MPa) + " MPa");
+}
+
+// First solve of a state point: from the estimate of h2oInitialDensity.
+void BM_SolveFromInitialEstimate(benchmark::State& state) {
+    const State& s = kStates[state.range(0)];
+    rt::ErrorState errors;
+    rt::ErrorScope scope(errors);
+    auto m = modelAt(s);
+    co2::h2oInitialDensity(*m);
+    const double start = m->omega;
+    for (auto _ : state) {
+        m->omega = start;
+        co2::h2oSolveDensity(*m);
+        benchmark::DoNotOptimize(m->omega);
+    }
+    label(state, s);
+}
+BENCHMARK(BM_SolveFromInitialEstimate)->DenseRange(0, 3);
+
+// Second and third solves: half a kelvin away, from the density of the solve before.
+void BM_SolveHalfKelvinAway(benchmark::State& state) {
+    const State& s = kStates[state.range(0)];
+    rt::ErrorState errors;
+    rt::ErrorScope scope(errors);
+    auto m = modelAt(s);
+    co2::h2oInitialDensity(*m);
+    co2::h2oSolveDensity(*m);
+    const double start = m->omega;
+    const double T0 = m->T;
+    for (auto _ : state) {
+        m->omega = start;
+        m->T = T0 + 0.5;
+        co2::h2oSolveDensity(*m);
+        benchmark::DoNotOptimize(m->omega);
+    }
+    label(state, s);
+}
+BENCHMARK(BM_SolveHalfKelvinAway)->DenseRange(0, 3);
+
+void BM_Helmholtz(benchmark::State& state) {
+    rt::ErrorState errors;
+    rt::ErrorScope scope(errors);
+    auto m = modelAt(kStates[1]);
+    m->omega = 3.0886;
+    m->xi = -647.067 / 298.15;
+    for (auto _ : state) {
+        co2::h2oHelmholtz(*m);
+        benchmark::DoNotOptimize(m->Phi_ww);
+    }
+}
+BENCHMARK(BM_Helmholtz);
+
+// The water section of one state point: first estimate, three solves, properties.
+void BM_WaterProperties(benchmark::State& state) {
+    const State& s = kStates[state.range(0)];
+    rt::ErrorState errors;
+    rt::ErrorScope scope(errors);
+    auto m = modelAt(s);
+    for (auto _ : state) {
+        m->P_bar = 10 * s.P_MPa;
+        co2::waterProperties(*m);
+        benchmark::DoNotOptimize(m->lnFH2O);
+    }
+    label(state, s);
+}
+BENCHMARK(BM_WaterProperties)->DenseRange(0, 3);
+
+} // namespace
+
+BENCHMARK_MAIN();
