@@ -330,4 +330,17 @@ std::string cp437ToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string cp437TextToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (char b : bytes) {
+        if (b == '\t' || b == '\n' || b == '\r') {
+            out += b;
+        } else {
+            appendUtf8(out, cp437ToUnicode(static_cast<std::uint8_t>(b)));
+        }
+    }
+    return out;
+}
+
 } // namespace rt

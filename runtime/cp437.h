@@ -27,6 +27,9 @@ char32_t cp437ToUnicode(std::uint8_t code);
 int unicodeToCp437(char32_t c);
 
 void appendUtf8(std::string& out, char32_t c);
+// Every byte as its glyph (screen rows).
 std::string cp437ToUtf8(std::string_view bytes);
+// Running text (message boxes): tab, line feed and carriage return stay control characters.
+std::string cp437TextToUtf8(std::string_view bytes);
 
 } // namespace rt

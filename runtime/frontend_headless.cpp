@@ -121,7 +121,7 @@ void HeadlessFrontend::feedNextKey() {
 
 BoxAnswer HeadlessFrontend::messageBox(const std::string& caption, const std::string& text,
                                        BoxButtons buttons) {
-    writeAllTo(errorFd_, cp437ToUtf8(caption) + "\n" + cp437ToUtf8(text) + "\n");
+    writeAllTo(errorFd_, cp437TextToUtf8(caption) + "\n" + cp437TextToUtf8(text) + "\n");
     if (buttons == BoxButtons::ok) return BoxAnswer::ok;
     for (;;) {
         if (processFlags().stopRequested.load() != 0) return BoxAnswer::no;

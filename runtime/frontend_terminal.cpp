@@ -28,6 +28,11 @@ std::atomic<bool> gTermiosSaved{false};
 std::atomic<bool> gTerminalTaken{false};
 int gRestoreFd = 1;
 int gRestoreInputFd = 0;
+// While the terminal shows the screen, standard error goes to a temporary file (a library's
+// message would scroll and garble the picture); it is handed to the real standard error when the
+// terminal is given back.
+std::atomic<int> gSavedStderr{-1};
+std::FILE* gStderrBuffer = nullptr;
 
 // Leaves the alternate screen, shows the cursor in its usual shape, resets the colours and lets
 // lines wrap again.
@@ -39,6 +44,39 @@ void restoreTerminalNow() noexcept {
     ssize_t ignored = write(gRestoreFd, kRestoreSequence, sizeof kRestoreSequence - 1);
     (void)ignored;
     if (gTermiosSaved.load()) tcsetattr(gRestoreInputFd, TCSAFLUSH, &gSavedTermios);
+    if (const int saved = gSavedStderr.exchange(-1); saved >= 0) {
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+    }
+}
+
+void divertStderr() {
+    gStderrBuffer = std::tmpfile();
+    if (gStderrBuffer == nullptr) return;
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    if (saved < 0 || dup2(fileno(gStderrBuffer), STDERR_FILENO) < 0) {
+        if (saved >= 0) close(saved);
+        std::fclose(gStderrBuffer);
+        gStderrBuffer = nullptr;
+        return;
+    }
+    gSavedStderr.store(saved);
+}
+
+// After the restore: what was written to standard error meanwhile reaches it now.
+void replayStderr() {
+    if (gStderrBuffer == nullptr) return;
+    std::fflush(stderr);
+    std::rewind(gStderrBuffer);
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, gStderrBuffer)) > 0) {
+        ssize_t ignored = write(STDERR_FILENO, buffer, n);
+        (void)ignored;
+    }
+    std::fclose(gStderrBuffer);
+    gStderrBuffer = nullptr;
 }
 
 constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGABRT};
@@ -448,6 +486,7 @@ int TerminalFrontend::start() {
         sigaction(signalNumber, &action, nullptr);
 
     writeAll(kTakeSequence);
+    divertStderr();
     toneGenerator().setOutput(makeSdlAudio());
     return 0;
 }
@@ -470,11 +509,11 @@ void TerminalFrontend::refresh(const ScreenImage& screen) {
     int rows = 0;
     if (!terminalLargeEnough(columns, rows)) {
         if (!tooSmallShown_) {
-            const std::string message =
-                "\x1b[0m\x1b[2J\x1b[H\x1b[?25lThe calculator needs a terminal of at least "
-                "80 columns and 25 rows (this one has " +
-                std::to_string(columns) + " x " + std::to_string(rows) +
-                ").\r\nEnlarge it to go on; Ctrl+C ends the program.";
+            // Short lines: a narrow terminal must still show all of it.
+            const std::string message = "\x1b[0m\x1b[2J\x1b[H\x1b[?25lThe calculator needs a terminal\r\n"
+                                        "of 80 columns and 25 rows;\r\nthis one has " +
+                                        std::to_string(columns) + " x " + std::to_string(rows) +
+                                        ".\r\nEnlarge it to go on;\r\nCtrl+C ends the program.";
             writeAll(message);
             tooSmallShown_ = true;
         }
@@ -543,7 +582,7 @@ EventsResult TerminalFrontend::handleEvents() {
 BoxAnswer TerminalFrontend::messageBox(const std::string& caption, const std::string& text,
                                        BoxButtons buttons) {
     if (!started_ || restored_.load()) {
-        std::fprintf(stderr, "%s\n%s\n", cp437ToUtf8(caption).c_str(), cp437ToUtf8(text).c_str());
+        std::fprintf(stderr, "%s\n%s\n", cp437TextToUtf8(caption).c_str(), cp437TextToUtf8(text).c_str());
         return buttons == BoxButtons::ok ? BoxAnswer::ok : BoxAnswer::no;
     }
     return box_.ask(caption, text, buttons);
@@ -552,6 +591,7 @@ BoxAnswer TerminalFrontend::messageBox(const std::string& caption, const std::st
 void TerminalFrontend::shutdown() {
     if (!started_ || restored_.exchange(true)) return;
     restoreTerminalNow();
+    replayStderr();
     struct sigaction standard {};
     standard.sa_handler = SIG_DFL;
     sigemptyset(&standard.sa_mask);

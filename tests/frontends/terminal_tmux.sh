@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The terminal front end in a real terminal (tmux): the start-up screen, one full report typed
+# with send-keys, Ctrl+C ending the program with exit code 0 and the terminal given back as it
+# was; and a terminal smaller than 80 x 25 getting a clear message instead of a garbled screen.
+set -uo pipefail
+bin=$(realpath "$1")
+work=$(mktemp -d)
+socket="co2calc-terminal-test-$$"
+cleanup() {
+  tmux -L "$socket" kill-server 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+
+fail() {
+  echo "FAIL: $*"
+  echo "---- screen:"
+  tmux -L "$socket" capture-pane -p -t "$session" 2>/dev/null
+  exit 1
+}
+
+screen_text() { tmux -L "$socket" capture-pane -p -t "$session"; }
+
+# wait_for TEXT [SECONDS]
+wait_for() {
+  local limit=$((${2:-20} * 10))
+  for ((i = 0; i < limit; i++)); do
+    if screen_text | grep -qF -- "$1"; then return 0; fi
+    sleep 0.1
+  done
+  fail "\"$1\" never appeared"
+}
+
+wait_for_file() {
+  for ((i = 0; i < 200; i++)); do
+    [ -s "$1" ] && return 0
+    sleep 0.1
+  done
+  fail "$1 never appeared"
+}
+
+start() { # session, columns, rows
+  session=$1
+  tmux -L "$socket" -f /dev/null -u new-session -d -s "$session" -x "$2" -y "$3" \
+    "cd '$work' && stty -g > $session.before; '$bin' --terminal; echo \$? > $session.exit; stty -g > $session.after; exec sleep 120"
+}
+
+# ---- one full report, then Ctrl+C
+start report 80 25
+wait_for "Press any key to continue..."
+wait_for "<CTRL-C>      Quit the Program"
+tmux -L "$socket" send-keys -t report x
+wait_for "Specify number of desired option"
+screen_text | grep -qF "╔══" || fail "the title box is not drawn with the box characters"
+tmux -L "$socket" send-keys -t report 0 Enter
+wait_for "Temperature, C ="
+tmux -L "$socket" send-keys -t report 25 Enter
+wait_for "Total Pressure, MPa ="
+tmux -L "$socket" send-keys -t report 10 Enter
+wait_for "CO2 molality"
+tmux -L "$socket" send-keys -t report Enter
+wait_for "Density of solution"
+wait_for "Specify number of desired option"
+lines=$(wc -l <"$work/CO2out.txt")
+[ "$lines" -eq 46 ] || fail "CO2out.txt has $lines lines, expected 46"
+screen_text | grep -qF "CO2 solubility" || fail "no solubility row on the screen"
+
+tmux -L "$socket" send-keys -t report C-c
+wait_for_file "$work/report.exit"
+[ "$(cat "$work/report.exit")" = 0 ] || fail "exit code $(cat "$work/report.exit") after Ctrl+C"
+wait_for_file "$work/report.after"
+cmp -s "$work/report.before" "$work/report.after" || fail "terminal settings not restored"
+if screen_text | grep -qF "Specify number of desired option"; then
+  fail "the calculator's screen is still shown after the end"
+fi
+
+# ---- a terminal too small, then large enough
+start small 60 20
+wait_for "of 80 columns and 25 rows;" 20
+wait_for "this one has 60 x 20." 5
+tmux -L "$socket" resize-window -t small -x 80 -y 25
+wait_for "Press any key to continue..." 20
+tmux -L "$socket" send-keys -t small C-c
+wait_for_file "$work/small.exit"
+[ "$(cat "$work/small.exit")" = 0 ] || fail "exit code $(cat "$work/small.exit") after Ctrl+C"
+cmp -s "$work/small.before" "$work/small.after" || fail "terminal settings not restored"
+echo "terminal front end: OK"
