@@ -1,6 +1,7 @@
 #include "app/calculator.h"
 
 #include <memory>
+#include <source_location>
 #include <string>
 #include <string_view>
 
@@ -24,8 +25,9 @@ namespace co2 {
 
 namespace {
 
-void done() {
-    co2::done(Module::calculator);
+// A statement ends here: the statement check gets the number of the line that calls done().
+void done(std::source_location at = std::source_location::current()) {
+    co2::done(Module::calculator, at);
 }
 
 // Column where the pressure part of the input row begins, after the temperature prompt.
@@ -52,10 +54,10 @@ constexpr std::string_view kStartupScreen[] = {
     "",
     "",
     "",
-    "          co2calc: the solubility of carbon dioxide in pure water",
-    "     Aqueous CO2 from a Henry-constant model, with the pure components taken",
-    "     from the water equation of state of",
-    "       Hill P.G. / J. Phys. Chem. Ref. Data / 1990, v. 19, p. 1233-1274, and",
+    "                co2calc: solubility of carbon dioxide in pure water",
+    "     CO2 dissolved in water from a Henry-constant model; pure water and pure",
+    "     carbon dioxide from their equations of state:",
+    "   Hill P.G. / J. Phys. Chem. Ref. Data / 1990, v. 19, p. 1233-1274",
     " Span R. and Wagner W. / J. Phys. Chem. Ref. Data / 1996, v. 25, p. 1509-1596",
     "",
     "            While running this code, pressing",

@@ -447,6 +447,11 @@ class OutputFileErrorTests(SessionTestCase):
         for caption, text in boxes[1:]:
             self.assertEqual(caption, "Unhandled Error #52")
             self.assertIn("\nBad file name or number\n", text)
+        # Each failing write is its own statement: the numbers grow in program-text order and
+        # differ from one file line to the next (the eleven activity lines share one in a loop).
+        report_lines = [int(re.match(r"Line:(\d+)", text).group(1)) for _, text in boxes[2:]]
+        self.assertEqual(report_lines, sorted(report_lines))
+        self.assertGreaterEqual(len(set(report_lines)), 34)
         self.assertIn(SEPARATOR, result.transcript, "the report still reaches the screen")
         self.assertTrue(result.rows_containing("    d(H2O) = "))
 
