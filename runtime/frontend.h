@@ -88,7 +88,8 @@ enum class KeyOutcome : std::uint8_t {
 //  3. Any other key while bit 1 of suspendRequested is set: clear the bit; the key is consumed.
 //  4. Alt+Enter: consumed.
 //  5. Otherwise a key-queue entry: (character, 0), or (0, extended) when the key has no character.
-// Main thread only (the key queue has one writer).
+// Called by the one thread that feeds the key queue (its single writer): the main thread, or for
+// the headless front end the program thread when it finds the queue empty.
 KeyOutcome dispatchKey(const KeyEvent& key);
 
 // PC keyboard scan codes: the extended code of keys without a character.

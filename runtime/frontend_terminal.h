@@ -56,7 +56,6 @@ class TerminalFrontend final : public Frontend {
     std::optional<ScreenImage> painted_; // what the terminal shows now
     bool tooSmallShown_ = false;
     std::string pendingInput_;
-    int pendingPasses_ = 0;
     BoxChannel box_;
 };
 

@@ -40,10 +40,11 @@ wait_for_file() {
   fail "$1 never appeared"
 }
 
-start() { # session, columns, rows
+start() { # session, columns, rows [directory]
   session=$1
+  local dir=${4:-$work}
   tmux -L "$socket" -f /dev/null -u new-session -d -s "$session" -x "$2" -y "$3" \
-    "cd '$work' && stty -g > $session.before; '$bin' --terminal; echo \$? > $session.exit; stty -g > $session.after; exec sleep 120"
+    "cd '$dir' && stty -g > '$work/$session.before'; sh -c 'echo \$\$ > \"$work/$session.pid\"; exec \"$bin\" --terminal'; echo \$? > '$work/$session.exit'; stty -g > '$work/$session.after'; exec sleep 120"
 }
 
 # ---- one full report, then Ctrl+C
@@ -85,4 +86,30 @@ tmux -L "$socket" send-keys -t small C-c
 wait_for_file "$work/small.exit"
 [ "$(cat "$work/small.exit")" = 0 ] || fail "exit code $(cat "$work/small.exit") after Ctrl+C"
 cmp -s "$work/small.before" "$work/small.after" || fail "terminal settings not restored"
+
+# ---- an error box drawn in the terminal: the output file cannot be opened
+mkdir -p "$work/blocked/CO2out.txt"
+start box 80 25 "$work/blocked"
+wait_for "Press any key to continue..."
+tmux -L "$socket" send-keys -t box x
+wait_for "Unhandled Error #"
+wait_for "[Y]es    [N]o"
+wait_for "Continue?"
+# Opening fails, and so does every write after it: answer each box with y.
+for ((n = 0; n < 10; n++)); do
+  screen_text | grep -qF "Specify number of desired option" && break
+  if screen_text | grep -qF "[Y]es    [N]o"; then
+    tmux -L "$socket" send-keys -t box y
+  fi
+  sleep 0.3
+done
+wait_for "Specify number of desired option"
+if screen_text | grep -qF "Continue?"; then fail "the box stays after its answer"; fi
+
+# ---- SIGTERM takes the orderly path and gives the terminal back
+kill -TERM "$(cat "$work/box.pid")"
+wait_for_file "$work/box.exit"
+[ "$(cat "$work/box.exit")" = 0 ] || fail "exit code $(cat "$work/box.exit") after SIGTERM"
+wait_for_file "$work/box.after"
+cmp -s "$work/box.before" "$work/box.after" || fail "terminal settings not restored after SIGTERM"
 echo "terminal front end: OK"
