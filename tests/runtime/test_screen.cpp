@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/errors.h"
@@ -340,6 +342,27 @@ TEST_F(ScreenTest, ChangeCounterGrowsWithEveryVisibleChange) {
     screen.setPaletteEntry(3, 0xFF123456u);
     EXPECT_GT(screen.paletteVersion(), palette);
     EXPECT_EQ(screen.paletteEntry(3), 0xFF123456u);
+}
+
+// Under TSan this shows that a painter may read while the program thread prints and scrolls.
+TEST_F(ScreenTest, PainterThreadReadsWhileTheProgramThreadWrites) {
+    std::atomic<bool> done{false};
+    std::thread painter([&] {
+        std::uint64_t seen = 0;
+        while (!done.load()) {
+            for (int r = 1; r <= rt::Screen::kRows; ++r)
+                for (int c = 1; c <= rt::Screen::kColumns; ++c)
+                    seen += screen.cell(r, c).character;
+            seen +=
+                static_cast<std::uint64_t>(screen.cursorRow() + screen.cursorColumn()) + screen.changeCount();
+        }
+        EXPECT_GT(seen, 0u);
+    });
+    for (int i = 0; i < 300; ++i)
+        screen.printText("line " + std::to_string(i), true);
+    done = true;
+    painter.join();
+    EXPECT_EQ(screen.rowText(23).substr(0, 9), "line 299 ");
 }
 
 TEST_F(ScreenTest, PaletteHoldsTheTextColoursAndTheVgaDefaults) {
