@@ -55,6 +55,8 @@ void h2oInitialDensity(Model& m) {
     const Constants& c = m.c;
     // Saturation pressure (Saul-Wagner form with the Hill critical point):
     //   ln(psat/Pc) = Tc/T * (A1 th + A2 th^1.5 + A3 th^3 + A4 th^3.5 + A5 th^4 + A6 th^7.5)
+    // At or above Tc there is no saturation: psatH2O (and thetaSat) keep the values of the last
+    // state point below it. Such temperatures lie far outside the calculator's range.
     if (m.T < K::Tc) {
         m.thetaSat = store(1 - ext(m.T) / K::Tc);
         done();
