@@ -23,12 +23,21 @@ namespace {
 constexpr std::size_t kChunkSize = 64;
 
 // Writes the table into a temporary file beside the target and renames it at the end, so that a
-// run that fails half-way never leaves a file that looks like a finished table.
+// run that fails half-way never leaves a file that looks like a finished table. Only a plain
+// file (or a new one) is replaced that way: a device, a pipe or a symbolic link is written in
+// place, since renaming over /dev/null or a link would replace the node itself.
 class Output {
   public:
     Output(std::FILE* standardOut, const std::string& path) : path_(path) {
         if (path_.empty()) {
             file_ = standardOut;
+            return;
+        }
+        struct stat st {};
+        const bool exists = ::lstat(path_.c_str(), &st) == 0;
+        if (exists && !S_ISREG(st.st_mode)) {
+            file_ = std::fopen(path_.c_str(), "wb");
+            if (file_ == nullptr) error_ = std::strerror(errno);
             return;
         }
         temp_ = path_ + ".partXXXXXX";
@@ -38,9 +47,13 @@ class Output {
             temp_.clear();
             return;
         }
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
+        if (exists) {
+            ::fchmod(fd, st.st_mode & 07777);
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            ::fchmod(fd, 0666 & ~mask);
+        }
         file_ = ::fdopen(fd, "wb");
         if (file_ == nullptr) {
             error_ = std::strerror(errno);
@@ -75,9 +88,11 @@ class Output {
         }
         std::FILE* f = file_;
         file_ = nullptr;
-        if (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0) error_ = std::strerror(errno);
+        if (std::fflush(f) != 0 || (!temp_.empty() && ::fsync(::fileno(f)) != 0))
+            error_ = std::strerror(errno);
         if (std::fclose(f) != 0 && error_.empty()) error_ = std::strerror(errno);
-        if (error_.empty() && ::rename(temp_.c_str(), path_.c_str()) != 0) error_ = std::strerror(errno);
+        if (error_.empty() && !temp_.empty() && ::rename(temp_.c_str(), path_.c_str()) != 0)
+            error_ = std::strerror(errno);
         if (error_.empty()) temp_.clear();
         return error_.empty();
     }

@@ -8,6 +8,9 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace co2::table {
 namespace {
@@ -149,6 +152,33 @@ TEST(Table, OutputFileAppearsWholeOrNotAtAll) {
     const Outcome bad = runWith({"--temperature", "0", "--pressure", "1", "--output", dir / "missing/t.csv"});
     EXPECT_EQ(bad.code, kExitFailed);
     EXPECT_NE(bad.err.find("cannot write"), std::string::npos);
+}
+
+// A device or a symbolic link named by --output is written through, never replaced: renaming a
+// finished temporary over it would put a plain file in place of /dev/null or of the link.
+TEST(Table, OutputToADeviceOrALinkKeepsTheNode) {
+    TempDir dir;
+    const std::string device = dir / "null";
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "cannot make a device node here";
+    Outcome r = runWith({"--temperature", "0:3:1", "--pressure", "1", "--output", device});
+    EXPECT_EQ(r.code, kExitOk) << r.err;
+    struct stat st {};
+    ASSERT_EQ(::lstat(device.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+    const std::string target = dir / "target.csv";
+    const std::string link = dir / "link.csv";
+    std::ofstream(target) << "old\n";
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    r = runWith({"--temperature", "0:3:1", "--pressure", "1", "--output", link});
+    EXPECT_EQ(r.code, kExitOk) << r.err;
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    std::ifstream in(target);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(lines(text.str()).size(), 5U);
 }
 
 TEST(Table, FullDeviceIsAFailureNotASuccess) {
