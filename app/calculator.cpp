@@ -231,9 +231,10 @@ void molalityPrompt(Model& model, Dialogue& dialogue) {
     if (concentrationAboveSolubility(model)) screenWarning(kWarningMolality);
 }
 
+// The model in its fixed order, each block reported as soon as it is computed.
 void runModel(Model& model, Dialogue& dialogue) {
-    h2oInitialDensity(model);
-    done();
+    // Saturation pressure and first density (a pressure of 0 becomes the saturation pressure),
+    // the three density solves, the properties and the vapour estimate.
     waterProperties(model);
     done();
     reportSaturationPressureEcho(model);

@@ -18,13 +18,6 @@ void done(std::source_location at = std::source_location::current()) {
     co2::done(Module::report, at);
 }
 
-// The stored ln 10 that turns ln(kH in bar) into ln(kH in MPa); kept as the constant is,
-// not as the true ln 10, so the printed logarithm matches the printed Henry constant.
-constexpr double kLn10 = 2.302585093;
-// Molar masses as the report multiplies by them.
-constexpr double kMolarMassCO2 = 44.0098;
-constexpr double kMolarMassH2O = 18.0152;
-
 // Column of the second value pair of a report row.
 constexpr int kSecondColumn = 40;
 // Column of the echoed saturation pressure, just after the pressure prompt's value.
@@ -287,7 +280,7 @@ void reportRangeWarnings(const Model& model) {
 void reportInfiniteDilution(const Model& model, const ReportContext& context) {
     const rt::ext henryMPa = rt::expValue(model.lnKH) / 10;
     done();
-    const double lnHenryMPa = toDouble(rt::ext{model.lnKH} - kLn10);
+    const double lnHenryMPa = toDouble(rt::ext{model.lnKH} - Constants::LN10);
 
     screenText("             Partial molar properties of CO2 in solution", true);
     done();
@@ -322,7 +315,7 @@ void reportInfiniteDilution(const Model& model, const ReportContext& context) {
 
 void reportSolubility(const Model& model, const ReportContext& context) {
     const double percent = toDouble(rt::ext{model.xSat} * 100);
-    const double gramsPerKg = toDouble(rt::ext{model.mSat} * kMolarMassCO2);
+    const double gramsPerKg = toDouble(rt::ext{model.mSat} * Constants::M_CO2);
 
     screenText("                             mol%      mol/kg    g CO2/kg H2O", true);
     done();
@@ -365,7 +358,7 @@ struct ActivityLine {
 void reportActivity(const Model& model, const ReportContext& context) {
     const rt::ext gammaCO2 = rt::expValue(model.lnGammaCO2);
     done();
-    const rt::ext waterActivity = rt::expValue(-rt::ext{model.phiOsm} * model.m * kMolarMassH2O * 0.001);
+    const rt::ext waterActivity = rt::expValue(-rt::ext{model.phiOsm} * model.m * Constants::M_H2O * 0.001);
     done();
     const rt::ext gammaH2O = rt::expValue(model.lnGammaH2O);
     done();
