@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <pthread.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -32,6 +33,8 @@ std::atomic<std::int64_t> gClockTimeOfDay_ms{0};
 std::atomic<std::int64_t> gClockTicks_ms{0};
 std::atomic<int> gSignalsSeen{0};
 std::atomic<std::thread::id> gProgramThreadId{};
+std::atomic<bool> gProgramThreadFinished{false};
+std::atomic<bool> gProgramThreadParked{false};
 
 constexpr std::int64_t kDay_ms = 86'400'000;
 
@@ -106,6 +109,26 @@ void programThreadBody(ProgramMain programMain) {
     // The main routine never returns by itself; if it did (or failed), the process ends too.
     flags.threadsDone.fetch_or(1);
     flags.closeRequested.store(1);
+    gProgramThreadFinished.store(true);
+}
+
+// Whether the calling thread runs inside the floating-point signal's handler (the signal is
+// blocked there). An exception must not leave a signal handler, so the program thread cannot
+// unwind from there.
+bool insideFloatingPointSignal() {
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
+    return sigismember(&blocked, SIGFPE) == 1;
+}
+
+// The program thread's end when it cannot unwind: it reports its end and waits, touching nothing,
+// until the main thread has shut down and the process exits.
+[[noreturn]] void parkProgramThread() {
+    gProgramThreadParked.store(true);
+    processFlags().threadsDone.fetch_or(1);
+    for (;;)
+        sleepFor(1000ms);
 }
 
 void timerThreadBody() {
@@ -332,6 +355,8 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     ProcessFlags& flags = processFlags();
     gActiveFrontend.store(&frontend);
     gPauseHandshake.store(0);
+    gProgramThreadFinished.store(false);
+    gProgramThreadParked.store(false);
     gLoopPhase.store(false);
 
     synchroniseClock();
@@ -346,6 +371,7 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
         f.exitCode.store(code);
         if (std::this_thread::get_id() == gProgramThreadId.load()) {
             f.closeRequested.store(1);
+            if (insideFloatingPointSignal()) parkProgramThread();
             stopProgramThread();
         }
         abandonProcess(code);
@@ -397,7 +423,13 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     flags.stopRequested.store(1);
     errorState().eventFlag.store(1);
     if (programThread.joinable()) {
-        programThread.join();
+        while (!gProgramThreadFinished.load() && !gProgramThreadParked.load())
+            sleepFor(1ms);
+        if (gProgramThreadParked.load()) {
+            programThread.detach();
+        } else {
+            programThread.join();
+        }
     } else {
         flags.threadsDone.fetch_or(1);
     }
@@ -417,6 +449,8 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     setMessageBox(nullptr);
     gActiveFrontend.store(nullptr);
     gProgramThreadId.store(std::thread::id{});
+    gProgramThreadFinished.store(false);
+    gProgramThreadParked.store(false);
     return flags.exitCode.load();
 }
 

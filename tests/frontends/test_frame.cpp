@@ -400,6 +400,22 @@ TEST_F(Frame, ProcessEndOnTheProgramThreadTakesTheOrderlyPath) {
     EXPECT_FALSE(frontend.filesOpenAtShutdown);
 }
 
+void divideByZeroSignal() {
+    rt::files().openForAppend(gFilePath, 1);
+    std::raise(SIGFPE); // what an integer division by zero delivers
+    gTyped.push_back("after the signal");
+}
+
+TEST_F(Frame, FatalErrorInsideTheSignalHandlerStillEndsInOrder) {
+    ScriptedFrontend frontend;
+    frontend.closeAfterPasses = 60;
+    EXPECT_EQ(rt::runFrame(frontend, divideByZeroSignal), 0);
+    ASSERT_EQ(frontend.boxes.size(), 1u);
+    EXPECT_EQ(frontend.boxes[0], "Critical Error|Division by zero");
+    EXPECT_FALSE(frontend.filesOpenAtShutdown);
+    EXPECT_TRUE(gTyped.empty());
+}
+
 void returnAtOnce() {}
 
 TEST_F(Frame, AMainRoutineThatReturnsEndsTheProcess) {
