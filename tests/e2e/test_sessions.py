@@ -217,6 +217,34 @@ class ScreenTests(SessionTestCase):
         after = rows[rows.index(SEPARATOR) + 1]
         self.assertTrue(after.startswith(" \u2554"), "the next pass starts with the title box")
 
+    def test_screen_and_file_show_the_same_values(self):
+        result = self.session(option0(40, 35, 0.5))
+        (_, [report]) = self.reports(result)
+        v = report.values
+        rows = result.transcript
+
+        def numbers(prefix):
+            row = [r for r in rows if r.startswith(prefix)][0]
+            return [float(x) for x in re.findall(r"-?\d+\.\d+", row[len(prefix):])]
+
+        expected = {
+            "    d(H2O) = ": ["rhoH2O", "VH2O"], "    S(H2O) = ": ["SH2O", "CpH2O"],
+            "    g(H2O) = ": ["gH2O", "hH2O"], "    f(H2O) = ": ["fH2O", "phiH2O"],
+            " Mole fraction of CO2 in vapour phase": ["yCO2Vap"],
+            "    d(CO2) = ": ["rhoCO2", "VCO2"], "    S(CO2) = ": ["SCO2", "CpCO2"],
+            "    g(CO2) = ": ["gCO2", "hCO2"], "    f(CO2) = ": ["fCO2", "phiCO2"],
+            "  Henry = ": ["Henry", "lnKH_MPa"], "  Gaq = ": ["Gaq", "S2", "V2", "Cp2"],
+            "  CO2 solubility       ": ["molPercent", "mSat", "gPerKg"],
+            "      Activity coefficient of CO2": ["gammaCO2"], "      Osmotic coefficient": ["phiOsm"],
+            "      Activity of H2O": ["aH2O"], "      Activity coefficient of H2O": ["gammaH2O"],
+            "      Excess H2O entropy": ["SexH2O"], "      Excess H2O heat capacity": ["CpexH2O"],
+            "      Excess CO2 entropy": ["SexCO2"], "      Excess CO2 heat capacity": ["CpexCO2"],
+            "      Excess solution volume": ["Vex"], "      Bulk solution volume": ["Vsol"],
+            "      Density of solution": ["rhoSol"],
+        }
+        for prefix, names in expected.items():
+            self.assertEqual(numbers(prefix)[-len(names):], [v[n] for n in names], prefix)
+
     def test_long_temperature_text_is_overwritten_by_the_pressure_prompt(self):
         result = self.session(option0("25.0000000000", 10))
         prompt = result.rows_containing(" Total Pressure, MPa =")[0]
@@ -466,6 +494,11 @@ class StopTests(SessionTestCase):
     def test_ctrl_c_at_the_molality_prompt_ends_the_program(self):
         result = self.session(b"0\n25\n10\n\x03" + option0(30, 10))
         self.assertTrue(result.file_bytes.endswith(b"\r\n At finite concentration =  "))
+
+    def test_ctrl_c_at_the_menu_ends_the_program_after_a_complete_report(self):
+        result = self.session(option0(25, 10) + b"\x03" + option0(30, 10))
+        (_, reports) = self.reports(result)
+        self.assertEqual(len(reports), 1)
 
     def test_no_key_at_the_startup_screen_opens_no_file(self):
         result = run(b"")
