@@ -290,9 +290,10 @@ std::string gnuplotScript(const PlotRequest& r) {
             g << number17(x) << ' ' << number17(m.m) << ' ' << number17(z) << '\n';
         }
         g << "EOD\n";
-        plots.emplace_back(legend
-                               ? "$measured using 1:2:3 with points pt 7 ps 1.2 lc variable title 'measured'"
-                               : "$measured using 1:2:3 with points pt 7 ps 1.2 lc palette title 'measured'");
+        // Each measured point takes its curve's colour; the legend shows one neutral sample.
+        plots.emplace_back(legend ? "$measured using 1:2:3 with points pt 7 ps 1.2 lc variable notitle"
+                                  : "$measured using 1:2:3 with points pt 7 ps 1.2 lc palette notitle");
+        plots.emplace_back("NaN with points pt 7 ps 1.2 lc rgb '#000000' title 'measured'");
     }
     g << "plot ";
     for (std::size_t i = 0; i < plots.size(); ++i)
@@ -304,18 +305,19 @@ std::string gnuplotScript(const PlotRequest& r) {
 std::optional<std::string> findGnuplot() {
     const char* path = std::getenv("PATH");
     if (path == nullptr) return std::nullopt;
-    std::string_view rest = path;
-    while (true) {
-        const std::size_t colon = rest.find(':');
-        std::string dir(rest.substr(0, colon));
-        if (dir.empty()) dir = ".";
-        const std::string candidate = dir + "/gnuplot";
+    const std::string all = path;
+    std::size_t begin = 0;
+    while (begin <= all.size()) {
+        std::size_t end = all.find(':', begin);
+        if (end == std::string::npos) end = all.size();
+        // An empty entry means the current directory.
+        std::string candidate = end > begin ? all.substr(begin, end - begin) : std::string(".");
+        candidate.append("/gnuplot");
         struct stat st {};
         if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
             ::access(candidate.c_str(), X_OK) == 0)
             return candidate;
-        if (colon == std::string_view::npos) break;
-        rest.remove_prefix(colon + 1);
+        begin = end + 1;
     }
     return std::nullopt;
 }
