@@ -164,7 +164,8 @@ KeyEvent translateKey(const SDL_keysym& key) {
         event.name = KeyName::breakKey;
         return event;
     case SDLK_PAUSE:
-        event.name = KeyName::pause;
+        // X11 reports Ctrl+Pause, the PC keyboard's Break, under the Pause key symbol.
+        event.name = event.ctrl ? KeyName::breakKey : KeyName::pause;
         return event;
     case SDLK_SCROLLOCK:
         event.name = KeyName::scrollLock;

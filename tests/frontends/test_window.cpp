@@ -397,6 +397,7 @@ TEST(WindowKeys, KeysWithoutACharacterGiveTheirPcScanCodes) {
 TEST(WindowKeys, ControlKeysAreNamedForTheDispatcher) {
     EXPECT_EQ(rt::translateKey(keysym(SDLK_BREAK, 0)).name, rt::KeyName::breakKey);
     EXPECT_EQ(rt::translateKey(keysym(SDLK_PAUSE, 0)).name, rt::KeyName::pause);
+    EXPECT_EQ(rt::translateKey(keysym(SDLK_PAUSE, 0, KMOD_LCTRL)).name, rt::KeyName::breakKey);
     const rt::KeyEvent scroll = rt::translateKey(keysym(SDLK_SCROLLOCK, 0, KMOD_RCTRL));
     EXPECT_EQ(scroll.name, rt::KeyName::scrollLock);
     EXPECT_TRUE(scroll.ctrl);

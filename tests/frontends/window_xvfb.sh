@@ -1,0 +1,206 @@
+#!/usr/bin/env bash
+# The calculator in its window under Xvfb, driven with xdotool like a person at the keyboard.
+#
+#   window_xvfb.sh CO2CALC            every scenario below
+#   window_xvfb.sh CO2CALC --tsan     ThreadSanitizer build: a report session closed by the window
+#                                     manager's close request, and a session on SDL's dummy video
+#                                     driver ended by SIGTERM; no race may be reported
+#
+# Scenarios: one full report typed with xdotool, the screenshot read back cell by cell against the
+# headless front end's final screen (same keys), the option-0 tone in the samples written by SDL's
+# disk audio driver, the window closed (exit 0, file complete); Break and Ctrl+C end the same way;
+# Pause holds the calculator and its next key is consumed; an error box (the output file cannot be
+# opened) drawn in the window and answered Yes, then No.
+set -uo pipefail
+
+bin=$(realpath "$1")
+mode=${2:-full}
+here=$(dirname "$(realpath "$0")")
+font="$here/../../runtime/font_cp437.cpp"
+screen_py=(/usr/bin/python3 "$here/window_screen.py")
+work=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+export TSAN_OPTIONS="halt_on_error=1 exitcode=66"
+keys_report=(x 0 Return 2 5 Return 1 0 Return Return) # any key, option 0, 25 C, 10 MPa, keep molality
+
+# ---- the X server ---------------------------------------------------------------------------------
+Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+export DISPLAY=":$(head -1 "$work/display")"
+cc -o "$work/wm_delete" "$here/wm_delete.c" -lX11 || { echo "cannot build wm_delete"; exit 1; }
+
+# ---- helpers --------------------------------------------------------------------------------------
+
+# start DIR [ENV...]: runs the calculator's window in DIR, sets app_pid and wid.
+start() {
+  local dir=$1
+  shift
+  mkdir -p "$dir"
+  (cd "$dir" && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$dir/audio.raw" SDL_DISKAUDIODELAY=20 "$@" \
+    "$bin" --window >"$dir/stdout.txt" 2>"$dir/stderr.txt") &
+  app_pid=$!
+  wid=""
+  for _ in $(seq 300); do
+    wid=$(xdotool search --onlyvisible --name '^Untitled$' 2>/dev/null | head -1)
+    [ -n "$wid" ] && break
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -z "$wid" ]; then
+    fail "no window appeared ($dir)"
+    cat "$dir/stderr.txt"
+    return 1
+  fi
+  xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
+  sleep 0.5
+}
+
+# finish NAME: waits for the calculator to end and checks exit code 0 and a clean standard error.
+finish() {
+  local name=$1 dir=$2 code
+  for _ in $(seq 600); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$app_pid" 2>/dev/null; then
+    fail "$name: still running after 60 s"
+    kill "$app_pid"
+  fi
+  wait "$app_pid"
+  code=$?
+  app_pid=""
+  [ "$code" -eq 0 ] || fail "$name: exit code $code (66: ThreadSanitizer report)"
+  if grep -q ThreadSanitizer "$dir/stderr.txt"; then
+    fail "$name: ThreadSanitizer reported"
+    cat "$dir/stderr.txt"
+  fi
+}
+
+# lines FILE: number of lines, 0 when absent.
+lines() { [ -f "$1" ] && wc -l <"$1" || echo 0; }
+
+# wait_lines FILE N: waits up to 60 s until FILE has N lines.
+wait_lines() {
+  for _ in $(seq 600); do
+    [ "$(lines "$1")" -ge "$2" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+shot() { import -window "$wid" -depth 8 "ppm:$1"; }
+
+# report_file DIR: the date line and one 45-line report, every line ending in CR LF.
+check_report_file() {
+  local name=$1 file="$2/CO2out.txt"
+  [ "$(lines "$file")" -eq 46 ] || fail "$name: CO2out.txt has $(lines "$file") lines, expected 46"
+  if [ -f "$file" ] && [ "$(grep -c $'\r$' "$file")" -ne "$(lines "$file")" ]; then
+    fail "$name: a line of CO2out.txt does not end in CR LF"
+  fi
+}
+
+report_session() { # NAME DIR: one full report typed in the window
+  start "$2" || return 1
+  xdotool key --delay 80 "${keys_report[@]}"
+  wait_lines "$2/CO2out.txt" 46 || fail "$1: the report did not reach CO2out.txt"
+  sleep 0.5 # the next refreshes show the finished screen
+}
+
+# ---- ThreadSanitizer sessions -----------------------------------------------------------------------
+if [ "$mode" = "--tsan" ]; then
+  report_session tsan-window "$work/tsan" && {
+    "$work/wm_delete" "$wid"
+    finish tsan-window "$work/tsan"
+    check_report_file tsan-window "$work/tsan"
+  }
+
+  # The dummy video driver: no display at all; the session runs its start screen and ends on SIGTERM.
+  mkdir -p "$work/dummy"
+  (cd "$work/dummy" && exec env SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy "$bin" --window \
+    >"$work/dummy/stdout.txt" 2>"$work/dummy/stderr.txt") &
+  app_pid=$!
+  sleep 3
+  kill -TERM "$app_pid"
+  finish tsan-dummy "$work/dummy"
+
+  echo "window TSan sessions: $failures failures"
+  [ "$failures" -eq 0 ]
+  exit
+fi
+
+# ---- one report, the picture, the tone, the close request -------------------------------------------
+mkdir -p "$work/ref"
+(cd "$work/ref" && printf 'x0\n25\n10\n\n' | timeout 120 "$bin" --headless --transcript transcript.txt \
+  >/dev/null 2>&1) || fail "headless reference run failed"
+
+if report_session report "$work/report"; then
+  shot "$work/report.ppm"
+  "${screen_py[@]}" compare "$work/report.ppm" "$work/ref/transcript.txt" "$font" ||
+    fail "the window does not show the text screen"
+  "$work/wm_delete" "$wid"
+  finish report "$work/report"
+  check_report_file report "$work/report"
+  "${screen_py[@]}" tone "$work/report/audio.raw" || fail "option-0 tone not in the recorded samples"
+fi
+
+# ---- Break and Ctrl+C ------------------------------------------------------------------------------
+for combo in Break ctrl+c; do
+  if report_session "$combo" "$work/$combo"; then
+    xdotool key "$combo"
+    finish "$combo" "$work/$combo"
+    check_report_file "$combo" "$work/$combo"
+  fi
+done
+
+# ---- Pause -----------------------------------------------------------------------------------------
+# Pause at the menu, then "7": the 7 only resumes the calculator. The option typed next is 0 alone,
+# so a report follows.
+if start "$work/pause"; then
+  xdotool key --delay 80 x
+  sleep 0.5
+  xdotool key --delay 80 Pause 7 0 Return 2 5 Return 1 0 Return Return
+  wait_lines "$work/pause/CO2out.txt" 46 || fail "pause: no report after Pause and its consumed key"
+  "$work/wm_delete" "$wid"
+  finish pause "$work/pause"
+  check_report_file pause "$work/pause"
+fi
+
+# ---- an error box answered Yes, then No ------------------------------------------------------------------
+mkdir -p "$work/box/CO2out.txt" # a directory: the output file cannot be opened
+if start "$work/box"; then
+  xdotool key x
+  sleep 1
+  shot "$work/box1.ppm"
+  "${screen_py[@]}" find "$work/box1.ppm" "$font" "Unhandled Error #" || fail "no error box in the window"
+  "${screen_py[@]}" find "$work/box1.ppm" "$font" "Continue?" || fail "error box without Continue?"
+  "${screen_py[@]}" find "$work/box1.ppm" "$font" "[ Yes ]  [ No ]" || fail "error box without Yes and No"
+  xdotool key y # Yes: the calculator goes on, and meets the missing file again
+  sleep 1
+  kill -0 "$app_pid" 2>/dev/null || fail "Yes ended the program"
+  shot "$work/box2.ppm"
+  "${screen_py[@]}" find "$work/box2.ppm" "$font" "Unhandled Error #" || fail "no second box after Yes"
+  xdotool key n # No: the program ends in order
+  finish box-no "$work/box"
+fi
+
+echo "window scenarios: $failures failures"
+[ "$failures" -eq 0 ]
