@@ -86,20 +86,30 @@ template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, 
         const ext n = c.swN(i);
         const ext d = c.swD(i);
         const ext t = c.swT(i);
+        // Each power once per term (the same value wherever it appears).
+        const ext dd1 = powValue(dl, d - 1);
+        const ext dd2 = powValue(dl, d - 2);
+        const ext tt = powValue(ta, t);
+        ext dd = 0, tt1 = 0, tt2 = 0;
         if constexpr (kAllSums) {
-            r.phi = store(r.phi + n * powValue(dl, d) * powValue(ta, t));
+            dd = powValue(dl, d);
+            tt1 = powValue(ta, t - 1);
+            tt2 = powValue(ta, t - 2);
+        }
+        if constexpr (kAllSums) {
+            r.phi = store(r.phi + n * dd * tt);
             step();
         }
-        r.phi_d = store(r.phi_d + n * d * powValue(dl, d - 1) * powValue(ta, t));
+        r.phi_d = store(r.phi_d + n * d * dd1 * tt);
         step();
-        r.phi_dd = store(r.phi_dd + n * d * (d - 1) * powValue(dl, d - 2) * powValue(ta, t));
+        r.phi_dd = store(r.phi_dd + n * d * (d - 1) * dd2 * tt);
         step();
         if constexpr (kAllSums) {
-            r.phi_t = store(r.phi_t + n * t * powValue(dl, d) * powValue(ta, t - 1));
+            r.phi_t = store(r.phi_t + n * t * dd * tt1);
             step();
-            r.phi_tt = store(r.phi_tt + n * t * (t - 1) * powValue(dl, d) * powValue(ta, t - 2));
+            r.phi_tt = store(r.phi_tt + n * t * (t - 1) * dd * tt2);
             step();
-            r.phi_dt = store(r.phi_dt + n * d * t * powValue(dl, d - 1) * powValue(ta, t - 1));
+            r.phi_dt = store(r.phi_dt + n * d * t * dd1 * tt1);
             step();
         }
     }
@@ -113,22 +123,29 @@ template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, 
         const ext dc = powValue(dl, cc); // delta^c
         const ext X = expValue(-dc);
         step();
+        const ext dd1 = powValue(dl, d - 1);
+        const ext dd2 = powValue(dl, d - 2);
+        const ext tt = powValue(ta, t);
+        ext dd = 0, tt1 = 0, tt2 = 0;
         if constexpr (kAllSums) {
-            r.phi = store(r.phi + n * powValue(dl, d) * powValue(ta, t) * X);
+            dd = powValue(dl, d);
+            tt1 = powValue(ta, t - 1);
+            tt2 = powValue(ta, t - 2);
+        }
+        if constexpr (kAllSums) {
+            r.phi = store(r.phi + n * dd * tt * X);
             step();
         }
-        r.phi_d = store(r.phi_d + n * X * powValue(dl, d - 1) * powValue(ta, t) * (d - cc * dc));
+        r.phi_d = store(r.phi_d + n * X * dd1 * tt * (d - cc * dc));
         step();
-        r.phi_dd = store(r.phi_dd + n * X * powValue(dl, d - 2) * powValue(ta, t) *
-                                        ((d - cc * dc) * (d - 1 - cc * dc) - cc * cc * dc));
+        r.phi_dd = store(r.phi_dd + n * X * dd2 * tt * ((d - cc * dc) * (d - 1 - cc * dc) - cc * cc * dc));
         step();
         if constexpr (kAllSums) {
-            r.phi_t = store(r.phi_t + n * t * powValue(dl, d) * powValue(ta, t - 1) * X);
+            r.phi_t = store(r.phi_t + n * t * dd * tt1 * X);
             step();
-            r.phi_tt = store(r.phi_tt + n * t * (t - 1) * powValue(dl, d) * powValue(ta, t - 2) * X);
+            r.phi_tt = store(r.phi_tt + n * t * (t - 1) * dd * tt2 * X);
             step();
-            r.phi_dt =
-                store(r.phi_dt + n * t * powValue(dl, d - 1) * powValue(ta, t - 1) * (d - cc * dc) * X);
+            r.phi_dt = store(r.phi_dt + n * t * dd1 * tt1 * (d - cc * dc) * X);
             step();
         }
     }
@@ -144,7 +161,8 @@ template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, 
         const ext beta = c.swBeta(i);
         const ext gamma = c.swGamma(i);
         const ext eps = c.swEps(i);
-        const ext G = expValue(-alpha * powValue(dl - eps, 2) - beta * powValue(ta - gamma, 2));
+        const ext de2 = powValue(dl - eps, 2);
+        const ext G = expValue(-alpha * de2 - beta * powValue(ta - gamma, 2));
         step();
         const ext Fd = d / dl - 2 * alpha * (dl - eps);
         const ext Ft = t / ta - 2 * beta * (ta - gamma);
@@ -157,7 +175,7 @@ template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, 
         r.phi_d = store(r.phi_d + n * dd * tt * G * Fd);
         step();
         r.phi_dd = store(r.phi_dd + n * tt * G *
-                                        (-2 * alpha * dd + 4 * alpha * alpha * dd * powValue(dl - eps, 2) -
+                                        (-2 * alpha * dd + 4 * alpha * alpha * dd * de2 -
                                          4 * d * alpha * powValue(dl, d - 1) * (dl - eps) +
                                          d * (d - 1) * powValue(dl, d - 2)));
         step();
@@ -189,17 +207,16 @@ template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, 
         const ext D = c.swCapD(i);
         const ext halfInvBeta = 1 / (2 * beta);
 
+        const ext qb1 = powValue(q, halfInvBeta - 1); // q^(1/(2 beta) - 1)
         const ext theta = (1 - ta) + A * powValue(q, halfInvBeta);
         const ext Delta = powValue(theta, 2) + B * powValue(q, a);
         const ext Psi = expValue(-C * q - D * powValue(ta - 1, 2));
         step();
-        const ext Delta_d =
-            dm1 * (2 * a * B * powValue(q, a - 1) + (2 * A * theta / beta) * powValue(q, halfInvBeta - 1));
+        const ext Delta_d = dm1 * (2 * a * B * powValue(q, a - 1) + (2 * A * theta / beta) * qb1);
         const ext Delta_dd =
-            Delta_d / dm1 +
-            q * (4 * B * a * (a - 1) * powValue(q, a - 2) +
-                 2 * A * A * powValue(1 / beta, 2) * powValue(powValue(q, halfInvBeta - 1), 2) +
-                 (4 * A * theta / beta) * (halfInvBeta - 1) * powValue(q, halfInvBeta - 2));
+            Delta_d / dm1 + q * (4 * B * a * (a - 1) * powValue(q, a - 2) +
+                                 2 * A * A * powValue(1 / beta, 2) * powValue(qb1, 2) +
+                                 (4 * A * theta / beta) * (halfInvBeta - 1) * powValue(q, halfInvBeta - 2));
         const ext Db = powValue(Delta, b); // Delta^b
         const ext Db1 = powValue(Delta, b - 1);
         const ext Db2 = powValue(Delta, b - 2);
@@ -207,8 +224,7 @@ template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, 
         const ext Db_dd = b * (Db1 * Delta_dd + (b - 1) * Db2 * powValue(Delta_d, 2));
         const ext Db_t = -2 * theta * b * Db1;
         const ext Db_tt = 2 * b * Db1 + 4 * powValue(theta, 2) * b * (b - 1) * Db2;
-        const ext Db_dt = -(2 * A * b / beta) * Db1 * dm1 * powValue(q, halfInvBeta - 1) -
-                          2 * theta * b * (b - 1) * Db2 * Delta_d;
+        const ext Db_dt = -(2 * A * b / beta) * Db1 * dm1 * qb1 - 2 * theta * b * (b - 1) * Db2 * Delta_d;
         const ext Psi_d = -2 * C * dm1 * Psi;
         const ext Psi_t = -2 * D * (ta - 1) * Psi;
         const ext Psi_dd = (2 * C * q - 1) * 2 * C * Psi;

@@ -1,0 +1,89 @@
+// The model's cost per state point: one full report's computation (water with its three density
+// solves, CO2, dissolved CO2, solubility, solution at the solubility) and the CO2 density solve on
+// its own, at states across the calculator's range.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "app/aqueous.h"
+#include "app/co2.h"
+#include "app/model.h"
+#include "app/solubility.h"
+#include "app/water.h"
+#include "runtime/errors.h"
+
+namespace {
+
+struct State {
+    double T_C;
+    double P_MPa;
+};
+
+// Gas-like CO2, liquid CO2, near the CO2 critical point, supercritical at the top of the range.
+constexpr State kStates[] = {{25, 0.1}, {25, 10}, {31, 7.3773}, {100, 100}};
+
+std::unique_ptr<co2::Model> modelAt(const State& s) {
+    auto md = std::make_unique<co2::Model>();
+    co2::loadConstants(md->c);
+    md->T_C = s.T_C;
+    md->T = s.T_C + 273.15;
+    md->P = s.P_MPa;
+    md->P_bar = 10 * s.P_MPa;
+    return md;
+}
+
+void label(benchmark::State& state, const State& s) {
+    state.SetLabel(std::to_string(s.T_C) + " C, " + std::to_string(s.P_MPa) + " MPa");
+}
+
+void BM_FullStatePoint(benchmark::State& state) {
+    const State& s = kStates[state.range(0)];
+    rt::ErrorState errors;
+    rt::ErrorScope scope(errors);
+    auto md = modelAt(s);
+    for (auto _ : state) {
+        md->P_bar = 10 * s.P_MPa;
+        co2::waterProperties(*md);
+        co2::co2Run(*md);
+        co2::infiniteDilution(*md);
+        co2::solubility(*md);
+        md->m = md->mSat;
+        co2::finiteConcentration(*md);
+        benchmark::DoNotOptimize(md->rhoSol);
+    }
+    label(state, s);
+}
+BENCHMARK(BM_FullStatePoint)->DenseRange(0, 3);
+
+void BM_Co2DensitySolve(benchmark::State& state) {
+    const State& s = kStates[state.range(0)];
+    rt::ErrorState errors;
+    rt::ErrorScope scope(errors);
+    auto md = modelAt(s);
+    for (auto _ : state) {
+        co2::co2Start(*md);
+        co2::co2InitialDensity(*md);
+        co2::co2FindDensity(*md);
+        benchmark::DoNotOptimize(md->rhoCO2);
+    }
+    state.counters["passes"] = md->co2Iterations;
+    label(state, s);
+}
+BENCHMARK(BM_Co2DensitySolve)->DenseRange(0, 3);
+
+void BM_Co2Helmholtz(benchmark::State& state) {
+    const State& s = kStates[1];
+    rt::ErrorState errors;
+    rt::ErrorScope scope(errors);
+    auto md = modelAt(s);
+    co2::co2Run(*md);
+    for (auto _ : state) {
+        co2::co2Helmholtz(*md);
+        benchmark::DoNotOptimize(md->phiR_dt);
+    }
+}
+BENCHMARK(BM_Co2Helmholtz);
+
+} // namespace
+
+BENCHMARK_MAIN();
