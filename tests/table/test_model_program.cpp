@@ -1,0 +1,116 @@
+// The co2table program itself: its exit codes, its JSON against its CSV, and a plot file.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class Program : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("co2table_program_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    Result run(const std::string& args, const std::string& environment = "") {
+        const std::string command = environment + std::string(CO2TABLE_BINARY) + " " + args + " > '" +
+                                    (dir_ / "out").string() + "' 2> '" + (dir_ / "err").string() + "'";
+        const int status = std::system(command.c_str());
+        Result r;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = readFile(dir_ / "out");
+        r.err = readFile(dir_ / "err");
+        return r;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(Program, BadInputExitsWithTwoAndAMessage) {
+    for (const char* args : {"--temperature 0:100:0 --pressure 1", "--temperature 0:100:-5 --pressure 1",
+                             "--temperature 0:100 --pressure 1", "--temperature abc --pressure 1",
+                             "--temperature 1 --pressure 1 --format xls",
+                             "--temperature 1 --pressure 1 --columns x", "--temperature 1", "--nonsense"}) {
+        const Result r = run(args);
+        EXPECT_EQ(r.code, 2) << args;
+        EXPECT_EQ(r.out, "") << args;
+        EXPECT_EQ(r.err.rfind("co2table: ", 0), 0U) << args << ": " << r.err;
+    }
+}
+
+TEST_F(Program, JsonCarriesTheSameValuesAsCsv) {
+    const Result csv = run("--temperature 25 --pressure 10");
+    const Result json = run("--temperature 25 --pressure 10 --format json");
+    ASSERT_EQ(csv.code, 0) << csv.err;
+    ASSERT_EQ(json.code, 0) << json.err;
+    std::istringstream lines(csv.out);
+    std::string header, row;
+    std::getline(lines, header);
+    std::getline(lines, row);
+    std::stringstream names(header), cells(row + ",");
+    int checked = 0;
+    for (std::string name, cell; std::getline(names, name, ',') && std::getline(cells, cell, ',');) {
+        name = name.substr(0, name.find(" ["));
+        std::string expected = "\"" + name + "\": ";
+        if (name.starts_with("warn_"))
+            expected += cell == "1" ? "true" : "false";
+        else if (name == "error")
+            expected += cell.empty() ? "null" : "\"" + cell + "\"";
+        else
+            expected += cell;
+        EXPECT_NE(json.out.find(expected), std::string::npos) << expected;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 45);
+}
+
+TEST_F(Program, PlotIsAPngOfTheAskedSize) {
+    const fs::path png = dir_ / "iso.png";
+    const Result r =
+        run("--temperature 0,25,50 --pressure 1:50:1 --plot '" + png.string() + "' --plot-size 321x234");
+    if (r.code == 2 && r.err.find("gnuplot") != std::string::npos) GTEST_SKIP() << "no gnuplot";
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, ""); // a plot run without --output writes no table
+    const std::string bytes = readFile(png);
+    ASSERT_GE(bytes.size(), 24U);
+    EXPECT_EQ(bytes.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_EQ(bytes.substr(12, 4), "IHDR");
+    const auto be = [&](std::size_t i) {
+        return (static_cast<unsigned>(static_cast<unsigned char>(bytes[i])) << 24) |
+               (static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 16) |
+               (static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 2])) << 8) |
+               static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 3]));
+    };
+    EXPECT_EQ(be(16), 321U);
+    EXPECT_EQ(be(20), 234U);
+}
+
+TEST_F(Program, NoGnuplotOnThePathIsABadRequestWithTheRemedy) {
+    const Result r =
+        run("--temperature 0 --pressure 1 --plot '" + (dir_ / "a.png").string() + "'", "PATH=/nonexistent ");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("apt-get install gnuplot-nox"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "a.png"));
+}
+
+} // namespace
