@@ -46,6 +46,10 @@ for _ in $(seq 100); do
 done
 [ -s "$work/display" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
 export DISPLAY=":$(head -1 "$work/display")"
+for _ in $(seq 100); do # the server accepts clients
+  xdotool getdisplaygeometry >/dev/null 2>&1 && break
+  sleep 0.1
+done
 cc -o "$work/wm_delete" "$here/wm_delete.c" -lX11 || { echo "cannot build wm_delete"; exit 1; }
 
 # ---- helpers --------------------------------------------------------------------------------------
