@@ -10,7 +10,7 @@ namespace co2 {
 namespace {
 
 using rt::ext;
-using testing::ModelTest;
+class AqueousTest : public testing::ModelTest {};
 
 constexpr double kR_J = 1.987191683 * 4.184;
 
@@ -26,7 +26,7 @@ constexpr struct {
     {10, 107.421155}, {25, 165.644589}, {50, 283.155118}, {75, 405.055122}, {99, 504.172035},
 };
 
-TEST_F(ModelTest, HenryConstantAtWaterSaturationAgreesWithTheIapwsGuideline) {
+TEST_F(AqueousTest, HenryConstantAtWaterSaturationAgreesWithTheIapwsGuideline) {
     // Two independent fits of overlapping solubility data: the guideline's CO2 correlation and
     // this model (also fitted to high-pressure data) differ by 1 to 4 % over 10..100 C, which is
     // the scatter of the low-pressure data they share. 5 % in kH still catches any wrong term:
@@ -41,7 +41,7 @@ TEST_F(ModelTest, HenryConstantAtWaterSaturationAgreesWithTheIapwsGuideline) {
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(ModelTest, GibbsEnergyBuiltInStagesEqualsItsClosedFormFromTheHenryConstant) {
+TEST_F(AqueousTest, GibbsEnergyBuiltInStagesEqualsItsClosedFormFromTheHenryConstant) {
     for (double T_C : {0.0, 25.0, 60.0, 100.0}) {
         statePoint(T_C, 10);
         runThroughInfiniteDilution();
@@ -56,7 +56,7 @@ struct Aqueous {
     double lnFH2O, SH2O, s0H2O, VH2O;
 };
 
-TEST_F(ModelTest, EntropyVolumeAndHeatCapacityAreTheDerivativesOfTheGibbsEnergy) {
+TEST_F(AqueousTest, EntropyVolumeAndHeatCapacityAreTheDerivativesOfTheGibbsEnergy) {
     // S2 = -(dGaq/dT)_P, V2 = (dGaq/dP)_T and Cp2 = T (dS2/dT)_P, by centred differences of
     // complete runs. The last holds only when the first stage of Cp2 is the heat capacity whose
     // integral the ideal-gas start of S2 is; with the real-gas CpCO2 in its place it fails by up
@@ -95,7 +95,7 @@ TEST_F(ModelTest, EntropyVolumeAndHeatCapacityAreTheDerivativesOfTheGibbsEnergy)
     }
 }
 
-TEST_F(ModelTest, HeatCapacityAtInfiniteDilutionIgnoresTheCriticalPeakOfPureCo2) {
+TEST_F(AqueousTest, HeatCapacityAtInfiniteDilutionIgnoresTheCriticalPeakOfPureCo2) {
     statePoint(31, 7.3773); // next to the CO2 critical point: CpCO2 is hundreds of times cp0
     runThroughInfiniteDilution();
     const double nearCritical = md->Cp2;
@@ -107,7 +107,7 @@ TEST_F(ModelTest, HeatCapacityAtInfiniteDilutionIgnoresTheCriticalPeakOfPureCo2)
     EXPECT_EQ(md->cp0CO2, static_cast<double>(co2IdealGasCp(md->T)));
 }
 
-TEST_F(ModelTest, WaterDensityTermHasFactorOneInFrontOfTheDensity) {
+TEST_F(AqueousTest, WaterDensityTermHasFactorOneInFrontOfTheDensity) {
     // At 1000 K the square root is 1: wTerm = rhoH2O (aqA + aqB).
     md->T = 1000;
     md->T_C = 1000 - 273.15;

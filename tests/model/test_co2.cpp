@@ -24,7 +24,7 @@ namespace co2 {
 namespace {
 
 using rt::ext;
-using testing::ModelTest;
+class Co2Test : public testing::ModelTest {};
 
 constexpr double kTc = 304.1282;
 constexpr double kRhoC = 0.4676;
@@ -108,7 +108,7 @@ void expectResidualDerivatives(const Constants& c, Reduced s, const char* what) 
 constexpr Reduced kStates[] = {{0.05, 1.6},  {2.3, 1.25}, {1.2, 0.9},  {0.93, 1.03},
                                {1.15, 0.98}, {0.8, 1.05}, {1.6, 1.01}, {0.4, 0.7}};
 
-TEST_F(ModelTest, ResidualDerivativesOfEveryTermGroupMatchCentredDifferences) {
+TEST_F(Co2Test, ResidualDerivativesOfEveryTermGroupMatchCentredDifferences) {
     const struct {
         Group group;
         const char* name;
@@ -126,7 +126,7 @@ TEST_F(ModelTest, ResidualDerivativesOfEveryTermGroupMatchCentredDifferences) {
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(ModelTest, IdealPartDerivativesMatchCentredDifferences) {
+TEST_F(Co2Test, IdealPartDerivativesMatchCentredDifferences) {
     for (const Reduced s : kStates) {
         const ext h = 1e-5L;
         const double tp = static_cast<double>(s.tau + h);
@@ -145,7 +145,7 @@ TEST_F(ModelTest, IdealPartDerivativesMatchCentredDifferences) {
     }
 }
 
-TEST_F(ModelTest, EquationGivesTheCriticalPressureAtTheCriticalPoint) {
+TEST_F(Co2Test, EquationGivesTheCriticalPressureAtTheCriticalPoint) {
     // delta = tau = 1 exactly: the non-analytic terms are evaluated next to the singular point and
     // must stay finite.
     const Co2Residual r = co2ResidualAt(md->c, 1.0, 1.0);
@@ -158,7 +158,7 @@ TEST_F(ModelTest, EquationGivesTheCriticalPressureAtTheCriticalPoint) {
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(ModelTest, HelmholtzAtExactlyTheCriticalDensityIsContinuousWithItsNeighbours) {
+TEST_F(Co2Test, HelmholtzAtExactlyTheCriticalDensityIsContinuousWithItsNeighbours) {
     const Co2Residual at = co2ResidualAt(md->c, 1.0, 1.05);
     const Co2Residual near = co2ResidualAt(md->c, 1.0 + 1e-9, 1.05);
     for (auto [a, b] : {std::pair{at.phi, near.phi},
@@ -175,7 +175,7 @@ TEST_F(ModelTest, HelmholtzAtExactlyTheCriticalDensityIsContinuousWithItsNeighbo
 
 // ---- first density ---------------------------------------------------------------------------
 
-TEST_F(ModelTest, InitialDensityChoosesLiquidGasOrSupercriticalStart) {
+TEST_F(Co2Test, InitialDensityChoosesLiquidGasOrSupercriticalStart) {
     // Below the critical temperature, at or above the vapour pressure: saturated liquid.
     statePoint(10, 0);
     co2Start(*md);
@@ -200,7 +200,7 @@ TEST_F(ModelTest, InitialDensityChoosesLiquidGasOrSupercriticalStart) {
     EXPECT_DOUBLE_EQ(md->rho, kM / (kR * kTc / 100 + 30));
 }
 
-TEST_F(ModelTest, AtOneBarAndRoomTemperatureTheGasRootLiesJustAboveTheIdealGasDensity) {
+TEST_F(Co2Test, AtOneBarAndRoomTemperatureTheGasRootLiesJustAboveTheIdealGasDensity) {
     statePoint(25, 0.1);
     co2Start(*md);
     EXPECT_GT(co2SaturationPressure(md->c, md->tau), 1.0);
@@ -221,7 +221,7 @@ TEST_F(ModelTest, AtOneBarAndRoomTemperatureTheGasRootLiesJustAboveTheIdealGasDe
 
 // ---- density solve ---------------------------------------------------------------------------
 
-TEST_F(ModelTest, SolvedDensitySatisfiesThePressureEquationInGasLiquidAndSupercriticalStates) {
+TEST_F(Co2Test, SolvedDensitySatisfiesThePressureEquationInGasLiquidAndSupercriticalStates) {
     const struct {
         double T_C, P_MPa;
     } states[] = {{25, 0.1},    {0, 3},   {-1.48, 0.5}, {25, 6},    {25, 10},         {10, 100},
@@ -239,7 +239,7 @@ TEST_F(ModelTest, SolvedDensitySatisfiesThePressureEquationInGasLiquidAndSupercr
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(ModelTest, SaturationAuxiliariesAgreeWithTheEquationsOwnPhaseEquilibrium) {
+TEST_F(Co2Test, SaturationAuxiliariesAgreeWithTheEquationsOwnPhaseEquilibrium) {
     // At the auxiliary vapour pressure the liquid root (started from the auxiliary liquid density)
     // and the gas root (started from the ideal gas just below it) must have equal fugacities. The
     // auxiliary equations follow the equation's saturation curve to a few 1e-5; ln phi differs
@@ -262,7 +262,7 @@ TEST_F(ModelTest, SaturationAuxiliariesAgreeWithTheEquationsOwnPhaseEquilibrium)
     }
 }
 
-TEST_F(ModelTest, PressureWhoseRootLiesAbove1Point7EndsAtTheCapWithAnErrorAndAFiniteDensity) {
+TEST_F(Co2Test, PressureWhoseRootLiesAbove1Point7EndsAtTheCapWithAnErrorAndAFiniteDensity) {
     statePoint(25, 100000); // 1e6 bar: beyond the 1.7 g/cm3 bound of the iterate
     co2Run(*md);
     EXPECT_EQ(md->co2Iterations, kCo2MaxIterations);
@@ -273,7 +273,7 @@ TEST_F(ModelTest, PressureWhoseRootLiesAbove1Point7EndsAtTheCapWithAnErrorAndAFi
     EXPECT_TRUE(std::isfinite(md->lnPhiCO2));
 }
 
-TEST_F(ModelTest, ZeroOrNegativePressureNeverHangsAndLeavesEveryValueFinite) {
+TEST_F(Co2Test, ZeroOrNegativePressureNeverHangsAndLeavesEveryValueFinite) {
     for (double P_MPa : {0.0, -1.0}) {
         for (double T_C : {P_MPa == 0 ? 25.0 : 50.0}) {
             SCOPED_TRACE(::testing::Message() << T_C << " C, " << P_MPa << " MPa");
@@ -291,7 +291,7 @@ TEST_F(ModelTest, ZeroOrNegativePressureNeverHangsAndLeavesEveryValueFinite) {
     }
 }
 
-TEST_F(ModelTest, TemperatureAtAbsoluteZeroRaisesOneErrorAndZeroesTheSection) {
+TEST_F(Co2Test, TemperatureAtAbsoluteZeroRaisesOneErrorAndZeroesTheSection) {
     statePoint(10, 1);
     co2Run(*md);
     ASSERT_GT(md->rhoCO2, 0);
@@ -306,14 +306,14 @@ TEST_F(ModelTest, TemperatureAtAbsoluteZeroRaisesOneErrorAndZeroesTheSection) {
 
 // ---- properties ------------------------------------------------------------------------------
 
-TEST_F(ModelTest, IdealGasStandardFunctionsAreTheReferenceValuesAt298K) {
+TEST_F(Co2Test, IdealGasStandardFunctionsAreTheReferenceValuesAt298K) {
     statePoint(25, 0.1);
     co2Run(*md);
     EXPECT_EQ(md->s0CO2, 213.785);
     EXPECT_EQ(md->g0CO2, -394414.3);
 }
 
-TEST_F(ModelTest, IdealGasEntropyAndGibbsEnergyAreIntegralsOfTheIdealGasHeatCapacity) {
+TEST_F(Co2Test, IdealGasEntropyAndGibbsEnergyAreIntegralsOfTheIdealGasHeatCapacity) {
     // -dg0/dT = s0 and T ds0/dT = cp0: cp0 is the heat capacity whose integrals the standard
     // functions are (the aqueous heat capacity starts from it).
     const auto at = [this](double T) {
@@ -332,7 +332,7 @@ TEST_F(ModelTest, IdealGasEntropyAndGibbsEnergyAreIntegralsOfTheIdealGasHeatCapa
     }
 }
 
-TEST_F(ModelTest, LowPressureLimitsMatchTheTabulatedIdealGasValues) {
+TEST_F(Co2Test, LowPressureLimitsMatchTheTabulatedIdealGasValues) {
     statePoint(25, 1e-5); // 0.1 mbar: residual parts below 1e-6 of the values
     co2Run(*md);
     EXPECT_NEAR(md->hCO2, -393510, 0.5);   // CODATA formation enthalpy
@@ -341,7 +341,7 @@ TEST_F(ModelTest, LowPressureLimitsMatchTheTabulatedIdealGasValues) {
     EXPECT_NEAR(md->SCO2 + kR / 10 * std::log(md->P_bar), 213.785, 0.05); // CODATA, 1 bar
 }
 
-TEST_F(ModelTest, HeatCapacityEnthalpyAndEntropyAreConsistentAlongIsobars) {
+TEST_F(Co2Test, HeatCapacityEnthalpyAndEntropyAreConsistentAlongIsobars) {
     // Cp = (dh/dT)_P = T (dS/dT)_P by centred differences of complete solves. The solve converges
     // to 1e-5 in pressure; steps of 0.05 K keep that noise below 1e-3 of the derivative.
     const struct { double T_C, P_MPa; } states[] = {{25, 0.1}, {25, 10}, {50, 20}, {100, 100}, {0, 2}};
@@ -362,7 +362,7 @@ TEST_F(ModelTest, HeatCapacityEnthalpyAndEntropyAreConsistentAlongIsobars) {
     }
 }
 
-TEST_F(ModelTest, FugacityAndGibbsEnergyGiveTheMolarVolumeAsTheirPressureDerivative) {
+TEST_F(Co2Test, FugacityAndGibbsEnergyGiveTheMolarVolumeAsTheirPressureDerivative) {
     // V = (dg/dP)_T with g = g0 + R T ln(phi P). Evaluated at given densities with the pressure
     // the equation gives there, so that no solver tolerance enters the difference.
     const struct { double T_C, P_MPa; } states[] = {{25, 0.1}, {25, 10}, {50, 20}, {100, 100}, {31, 7.3773}};
@@ -387,7 +387,7 @@ TEST_F(ModelTest, FugacityAndGibbsEnergyGiveTheMolarVolumeAsTheirPressureDerivat
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(ModelTest, ModelsOnSeveralThreadsGiveTheSameResultsAsOneAfterTheOther) {
+TEST_F(Co2Test, ModelsOnSeveralThreadsGiveTheSameResultsAsOneAfterTheOther) {
     const double temperatures[] = {0, 25, 31, 60};
     std::vector<double> serial;
     for (double T_C : temperatures) {

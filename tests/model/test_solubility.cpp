@@ -10,7 +10,7 @@
 namespace co2 {
 namespace {
 
-using testing::ModelTest;
+class SolubilityTest : public testing::ModelTest {};
 
 constexpr double kR_J = 1.987191683 * 4.184;
 constexpr double kMw = 18.0152 * 0.001; // kg of water per mole
@@ -23,7 +23,7 @@ void solutionAt(Model& md, double T, double m) {
     finiteConcentration(md);
 }
 
-TEST_F(ModelTest, DefaultMolalityIsTheSolubilityItselfAndDrawsNoWarning) {
+TEST_F(SolubilityTest, DefaultMolalityIsTheSolubilityItselfAndDrawsNoWarning) {
     statePoint(25, 10);
     runAtSolubility();
     EXPECT_EQ(md->m, md->mSat);
@@ -36,7 +36,7 @@ TEST_F(ModelTest, DefaultMolalityIsTheSolubilityItselfAndDrawsNoWarning) {
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(ModelTest, TypedMolalityAboveOrBelowTheSolubilityIsUsedAsTyped) {
+TEST_F(SolubilityTest, TypedMolalityAboveOrBelowTheSolubilityIsUsedAsTyped) {
     statePoint(25, 10);
     runAtSolubility();
     const double atDefault = md->lnGammaCO2;
@@ -54,7 +54,7 @@ TEST_F(ModelTest, TypedMolalityAboveOrBelowTheSolubilityIsUsedAsTyped) {
     EXPECT_TRUE(concentrationAboveSolubility(*md));
 }
 
-TEST_F(ModelTest, SmallestMolalityGivesTheIdealDiluteLimitWithoutDividingByZero) {
+TEST_F(SolubilityTest, SmallestMolalityGivesTheIdealDiluteLimitWithoutDividingByZero) {
     statePoint(25, 10);
     runAtSolubility();
     solutionAt(*md, md->T, 1e-8); // what a typed 0 becomes
@@ -67,7 +67,7 @@ TEST_F(ModelTest, SmallestMolalityGivesTheIdealDiluteLimitWithoutDividingByZero)
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(ModelTest, WaterExcessEntropyAtOneMolalityDoesNotDependOnTheSolubility) {
+TEST_F(SolubilityTest, WaterExcessEntropyAtOneMolalityDoesNotDependOnTheSolubility) {
     statePoint(25, 10);
     runAtSolubility();
     const double m = 0.5 * md->mSat;
@@ -78,7 +78,7 @@ TEST_F(ModelTest, WaterExcessEntropyAtOneMolalityDoesNotDependOnTheSolubility) {
     EXPECT_EQ(md->SexH2O, sex);
 }
 
-TEST_F(ModelTest, ExcessEntropiesAreMinusRTimesTheTemperatureDerivativeOfTLnGamma) {
+TEST_F(SolubilityTest, ExcessEntropiesAreMinusRTimesTheTemperatureDerivativeOfTLnGamma) {
     // SexCO2 = -R d(T ln gamma2)/dT with ln gamma2 = 2 B m + 3 C m^2, and
     // SexH2O = R ln(1 + Mw m) - R d(T ln gamma1)/dT, both at fixed m. T ln gamma is cubic in T:
     // a centred difference with a 0.01 K step is off by about 1e-10 of the value.
@@ -100,7 +100,7 @@ TEST_F(ModelTest, ExcessEntropiesAreMinusRTimesTheTemperatureDerivativeOfTLnGamm
     }
 }
 
-TEST_F(ModelTest, FullStatePointAt25CAnd10MPa) {
+TEST_F(SolubilityTest, FullStatePointAt25CAnd10MPa) {
     statePoint(25, 10);
     runAtSolubility();
     EXPECT_TRUE(boxes.empty());
@@ -139,7 +139,7 @@ TEST_F(ModelTest, FullStatePointAt25CAnd10MPa) {
     EXPECT_GT(md->rhoSol, md->rhoH2O);
 }
 
-TEST_F(ModelTest, PressureBelowWaterSaturationIsComputedToANegativeSolubilityWithoutError) {
+TEST_F(SolubilityTest, PressureBelowWaterSaturationIsComputedToANegativeSolubilityWithoutError) {
     statePoint(100, 0.1); // water is vapour here: yCO2Vap < 0
     runAtSolubility();
     EXPECT_TRUE(belowSaturation(*md));
@@ -149,7 +149,7 @@ TEST_F(ModelTest, PressureBelowWaterSaturationIsComputedToANegativeSolubilityWit
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(ModelTest, NegativeMolalityBeyondPureSoluteRaisesIllegalFunctionCallAndStaysFinite) {
+TEST_F(SolubilityTest, NegativeMolalityBeyondPureSoluteRaisesIllegalFunctionCallAndStaysFinite) {
     statePoint(25, 10);
     runAtSolubility();
     solutionAt(*md, md->T, -100); // 1 - x < 0: ln of a negative number
