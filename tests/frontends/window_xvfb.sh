@@ -38,7 +38,7 @@ export TSAN_OPTIONS="halt_on_error=1 exitcode=66"
 keys_report=(x 0 Return 2 5 Return 1 0 Return Return) # any key, option 0, 25 C, 10 MPa, keep molality
 
 # ---- the X server ---------------------------------------------------------------------------------
-Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset 9>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 100); do
   [ -s "$work/display" ] && break
@@ -181,7 +181,12 @@ done
 if start "$work/pause"; then
   xdotool key --delay 80 x
   sleep 0.5
-  xdotool key --delay 80 Pause 7 0 Return 2 5 Return 1 0 Return Return
+  xdotool key --delay 80 Pause 7
+  sleep 0.5
+  shot "$work/pause.ppm"
+  "${screen_py[@]}" find "$work/pause.ppm" "$font" "Specify number of desired option" || fail "pause: no menu"
+  "${screen_py[@]}" absent "$work/pause.ppm" "$font" "desired option 7" || fail "pause: the resuming key was typed"
+  xdotool key --delay 80 0 Return 2 5 Return 1 0 Return Return
   wait_lines "$work/pause/CO2out.txt" 46 || fail "pause: no report after Pause and its consumed key"
   "$work/wm_delete" "$wid"
   finish pause "$work/pause"
