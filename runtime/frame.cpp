@@ -364,6 +364,8 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     setMessageBox([&frontend](const std::string& caption, const std::string& text, BoxButtons buttons) {
         return frontend.messageBox(caption, text, buttons);
     });
+    // Character 7 sounds the bell (a queued tone, then 250 ms) on every front end.
+    setBellHandler(bell);
     // A critical or fatal error box ends the process. On the program thread that goes through the
     // orderly path (files closed by the main thread, exit code kept); elsewhere at once.
     setProcessEnd([](int code) {
@@ -447,6 +449,7 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     restoreSignals(savedSignals);
     setProcessEnd(nullptr);
     setMessageBox(nullptr);
+    setBellHandler(nullptr);
     gActiveFrontend.store(nullptr);
     gProgramThreadId.store(std::thread::id{});
     gProgramThreadFinished.store(false);

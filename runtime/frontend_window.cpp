@@ -2,7 +2,6 @@
 
 #include "runtime/cp437.h"
 #include "runtime/font_cp437.h"
-#include "runtime/screen.h"
 #include "runtime/tones.h"
 
 #include <algorithm>
@@ -342,7 +341,6 @@ int WindowFrontend::start() {
     }
     SDL_EnableUNICODE(1);
     toneGenerator().setOutput(makeSdlAudio());
-    setBellHandler(bell);
     return 0;
 }
 
@@ -584,7 +582,6 @@ BoxAnswer WindowFrontend::messageBox(const std::string& caption, const std::stri
 void WindowFrontend::shutdown() {
     if (!started_) return;
     started_ = false;
-    setBellHandler(nullptr);
     toneGenerator().shutdown();
     SDL_ShowCursor(SDL_DISABLE);
     if (icon_ != nullptr) SDL_FreeSurface(icon_);
