@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl1.2-dev libsdl-mixer1.2-dev
-  kbd                      # code page 437 console font the window's glyphs are generated from
+  kbd console-data         # console-data: the VGA font the window's glyph table was generated from
   xvfb xdotool x11-apps imagemagick tmux sox util-linux
   python3 python3-iapws    # IAPWS-95 reference values for the water tests
   gnuplot-nox              # co2table's plots
