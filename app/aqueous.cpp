@@ -1,6 +1,6 @@
 #include "app/aqueous.h"
 
-#include <source_location>
+#include <cstdint>
 
 #include "app/statements.h"
 #include "runtime/math.h"
@@ -13,8 +13,8 @@ using rt::ext;
 using rt::lnValue;
 using rt::powValue;
 
-void step(std::source_location at = std::source_location::current()) {
-    done(Module::aqueous, at);
+void step(std::uint32_t line = __builtin_LINE()) {
+    done(Module::aqueous, line);
 }
 
 double store(ext value) {

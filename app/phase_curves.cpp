@@ -1,7 +1,7 @@
 // Phase-boundary correlations of the water-carbon dioxide system, in bar.
 #include "app/phase_curves.h"
 
-#include <source_location>
+#include <cstdint>
 
 #include "app/statements.h"
 #include "runtime/math.h"
@@ -15,8 +15,8 @@ inline double store(ext x) {
     return static_cast<double>(x);
 }
 // Ends a statement; its number comes from the caller's line.
-inline void done(std::source_location at = std::source_location::current()) {
-    co2::done(Module::phaseCurves, at);
+inline void done(std::uint32_t line = __builtin_LINE()) {
+    co2::done(Module::phaseCurves, line);
 }
 
 inline bool singleAbove(double x, double bound) {

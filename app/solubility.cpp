@@ -1,6 +1,6 @@
 #include "app/solubility.h"
 
-#include <source_location>
+#include <cstdint>
 
 #include "app/statements.h"
 #include "runtime/math.h"
@@ -14,8 +14,8 @@ using rt::ext;
 using rt::lnValue;
 using rt::powValue;
 
-void step(std::source_location at = std::source_location::current()) {
-    done(Module::solubility, at);
+void step(std::uint32_t line = __builtin_LINE()) {
+    done(Module::solubility, line);
 }
 
 double store(ext value) {

@@ -7,7 +7,7 @@
 #pragma once
 
 #include <cstdint>
-#include <source_location>
+#include <cstdint>
 
 #include "runtime/errors.h"
 
@@ -25,9 +25,10 @@ enum class Module : std::uint32_t {
 };
 
 // Ends one statement: runs the statement check when something is pending. Call it after every
-// statement as `done(Module::water);` the source line is taken from the call site.
-inline void done(Module module, std::source_location at = std::source_location::current()) {
-    rt::statementEnd(static_cast<std::uint32_t>(module) + static_cast<std::uint32_t>(at.line()));
+// statement as `done(Module::water);` the source line is taken from the call site
+// (__builtin_LINE in a default argument is the caller's line, in GCC and Clang alike).
+inline void done(Module module, std::uint32_t line = __builtin_LINE()) {
+    rt::statementEnd(static_cast<std::uint32_t>(module) + line);
 }
 
 } // namespace co2
