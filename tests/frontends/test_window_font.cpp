@@ -68,12 +68,12 @@ TEST(WindowFont, BoxDrawingLinesReachTheCellEdgesSoBoxesJoin) {
 TEST(WindowFont, LettersHaveTheirShapes) {
     // Underscore is a single line near the bottom; 'A' has a one-pixel apex; '_' and '-' differ in height.
     EXPECT_EQ(fullRows('_'), 1);
-    EXPECT_GT(rt::kCp437Glyphs['_'][13], 0);
+    EXPECT_GT(rt::kCp437Glyphs[0x5F][13], 0);
     int apexRow = -1;
     for (int y = 0; y < rt::kGlyphHeight && apexRow < 0; ++y)
-        if (rt::kCp437Glyphs['A'][y] != 0) apexRow = y;
+        if (rt::kCp437Glyphs[0x41][y] != 0) apexRow = y;
     ASSERT_GE(apexRow, 0);
-    EXPECT_EQ(std::bitset<8>(rt::kCp437Glyphs['A'][apexRow]).count(), 1u);
+    EXPECT_EQ(std::bitset<8>(rt::kCp437Glyphs[0x41][apexRow]).count(), 1u);
     // Every printable ASCII character other than the space shows something, and no two are alike.
     for (int a = 0x21; a < 0x7F; ++a) {
         EXPECT_GT(litPixels(static_cast<std::uint8_t>(a)), 0) << a;
