@@ -18,6 +18,12 @@ bool displayAvailable() {
     return display != nullptr && display[0] != '\0';
 }
 
+// Without a choice of the user's, the window means an X11 window: SDL would otherwise fall back
+// to drivers that draw ASCII art into the terminal or take over the console.
+void preferX11() {
+    setenv("SDL_VIDEODRIVER", "x11", 0);
+}
+
 } // namespace
 
 int runProcess(int argc, char** argv, ProgramMain programMain) {
@@ -34,10 +40,13 @@ int runProcess(int argc, char** argv, ProgramMain programMain) {
 
     std::unique_ptr<Frontend> frontend;
     if (kind == FrontendKind::window || (kind == FrontendKind::automatic && displayAvailable())) {
+        const bool driverChosen = std::getenv("SDL_VIDEODRIVER") != nullptr;
+        if (!driverChosen) preferX11();
         frontend = std::make_unique<WindowFrontend>();
         if (const int code = frontend->start(); code != 0) {
             if (kind == FrontendKind::window) return code;
             frontend.reset(); // no usable display after all: fall back below
+            if (!driverChosen) unsetenv("SDL_VIDEODRIVER");
         }
     }
     if (!frontend) {
