@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,6 +18,37 @@
 
 namespace co2::table {
 namespace {
+
+// Set by SIGINT or SIGTERM: the run stops after the chunk being written and removes its partial
+// output file, instead of dying with a stray temporary beside the target.
+std::atomic<int> gInterrupt{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+extern "C" void onInterrupt(int signal) {
+    gInterrupt.store(signal);
+}
+
+class InterruptGuard {
+  public:
+    InterruptGuard() {
+        gInterrupt.store(0);
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, &previousInt_);
+        ::sigaction(SIGTERM, &action, &previousTerm_);
+    }
+    ~InterruptGuard() {
+        ::sigaction(SIGINT, &previousInt_, nullptr);
+        ::sigaction(SIGTERM, &previousTerm_, nullptr);
+    }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+  private:
+    struct sigaction previousInt_ {};
+    struct sigaction previousTerm_ {};
+};
 
 // Points per chunk of work: large enough that handing chunks over costs nothing, small enough
 // that the threads share the work evenly and the progress bar moves.
@@ -219,15 +251,21 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
     settings.chunkSize = kChunkSize;
     settings.threads = o.threads != 0 ? o.threads : defaultThreadCount((total + kChunkSize - 1) / kChunkSize);
     ProgressBar bar(total, standardErrorIsTerminal() && err == stderr);
+    const InterruptGuard interruptGuard;
     const bool written = runOrdered(
         settings,
         [&] {
             return std::make_unique<RowProducer>(o, writer, evaluator.makeWorker(),
                                                  plotting ? &plotPoints : nullptr, failed);
         },
-        [&](std::string_view text) { return !writeTable || output.write(text); },
+        [&](std::string_view text) { return gInterrupt.load() == 0 && (!writeTable || output.write(text)); },
         [&](std::size_t done) { bar.update(done); });
     bar.finish();
+    if (const int signal = gInterrupt.load(); signal != 0) {
+        std::fprintf(err, "co2table: interrupted%s\n",
+                     writeTable && !o.output.empty() ? "; the table was not written" : "");
+        return 128 + signal;
+    }
     if (!written || (writeTable && (!output.write(writer.footer()) || !output.finish()))) {
         std::fprintf(err, "co2table: cannot write %s: %s\n", output.name().c_str(), output.error().c_str());
         return kExitFailed;

@@ -3,6 +3,7 @@
 #include "app/table/table.h"
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -179,6 +180,36 @@ TEST(Table, OutputToADeviceOrALinkKeepsTheNode) {
     std::stringstream text;
     text << in.rdbuf();
     EXPECT_EQ(lines(text.str()).size(), 5U);
+}
+
+TEST(Table, InterruptLeavesNoPartialFile) {
+    // A stand-in whose 300th point is where the user presses Ctrl+C.
+    class Interrupting final : public PointEvaluator {
+      public:
+        std::unique_ptr<PointWorker> makeWorker() const override {
+            class Worker final : public PointWorker {
+              public:
+                void evaluate(const PointSpec& spec, PointResult& r) override {
+                    inner_.evaluate(spec, r);
+                    if (spec.T_C == 299) std::raise(SIGINT);
+                }
+
+              private:
+                StandInWorker inner_;
+            };
+            return std::make_unique<Worker>();
+        }
+    };
+    TempDir dir;
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const int code = runTable(
+        {"--temperature", "0:9999:1", "--pressure", "1", "--output", dir / "t.csv", "--threads", "2"},
+        Interrupting{}, out, err);
+    EXPECT_EQ(code, 128 + SIGINT);
+    EXPECT_NE(readAll(err).find("interrupted; the table was not written"), std::string::npos);
+    std::fclose(out);
+    EXPECT_TRUE(std::filesystem::is_empty(dir / ""));
 }
 
 TEST(Table, FullDeviceIsAFailureNotASuccess) {
