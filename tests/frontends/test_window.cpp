@@ -197,6 +197,18 @@ TEST_F(Window, PauseHoldsTheProgramUntilTheNextKeyWhichIsConsumed) {
     EXPECT_TRUE(rt::keyQueue().empty());
 }
 
+TEST_F(Window, AltEnterIsConsumedAsTheFullScreenSwitch) {
+    const rt::ScreenImage image = blankImage();
+    window.refresh(image);
+    pushKey(SDLK_RETURN, 13, KMOD_LALT);
+    EXPECT_EQ(window.handleEvents(), rt::EventsResult::running);
+    EXPECT_TRUE(rt::keyQueue().empty());
+    EXPECT_EQ(rt::processFlags().closeRequested.load(), 0u);
+    pushKey(SDLK_RETURN, 13);
+    window.handleEvents();
+    EXPECT_EQ(rt::keyQueue().pollKey(), "\r");
+}
+
 TEST_F(Window, ClosingTheWindowEndsTheEventPass) {
     SDL_Event quit{};
     quit.type = SDL_QUIT;

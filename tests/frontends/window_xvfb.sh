@@ -211,5 +211,16 @@ if start "$work/box"; then
   finish box-no "$work/box"
 fi
 
+# ---- closing the window while a box waits ---------------------------------------------------------------
+mkdir -p "$work/boxclose/CO2out.txt"
+if start "$work/boxclose"; then
+  xdotool key x
+  sleep 1
+  shot "$work/boxclose.ppm"
+  "${screen_py[@]}" find "$work/boxclose.ppm" "$font" "Unhandled Error #" || fail "boxclose: no error box"
+  "$work/wm_delete" "$wid"
+  finish boxclose "$work/boxclose"
+fi
+
 echo "window scenarios: $failures failures"
 [ "$failures" -eq 0 ]
