@@ -371,6 +371,9 @@ std::uint32_t WindowFrontend::pixelArgb(int x, int y) const {
 
 void WindowFrontend::refresh(const ScreenImage& screen) {
     if (!started_) return;
+    if (screen.columns < 1 || screen.rows < 1 || screen.columns > 256 || screen.rows > 256 ||
+        screen.cells.size() < static_cast<std::size_t>(screen.columns * screen.rows))
+        return; // not a picture of a text screen
     if (screen.columns != columns_ || screen.rows != rows_) {
         // The picture always equals the text screen in pixels.
         if (!createSurface(screen.columns, screen.rows)) return;
