@@ -1,6 +1,7 @@
 #include "app/table/model_point.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "app/aqueous.h"
@@ -45,6 +46,12 @@ class ModelWorker final : public PointWorker {
 
     std::shared_ptr<const Model> prototype_;
     Model model_;
+    // The model of the last state point just after its solubility: the points of a molality list
+    // differ only in the finite-concentration block, so they continue from this copy. The state
+    // is exactly what the full run would reach, so the values are the same to the last bit.
+    Model saturated_;
+    bool haveSaturated_ = false;
+    PointSpec saturatedSpec_;
     rt::ErrorState state_;
     RecordedError recorded_;
 };
@@ -96,6 +103,14 @@ void fillValues(const Model& md, PointResult& r) {
     r.value(Value::rho_sol) = md.rhoSol;
 }
 
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+bool sameStatePoint(const PointSpec& a, const PointSpec& b) {
+    return a.curve == b.curve && sameBits(a.T_C, b.T_C) && (a.curve != 0 || sameBits(a.P, b.P));
+}
+
 // The calculator's range warnings, by its own tests: the temperature bounds compare in single
 // precision, the pressure bound in double with no lower bound.
 bool temperatureOutside(double T_C) {
@@ -119,12 +134,22 @@ bool ModelWorker::runModel(const PointSpec& spec, PointResult& result) {
         }
         curvePressureOf(spec.curve, md);
     }
-    // The model run, in the calculator's order.
-    h2oInitialDensity(md);
-    waterProperties(md);
-    co2Run(md);
-    infiniteDilution(md);
-    solubility(md);
+    if (haveSaturated_ && sameStatePoint(spec, saturatedSpec_)) {
+        md = saturated_;
+    } else {
+        haveSaturated_ = false;
+        // The model run, in the calculator's order.
+        h2oInitialDensity(md);
+        waterProperties(md);
+        co2Run(md);
+        infiniteDilution(md);
+        solubility(md);
+        if (recorded_.code == 0 && state_.pendingError.load(std::memory_order_relaxed) == 0) {
+            saturated_ = md;
+            saturatedSpec_ = spec;
+            haveSaturated_ = true;
+        }
+    }
     md.m = spec.molalityGiven ? spec.molality : md.mSat;
     if (md.m == 0) md.m = kSmallestMolality;
     finiteConcentration(md);

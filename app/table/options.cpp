@@ -216,7 +216,7 @@ Output
 Plot (needs gnuplot: apt-get install gnuplot-nox)
   --plot FILE.png|FILE.svg  draw the solubility (mol/kg) against pressure, one curve per
                        temperature; without --output no table is written
-  --plot-x temperature against temperature instead, one curve per pressure
+  --plot-x temperature  draw against temperature instead, one curve per pressure
   --plot-measured FILE.csv  overlay measured solubilities (columns T_C, P_MPa, m_CO2) and
                        print their mean absolute deviation from the model
   --plot-size WxH      image size in pixels (default 960x720)
@@ -224,7 +224,7 @@ Plot (needs gnuplot: apt-get install gnuplot-nox)
   --help, --version
 
 Exit status: 0 done (rows of failed points carry their error), 1 output or plot failed,
-2 bad command line.
+2 bad command line, 130 interrupted (an --output file is then not written).
 
 Columns:
 )";

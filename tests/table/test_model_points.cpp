@@ -2,6 +2,7 @@
 // (curve correlations and their ranges, the range warnings, the molality rules) evaluated here
 // independently, not from the code under test.
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include "app/table/model_point.h"
@@ -170,6 +171,25 @@ TEST(ModelPoint, CurveRefusesTemperaturesOutsideItsRange) {
     }
     // Option 2 passes 100 MPa before 20 C; the point is computed with the pressure warning.
     EXPECT_TRUE(evaluate(at(20, 0, 2)).flag(Flag::pressureRange));
+}
+
+TEST(ModelPoint, MolalityListGivesTheValuesOfSeparateRuns) {
+    // One worker takes the molalities of a state point one after the other (and so continues from
+    // the state after the solubility); fresh workers compute each point from the start.
+    static const ModelEvaluator evaluator;
+    auto worker = evaluator.makeWorker();
+    for (const PointSpec& base : {at(25, 10), at(80, 45), at(5, 0, 3)}) {
+        for (double m : {-60.0, 0.0, 0.5, 2.5}) {
+            PointResult listed, fresh;
+            worker->evaluate(withMolality(base, m), listed);
+            evaluator.makeWorker()->evaluate(withMolality(base, m), fresh);
+            EXPECT_EQ(listed.error, fresh.error);
+            EXPECT_EQ(listed.flags, fresh.flags);
+            for (std::size_t i = 0; i < kValueCount; ++i)
+                EXPECT_TRUE(std::memcmp(&listed.values[i], &fresh.values[i], sizeof(double)) == 0)
+                    << base.T_C << " C, m " << m << ", value " << i;
+        }
+    }
 }
 
 TEST(ModelPoint, TablesAreTheSameOnOneThreadAndOnSeveral) {
