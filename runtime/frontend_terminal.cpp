@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -80,6 +81,34 @@ void replayStderr() {
 }
 
 constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGABRT};
+
+// Raw settings, to take the terminal again after a stop (SIGTSTP, then SIGCONT).
+struct termios gRawTermios {};
+std::atomic<bool> gResumed{false};
+
+// Stopped from outside (kill -TSTP; Ctrl+Z itself is a key): the shell gets its terminal back
+// while the process sleeps, and the next refresh takes it again and redraws everything.
+extern "C" void onStopSignal(int) {
+    const int savedErrno = errno;
+    if (gTerminalTaken.load()) {
+        ssize_t ignored = write(gRestoreFd, kRestoreSequence, sizeof kRestoreSequence - 1);
+        (void)ignored;
+        if (gTermiosSaved.load()) tcsetattr(gRestoreInputFd, TCSAFLUSH, &gSavedTermios);
+    }
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    struct sigaction mine {};
+    sigaction(SIGTSTP, &standard, &mine);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    pthread_sigmask(SIG_UNBLOCK, &stop, nullptr);
+    raise(SIGTSTP); // the process stops here until SIGCONT
+    sigaction(SIGTSTP, &mine, nullptr);
+    gResumed.store(true);
+    errno = savedErrno;
+}
 
 extern "C" void onFatalSignal(int signalNumber) {
     restoreTerminalNow();
@@ -470,6 +499,7 @@ int TerminalFrontend::start() {
         std::fprintf(stderr, "Unable to set up the terminal: %s\n", std::strerror(errno));
         return EXIT_FAILURE;
     }
+    gRawTermios = raw;
     gTerminalTaken.store(true);
     started_ = true;
 
@@ -484,6 +514,10 @@ int TerminalFrontend::start() {
     sigemptyset(&action.sa_mask);
     for (int signalNumber : kFatalSignals)
         sigaction(signalNumber, &action, nullptr);
+    struct sigaction stop {};
+    stop.sa_handler = onStopSignal;
+    sigemptyset(&stop.sa_mask);
+    sigaction(SIGTSTP, &stop, nullptr);
 
     writeAll(kTakeSequence);
     divertStderr();
@@ -505,9 +539,23 @@ bool TerminalFrontend::terminalLargeEnough(int& columns, int& rows) const {
 
 void TerminalFrontend::refresh(const ScreenImage& screen) {
     if (!started_ || restored_.load()) return;
+    if (gResumed.exchange(false) && gTerminalTaken.load()) {
+        tcsetattr(inputFd_, TCSAFLUSH, &gRawTermios);
+        writeAll(kTakeSequence);
+        painted_.reset();
+        tooSmallShown_ = false;
+    }
     int columns = 0;
     int rows = 0;
-    if (!terminalLargeEnough(columns, rows)) {
+    const bool largeEnough = terminalLargeEnough(columns, rows);
+    if (columns != columns_ || rows != rows_) {
+        // A resized terminal may have lost or moved what it showed.
+        columns_ = columns;
+        rows_ = rows;
+        painted_.reset();
+        tooSmallShown_ = false;
+    }
+    if (!largeEnough) {
         if (!tooSmallShown_) {
             // Short lines: a narrow terminal must still show all of it.
             const std::string message = "\x1b[0m\x1b[2J\x1b[H\x1b[?25lThe calculator needs a terminal\r\n"
@@ -597,6 +645,7 @@ void TerminalFrontend::shutdown() {
     sigemptyset(&standard.sa_mask);
     for (int signalNumber : kFatalSignals)
         sigaction(signalNumber, &standard, nullptr);
+    sigaction(SIGTSTP, &standard, nullptr);
 }
 
 void TerminalFrontend::emergencyRestore() noexcept {

@@ -55,6 +55,8 @@ class TerminalFrontend final : public Frontend {
     std::atomic<bool> restored_{false};
     std::optional<ScreenImage> painted_; // what the terminal shows now
     bool tooSmallShown_ = false;
+    int columns_ = 0; // terminal size at the last refresh
+    int rows_ = 0;
     std::string pendingInput_;
     BoxChannel box_;
 };

@@ -106,6 +106,17 @@ done
 wait_for "Specify number of desired option"
 if screen_text | grep -qF "Continue?"; then fail "the box stays after its answer"; fi
 
+# ---- stopped from outside: the terminal is given back, and taken and redrawn on SIGCONT
+kill -TSTP "$(cat "$work/box.pid")"
+for ((n = 0; n < 50; n++)); do
+  screen_text | grep -qF "Specify number of desired option" || break
+  sleep 0.1
+done
+if screen_text | grep -qF "Specify number of desired option"; then fail "SIGTSTP left the screen taken"; fi
+kill -CONT "$(cat "$work/box.pid")"
+wait_for "Specify number of desired option"
+wait_for "Input Options"
+
 # ---- SIGTERM takes the orderly path and gives the terminal back
 kill -TERM "$(cat "$work/box.pid")"
 wait_for_file "$work/box.exit"
