@@ -17,8 +17,6 @@ namespace {
 
 // The calculator takes a molality typed as 0 to mean a vanishing concentration.
 constexpr double kSmallestMolality = 1e-8;
-constexpr double kMolarMassCO2 = 44.0098; // g/mol, as the report multiplies mSat
-constexpr double kMolarMassH2O = 18.0152; // g/mol, as the report forms the water activity
 
 struct RecordedError {
     std::uint32_t code = 0;
@@ -88,11 +86,11 @@ void fillValues(const Model& md, PointResult& r) {
     r.value(Value::Cp2) = md.Cp2;
     r.value(Value::sol_x) = d(ext{md.xSat} * 100);
     r.value(Value::sol_m) = md.mSat;
-    r.value(Value::sol_g) = d(ext{md.mSat} * kMolarMassCO2);
+    r.value(Value::sol_g) = d(ext{md.mSat} * Constants::M_CO2);
     r.value(Value::m) = md.m;
     r.value(Value::gamma_CO2) = d(rt::expValue(md.lnGammaCO2));
     r.value(Value::phi_osm) = md.phiOsm;
-    r.value(Value::a_H2O) = d(rt::expValue(-ext{md.phiOsm} * md.m * kMolarMassH2O * 0.001));
+    r.value(Value::a_H2O) = d(rt::expValue(-ext{md.phiOsm} * md.m * Constants::M_H2O * 0.001));
     r.value(Value::gamma_H2O) = d(rt::expValue(md.lnGammaH2O));
     r.value(Value::Sex_H2O) = md.SexH2O;
     r.value(Value::Cpex_H2O) = md.CpexH2O;
@@ -133,6 +131,7 @@ bool ModelWorker::runModel(const PointSpec& spec, PointResult& result) {
             return false;
         }
         curvePressureOf(spec.curve, md);
+        result.value(Value::P) = static_cast<double>(ext{md.P_bar} / 10); // kept should the run fail
     }
     if (haveSaturated_ && sameStatePoint(spec, saturatedSpec_)) {
         md = saturated_;
