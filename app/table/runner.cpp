@@ -122,10 +122,16 @@ std::string ProgressBar::render(std::size_t done, std::size_t total, double elap
     const int filled = static_cast<int>(fraction * kWidth);
     std::string bar = "[" + std::string(static_cast<std::size_t>(filled), '#') +
                       std::string(static_cast<std::size_t>(kWidth - filled), ' ') + "]";
-    char tail[96];
+    char tail[128];
     std::snprintf(tail, sizeof tail, " %3d%% %zu/%zu points, %.0f s", static_cast<int>(fraction * 100), done,
                   total, elapsed_s);
-    return bar + tail;
+    std::string text = bar + tail;
+    if (done > 0 && done < total) {
+        const double left_s = elapsed_s * static_cast<double>(total - done) / static_cast<double>(done);
+        std::snprintf(tail, sizeof tail, ", about %.0f s left", left_s);
+        text += tail;
+    }
+    return text;
 }
 
 void ProgressBar::update(std::size_t done) {
@@ -143,7 +149,7 @@ void ProgressBar::finish() {
     if (!shown_) return;
     shown_ = false;
     // Clears the bar so that what follows on the terminal starts on a clean line.
-    std::fprintf(stderr, "\r%*s\r", 80, "");
+    std::fprintf(stderr, "\r%*s\r", 100, "");
     std::fflush(stderr);
 }
 

@@ -88,7 +88,7 @@ TEST(ProgressBar, RendersFractionCountAndTime) {
     EXPECT_EQ(ProgressBar::render(0, 200, 1.2),
               "[                                        ]   0% 0/200 points, 1 s");
     EXPECT_EQ(ProgressBar::render(100, 200, 2.0),
-              "[####################                    ]  50% 100/200 points, 2 s");
+              "[####################                    ]  50% 100/200 points, 2 s, about 2 s left");
     EXPECT_EQ(ProgressBar::render(200, 200, 3.6),
               "[########################################] 100% 200/200 points, 4 s");
 }
