@@ -10,12 +10,14 @@
 //     tools/make_iapws_reference.py.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/model.h"
@@ -385,6 +387,35 @@ TEST_F(WaterTest, RepeatedStatePointsGiveIdenticalResults) {
     EXPECT_EQ(m->rhoH2O, first.rhoH2O);
     EXPECT_EQ(m->SH2O, first.SH2O);
     EXPECT_EQ(m->lnFH2O, first.lnFH2O);
+}
+
+// A tool runs many Models at once, one per thread: the model keeps no state of its own outside
+// the Model, so concurrent runs give bit for bit the serial results (and TSan sees no race).
+TEST(WaterThreads, ModelsOnSeveralThreadsGiveTheSerialResults) {
+    const double states[][2] = {{0, 0.1}, {25, 0}, {60, 50}, {100, 0.1}};
+    auto run = [](double T_C, double P_MPa) {
+        rt::ErrorState errors;
+        errors.box = [](const std::string&, const std::string&, rt::BoxButtons) {
+            return rt::BoxAnswer::yes;
+        };
+        rt::ErrorScope scope(errors);
+        auto m = std::make_unique<Model>();
+        loadConstants(m->c);
+        m->T_C = T_C;
+        m->T = static_cast<double>(rt::ext(T_C) + Constants::kelvinOffset);
+        m->P_bar = static_cast<double>(rt::ext(P_MPa) * 10);
+        waterProperties(*m);
+        return std::array<double, 4>{m->rhoH2O, m->SH2O, m->CpH2O, m->lnFH2O};
+    };
+    std::array<std::array<double, 4>, 4> serial{}, parallel{};
+    for (std::size_t i = 0; i < 4; ++i)
+        serial[i] = run(states[i][0], states[i][1]);
+    std::vector<std::thread> workers;
+    for (std::size_t i = 0; i < 4; ++i)
+        workers.emplace_back([&, i] { parallel[i] = run(states[i][0], states[i][1]); });
+    for (auto& w : workers)
+        w.join();
+    EXPECT_EQ(parallel, serial);
 }
 
 } // namespace
