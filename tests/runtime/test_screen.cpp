@@ -349,13 +349,13 @@ TEST_F(ScreenTest, PainterThreadReadsWhileTheProgramThreadWrites) {
     std::atomic<bool> done{false};
     std::thread painter([&] {
         std::uint64_t seen = 0;
-        while (!done.load()) {
+        do { // at least one full pass, however soon the writer finishes
             for (int r = 1; r <= rt::Screen::kRows; ++r)
                 for (int c = 1; c <= rt::Screen::kColumns; ++c)
                     seen += screen.cell(r, c).character;
             seen +=
                 static_cast<std::uint64_t>(screen.cursorRow() + screen.cursorColumn()) + screen.changeCount();
-        }
+        } while (!done.load());
         EXPECT_GT(seen, 0u);
     });
     for (int i = 0; i < 300; ++i)
