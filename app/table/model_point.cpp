@@ -37,10 +37,10 @@ class ModelWorker final : public PointWorker {
         };
     }
 
-    void evaluate(const PointSpec& spec, PointResult& result) override;
+    void evaluate(const PointSpec& pt, PointResult& result) override;
 
   private:
-    bool runModel(const PointSpec& spec, PointResult& result);
+    bool runModel(const PointSpec& pt, PointResult& result);
 
     std::shared_ptr<const Model> prototype_;
     Model model_;
@@ -116,24 +116,24 @@ bool temperatureOutside(double T_C) {
     return t > 100.005F || t < -1.48005F;
 }
 
-bool ModelWorker::runModel(const PointSpec& spec, PointResult& result) {
+bool ModelWorker::runModel(const PointSpec& pt, PointResult& result) {
     using rt::ext;
     Model& md = model_;
-    md.T_C = spec.T_C;
+    md.T_C = pt.T_C;
     md.T = static_cast<double>(ext{md.T_C} + Constants::kelvinOffset);
-    result.value(Value::T_C) = spec.T_C;
-    if (spec.curve == 0) {
-        md.P = spec.P;
+    result.value(Value::T_C) = pt.T_C;
+    if (pt.curve == 0) {
+        md.P = pt.P;
         md.P_bar = static_cast<double>(ext{md.P} * 10);
     } else {
-        if (!curveAccepts(spec.curve, md.T_C)) {
-            result.error = curveRefusal(spec.curve);
+        if (!curveAccepts(pt.curve, md.T_C)) {
+            result.error = curveRefusal(pt.curve);
             return false;
         }
-        curvePressureOf(spec.curve, md);
+        curvePressureOf(pt.curve, md);
         result.value(Value::P) = static_cast<double>(ext{md.P_bar} / 10); // kept should the run fail
     }
-    if (haveSaturated_ && sameStatePoint(spec, saturatedSpec_)) {
+    if (haveSaturated_ && sameStatePoint(pt, saturatedSpec_)) {
         md = saturated_;
     } else {
         haveSaturated_ = false;
@@ -145,11 +145,11 @@ bool ModelWorker::runModel(const PointSpec& spec, PointResult& result) {
         solubility(md);
         if (recorded_.code == 0 && state_.pendingError.load(std::memory_order_relaxed) == 0) {
             saturated_ = md;
-            saturatedSpec_ = spec;
+            saturatedSpec_ = pt;
             haveSaturated_ = true;
         }
     }
-    md.m = spec.molalityGiven ? spec.molality : md.mSat;
+    md.m = pt.molalityGiven ? pt.molality : md.mSat;
     if (md.m == 0) md.m = kSmallestMolality;
     finiteConcentration(md);
 
@@ -161,12 +161,12 @@ bool ModelWorker::runModel(const PointSpec& spec, PointResult& result) {
     return true;
 }
 
-void ModelWorker::evaluate(const PointSpec& spec, PointResult& result) {
+void ModelWorker::evaluate(const PointSpec& pt, PointResult& result) {
     result = PointResult{};
     result.values.fill(std::numeric_limits<double>::quiet_NaN());
-    result.value(Value::T_C) = spec.T_C;
-    if (spec.curve == 0) result.value(Value::P) = spec.P;
-    if (spec.molalityGiven) result.value(Value::m) = spec.molality;
+    result.value(Value::T_C) = pt.T_C;
+    if (pt.curve == 0) result.value(Value::P) = pt.P;
+    if (pt.molalityGiven) result.value(Value::m) = pt.molality;
 
     model_ = *prototype_;
     recorded_ = RecordedError{};
@@ -175,7 +175,7 @@ void ModelWorker::evaluate(const PointSpec& spec, PointResult& result) {
     bool computed = false;
     {
         rt::ErrorScope scope(state_);
-        computed = runModel(spec, result);
+        computed = runModel(pt, result);
         // An error raised by the last statement of the run has not met a statement check yet.
         if (recorded_.code == 0 && state_.pendingError.load(std::memory_order_relaxed) != 0)
             recorded_.code = state_.pendingError.load(std::memory_order_relaxed);

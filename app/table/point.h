@@ -40,7 +40,7 @@ struct PointResult {
 class PointWorker {
   public:
     virtual ~PointWorker() = default;
-    virtual void evaluate(const PointSpec& spec, PointResult& result) = 0;
+    virtual void evaluate(const PointSpec& pt, PointResult& result) = 0;
 };
 
 class PointEvaluator {

@@ -172,18 +172,18 @@ class RowProducer final : public ChunkProducer {
 } // namespace
 
 PointSpec pointAt(const Options& o, std::size_t index) {
-    PointSpec spec;
+    PointSpec pt;
     const std::size_t molalities = o.molalities.empty() ? 1 : o.molalities.size();
     const std::size_t pressures = o.curve != 0 ? 1 : o.pressures.size();
     if (!o.molalities.empty()) {
-        spec.molalityGiven = true;
-        spec.molality = o.molalities[index % molalities];
+        pt.molalityGiven = true;
+        pt.molality = o.molalities[index % molalities];
     }
     index /= molalities;
-    spec.curve = o.curve;
-    if (o.curve == 0) spec.P = o.pressures[index % pressures];
-    spec.T_C = o.temperatures[index / pressures];
-    return spec;
+    pt.curve = o.curve;
+    if (o.curve == 0) pt.P = o.pressures[index % pressures];
+    pt.T_C = o.temperatures[index / pressures];
+    return pt;
 }
 
 int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluator, std::FILE* out,
@@ -295,11 +295,11 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
         std::vector<PlotPoint> model(measured.points.size());
         PointResult r;
         for (std::size_t i = 0; i < measured.points.size(); ++i) {
-            PointSpec spec;
-            spec.T_C = measured.points[i].T_C;
-            spec.P = measured.points[i].P;
-            worker->evaluate(spec, r);
-            model[i] = {spec.T_C, spec.P, r.value(Value::sol_m),
+            PointSpec pt;
+            pt.T_C = measured.points[i].T_C;
+            pt.P = measured.points[i].P;
+            worker->evaluate(pt, r);
+            model[i] = {pt.T_C, pt.P, r.value(Value::sol_m),
                         r.hasValues && r.error.empty() && !r.flag(Flag::belowSaturation)};
         }
         const Deviation d = meanAbsoluteDeviation(measured.points, model);

@@ -12,10 +12,10 @@
 namespace co2::table {
 namespace {
 
-PointResult evaluate(PointSpec spec) {
+PointResult evaluate(PointSpec pt) {
     static const ModelEvaluator evaluator;
     PointResult r;
-    evaluator.makeWorker()->evaluate(spec, r);
+    evaluator.makeWorker()->evaluate(pt, r);
     return r;
 }
 

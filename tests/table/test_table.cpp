@@ -18,19 +18,19 @@ namespace {
 
 class StandInWorker final : public PointWorker {
   public:
-    void evaluate(const PointSpec& spec, PointResult& r) override {
+    void evaluate(const PointSpec& pt, PointResult& r) override {
         r = PointResult{};
         r.values.fill(std::nan(""));
-        r.value(Value::T_C) = spec.T_C;
-        r.value(Value::P) = spec.curve != 0 ? spec.T_C / 10 : spec.P;
-        if (spec.T_C < -100) {
+        r.value(Value::T_C) = pt.T_C;
+        r.value(Value::P) = pt.curve != 0 ? pt.T_C / 10 : pt.P;
+        if (pt.T_C < -100) {
             r.error = "runtime error 5: Illegal function call";
             return;
         }
         for (std::size_t i = 2; i < kValueCount; ++i)
-            r.values[i] = spec.T_C + static_cast<double>(i);
-        r.value(Value::sol_m) = 1 + spec.P / 100 - spec.T_C / 1000;
-        r.value(Value::m) = spec.molalityGiven ? spec.molality : r.value(Value::sol_m);
+            r.values[i] = pt.T_C + static_cast<double>(i);
+        r.value(Value::sol_m) = 1 + pt.P / 100 - pt.T_C / 1000;
+        r.value(Value::m) = pt.molalityGiven ? pt.molality : r.value(Value::sol_m);
         r.setFlag(Flag::molality, r.value(Value::m) > r.value(Value::sol_m));
         r.hasValues = true;
     }
@@ -189,9 +189,9 @@ TEST(Table, InterruptLeavesNoPartialFile) {
         std::unique_ptr<PointWorker> makeWorker() const override {
             class Worker final : public PointWorker {
               public:
-                void evaluate(const PointSpec& spec, PointResult& r) override {
-                    inner_.evaluate(spec, r);
-                    if (spec.T_C == 299) std::raise(SIGINT);
+                void evaluate(const PointSpec& pt, PointResult& r) override {
+                    inner_.evaluate(pt, r);
+                    if (pt.T_C == 299) std::raise(SIGINT);
                 }
 
               private:
