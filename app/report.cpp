@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/printed.h"
 #include "app/statements.h"
 #include "app/water.h"
 #include "runtime/files.h"
@@ -143,14 +144,14 @@ void reportSaturationPressureEcho(const Model& model) {
     if (!atSaturationPressure(model)) return;
     rt::locate(rt::cursorRowNow() - 1, kEchoColumn);
     done();
-    screenNumber("###.#####", toDouble(rt::ext{model.P_bar} / 10), true);
+    screenNumber("###.#####", toDouble(printed::pressureMPa(model)), true);
     done();
 }
 
 void reportWater(const Model& model, const ReportContext& context) {
-    const rt::ext fugacityMPa = rt::expValue(model.lnFH2O) / 10;
+    const rt::ext fugacityMPa = printed::fugacityH2OMPa(model);
     done();
-    const rt::ext fugacityCoeff = rt::expValue(model.lnFH2O) / model.P_bar;
+    const rt::ext fugacityCoeff = printed::fugacityCoeffH2O(model);
     done();
 
     screenText("                     Properties of pure H2O ", true);
@@ -177,7 +178,7 @@ void reportWater(const Model& model, const ReportContext& context) {
     done();
     fileText(context, context.curveLabel, true);
     done();
-    fileNumber(context, " Total Pressure (in MPa) = ", " ###.###### ", toDouble(rt::ext{model.P_bar} / 10));
+    fileNumber(context, " Total Pressure (in MPa) = ", " ###.###### ", toDouble(printed::pressureMPa(model)));
     done();
     fileText(context, "                     Properties of pure H2O ", true);
     done();
@@ -210,9 +211,9 @@ void reportWater(const Model& model, const ReportContext& context) {
 }
 
 void reportCarbonDioxide(const Model& model, const ReportContext& context) {
-    const rt::ext fugacityCoeff = rt::expValue(model.lnPhiCO2);
+    const rt::ext fugacityCoeff = printed::fugacityCoeffCO2(model);
     done();
-    const double fugacityMPa = toDouble(rt::ext{model.fCO2} / 10);
+    const double fugacityMPa = toDouble(printed::fugacityCO2MPa(model));
 
     screenText("                     Properties of pure CO2 ", true);
     done();
@@ -278,9 +279,9 @@ void reportRangeWarnings(const Model& model) {
 }
 
 void reportInfiniteDilution(const Model& model, const ReportContext& context) {
-    const rt::ext henryMPa = rt::expValue(model.lnKH) / 10;
+    const rt::ext henryMPa = printed::henryMPa(model);
     done();
-    const double lnHenryMPa = toDouble(rt::ext{model.lnKH} - Constants::LN10);
+    const double lnHenryMPa = toDouble(printed::lnHenryMPa(model));
 
     screenText("             Partial molar properties of CO2 in solution", true);
     done();
@@ -314,8 +315,8 @@ void reportInfiniteDilution(const Model& model, const ReportContext& context) {
 }
 
 void reportSolubility(const Model& model, const ReportContext& context) {
-    const double percent = toDouble(rt::ext{model.xSat} * 100);
-    const double gramsPerKg = toDouble(rt::ext{model.mSat} * Constants::M_CO2);
+    const double percent = toDouble(printed::solubilityMolePercent(model));
+    const double gramsPerKg = toDouble(printed::solubilityGramsPerKg(model));
 
     screenText("                             mol%      mol/kg    g CO2/kg H2O", true);
     done();
@@ -356,14 +357,13 @@ struct ActivityLine {
 } // namespace
 
 void reportActivity(const Model& model, const ReportContext& context) {
-    const rt::ext gammaCO2 = rt::expValue(model.lnGammaCO2);
+    const rt::ext gammaCO2 = printed::activityCoeffCO2(model);
     done();
-    const rt::ext waterActivity = rt::expValue(-rt::ext{model.phiOsm} * model.m * Constants::M_H2O * 0.001);
+    const rt::ext waterActivity = printed::activityH2O(model);
     done();
-    const rt::ext gammaH2O = rt::expValue(model.lnGammaH2O);
+    const rt::ext gammaH2O = printed::activityCoeffH2O(model);
     done();
-    const double excessVolume =
-        toDouble(rt::ext{model.Vsol} - ((1 - rt::ext{model.x}) * model.VH2O + rt::ext{model.x} * model.VCO2));
+    const double excessVolume = toDouble(printed::excessVolume(model));
 
     const ActivityLine lines[] = {
         {"      Activity coefficient of CO2 (molal scale)      ", "     ##.###", true, gammaCO2},

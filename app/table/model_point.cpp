@@ -7,6 +7,7 @@
 #include "app/aqueous.h"
 #include "app/co2.h"
 #include "app/phase_curves.h"
+#include "app/printed.h"
 #include "app/solubility.h"
 #include "app/water.h"
 #include "runtime/errors.h"
@@ -60,15 +61,15 @@ void fillValues(const Model& md, PointResult& r) {
     // Each value is formed as the report forms it for printing (extended where it is extended),
     // then rounded once to double.
     r.value(Value::T_C) = md.T_C;
-    r.value(Value::P) = d(ext{md.P_bar} / 10);
+    r.value(Value::P) = d(printed::pressureMPa(md));
     r.value(Value::rho_H2O) = md.rhoH2O;
     r.value(Value::V_H2O) = md.VH2O;
     r.value(Value::S_H2O) = md.SH2O;
     r.value(Value::Cp_H2O) = md.CpH2O;
     r.value(Value::g_H2O) = md.gH2O;
     r.value(Value::h_H2O) = md.hH2O;
-    r.value(Value::f_H2O) = d(rt::expValue(md.lnFH2O) / 10);
-    r.value(Value::phi_H2O) = d(rt::expValue(md.lnFH2O) / md.P_bar);
+    r.value(Value::f_H2O) = d(printed::fugacityH2OMPa(md));
+    r.value(Value::phi_H2O) = d(printed::fugacityCoeffH2O(md));
     r.value(Value::y_CO2_vap) = md.yCO2Vap;
     r.value(Value::rho_CO2) = md.rhoCO2;
     r.value(Value::V_CO2) = md.VCO2;
@@ -76,27 +77,27 @@ void fillValues(const Model& md, PointResult& r) {
     r.value(Value::Cp_CO2) = md.CpCO2;
     r.value(Value::g_CO2) = md.gCO2;
     r.value(Value::h_CO2) = md.hCO2;
-    r.value(Value::f_CO2) = d(ext{md.fCO2} / 10);
-    r.value(Value::phi_CO2) = d(rt::expValue(md.lnPhiCO2));
-    r.value(Value::kH) = d(rt::expValue(md.lnKH) / 10);
-    r.value(Value::ln_kH) = d(ext{md.lnKH} - Constants::LN10);
+    r.value(Value::f_CO2) = d(printed::fugacityCO2MPa(md));
+    r.value(Value::phi_CO2) = d(printed::fugacityCoeffCO2(md));
+    r.value(Value::kH) = d(printed::henryMPa(md));
+    r.value(Value::ln_kH) = d(printed::lnHenryMPa(md));
     r.value(Value::Gaq) = md.Gaq;
     r.value(Value::S2) = md.S2;
     r.value(Value::V2) = md.V2;
     r.value(Value::Cp2) = md.Cp2;
-    r.value(Value::sol_x) = d(ext{md.xSat} * 100);
+    r.value(Value::sol_x) = d(printed::solubilityMolePercent(md));
     r.value(Value::sol_m) = md.mSat;
-    r.value(Value::sol_g) = d(ext{md.mSat} * Constants::M_CO2);
+    r.value(Value::sol_g) = d(printed::solubilityGramsPerKg(md));
     r.value(Value::m) = md.m;
-    r.value(Value::gamma_CO2) = d(rt::expValue(md.lnGammaCO2));
+    r.value(Value::gamma_CO2) = d(printed::activityCoeffCO2(md));
     r.value(Value::phi_osm) = md.phiOsm;
-    r.value(Value::a_H2O) = d(rt::expValue(-ext{md.phiOsm} * md.m * Constants::M_H2O * 0.001));
-    r.value(Value::gamma_H2O) = d(rt::expValue(md.lnGammaH2O));
+    r.value(Value::a_H2O) = d(printed::activityH2O(md));
+    r.value(Value::gamma_H2O) = d(printed::activityCoeffH2O(md));
     r.value(Value::Sex_H2O) = md.SexH2O;
     r.value(Value::Cpex_H2O) = md.CpexH2O;
     r.value(Value::Sex_CO2) = md.SexCO2;
     r.value(Value::Cpex_CO2) = md.CpexCO2;
-    r.value(Value::Vex) = d(ext{md.Vsol} - ((1 - ext{md.x}) * md.VH2O + ext{md.x} * md.VCO2));
+    r.value(Value::Vex) = d(printed::excessVolume(md));
     r.value(Value::V_sol) = md.Vsol;
     r.value(Value::rho_sol) = md.rhoSol;
 }
