@@ -108,4 +108,13 @@ void infiniteDilution(Model& md) {
     step();
 }
 
+bool temperatureOutOfRange(double T_C) {
+    const float t = rt::toSingle(T_C);
+    return t > 100.005F || t < -1.48005F;
+}
+
+bool pressureOutOfRange(double P_bar) {
+    return P_bar > 1000.0;
+}
+
 } // namespace co2

@@ -1,7 +1,7 @@
 #include "app/calculator.h"
 
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -36,10 +36,6 @@ constexpr int kPressureColumn = 35;
 // Option 0's pressure prompt is announced by a short low tone: 200 Hz for 2 ticks.
 constexpr double kPromptTone_hz = 200;
 constexpr double kPromptTone_ticks = 2;
-
-// A molality typed as 0 (or as text without digits) stands for a vanishing concentration; the
-// activity model divides by it, so it is taken as this small value instead.
-constexpr double kSmallestMolality = 1e-8;
 
 // The dialogue's own variables; the model's live in Model.
 struct Dialogue {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/aqueous.h"
 #include "app/printed.h"
 #include "app/statements.h"
 #include "app/water.h"
@@ -124,18 +125,6 @@ void writeFileDateLine(const ReportContext& context) {
     line += rt::timeText();
     rt::files().writeToFile(kOutputFile, line, true);
     done();
-}
-
-// ---- range tests -----------------------------------------------------------------------------
-
-bool temperatureOutOfRange(double T_C) {
-    // Compared in single precision, so that a typed -1.48005 or 100.005 is still accepted.
-    const float t = rt::toSingle(T_C);
-    return t > 100.005F || t < -1.48005F;
-}
-
-bool pressureOutOfRange(double P_bar) {
-    return P_bar > 1000.0;
 }
 
 // ---- the report ------------------------------------------------------------------------------

@@ -68,8 +68,4 @@ void reportFiniteConcentrationStart(const ReportContext& context);
 void reportActivity(const Model& model, const ReportContext& context);
 void reportSeparator();
 
-// The range tests of the report's warnings. The temperature is compared in single precision.
-bool temperatureOutOfRange(double T_C);
-bool pressureOutOfRange(double P_bar);
-
 } // namespace co2

@@ -11,6 +11,10 @@ namespace co2 {
 
 void solubility(Model& md);
 
+// A molality typed as 0 (or as text without digits) stands for a vanishing concentration; the
+// activity model divides by it, so it is taken as this small value instead (mol/kg).
+inline constexpr double kSmallestMolality = 1e-8;
+
 // Whether the molality asked for exceeds the solubility (the report warns, the run goes on).
 bool concentrationAboveSolubility(const Model& md);
 

@@ -16,9 +16,6 @@
 namespace co2::table {
 namespace {
 
-// The calculator takes a molality typed as 0 to mean a vanishing concentration.
-constexpr double kSmallestMolality = 1e-8;
-
 struct RecordedError {
     std::uint32_t code = 0;
     std::uint32_t line = 0;
@@ -112,10 +109,6 @@ bool sameStatePoint(const PointSpec& a, const PointSpec& b) {
 
 // The calculator's range warnings, by its own tests: the temperature bounds compare in single
 // precision, the pressure bound in double with no lower bound.
-bool temperatureOutside(double T_C) {
-    const float t = rt::toSingle(T_C);
-    return t > 100.005F || t < -1.48005F;
-}
 
 bool ModelWorker::runModel(const PointSpec& pt, PointResult& result) {
     using rt::ext;
@@ -139,7 +132,6 @@ bool ModelWorker::runModel(const PointSpec& pt, PointResult& result) {
     } else {
         haveSaturated_ = false;
         // The model run, in the calculator's order.
-        h2oInitialDensity(md);
         waterProperties(md);
         co2Run(md);
         infiniteDilution(md);
@@ -155,8 +147,8 @@ bool ModelWorker::runModel(const PointSpec& pt, PointResult& result) {
     finiteConcentration(md);
 
     fillValues(md, result);
-    result.setFlag(Flag::temperatureRange, temperatureOutside(md.T_C));
-    result.setFlag(Flag::pressureRange, md.P_bar > 1000);
+    result.setFlag(Flag::temperatureRange, temperatureOutOfRange(md.T_C));
+    result.setFlag(Flag::pressureRange, pressureOutOfRange(md.P_bar));
     result.setFlag(Flag::belowSaturation, belowSaturation(md));
     result.setFlag(Flag::molality, md.m > md.mSat);
     return true;
