@@ -1,19 +1,19 @@
 #include "app/co2.h"
 
+#include "app/memo_math.h"
+#include "app/statements.h"
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
-
-#include "app/statements.h"
 
 namespace co2 {
 
 namespace {
 
-using rt::expValue;
+using memo::expValue;
+using memo::powValue;
 using rt::ext;
 using rt::lnValue;
-using rt::powValue;
 
 // Ends one statement of this module (the statement check with this line's number).
 void step(std::uint32_t line = __builtin_LINE()) {
