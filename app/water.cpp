@@ -8,9 +8,9 @@
 // reported with the statement's number.
 #include "app/water.h"
 
+#include "app/memo_math.h"
 #include <array>
 #include <cmath>
-
 #include <cstdint>
 
 #include "app/statements.h"
@@ -38,7 +38,7 @@ inline bool singleLess(double x, double bound) {
 }
 
 inline ext pw(ext a, ext b) {
-    return rt::powValue(a, b);
+    return memo::powValue(a, b);
 }
 
 // The value of the d(rho)/dT expression of the water section at the current solve.
@@ -139,10 +139,10 @@ void h2oHelmholtz(Model& m) {
     else if (singleLess(u, 0.01))
         w = u;
     else
-        w = store(rt::expValue(u) - 1);
+        w = store(memo::expValue(u) - 1);
     done();
     const double v = store(-1 / ext(w));
-    const double q = v < -88 ? 1.01e-38 : store(rt::expValue(v));
+    const double q = v < -88 ? 1.01e-38 : store(memo::expValue(v));
     const double Lambda = store(1 - ext(q));
     done();
     double Lambda_w = 0, Lambda_ww = 0, Lambda_x = 0, Lambda_xx = 0, Lambda_wx = 0;
@@ -192,7 +192,7 @@ void h2oHelmholtz(Model& m) {
     // Gaussian factor E = exp(-omega^2) and G = 1 - E (G -> omega^2 where 1 - E would lose all
     // digits); G's derivatives are always -E' and -E''.
     const ext Om = omega;
-    const double E = store(rt::expValue(-pw(Om, 2)));
+    const double E = store(memo::expValue(-pw(Om, 2)));
     const double E_w = store(-2 * Om * E);
     const double E_ww = store(-2 * ext(E) - 2 * Om * E_w);
     const double G = singleLess(omega, 0.00002) ? store(pw(Om, 2)) : store(1 - ext(E));
@@ -202,7 +202,7 @@ void h2oHelmholtz(Model& m) {
     // (S never exceeds 12.33, so exp(S) cannot overflow; below -88 X is a tiny constant).
     const double S = store(-ext(K::e1) * dTau - ext(K::e2) * dOmega - ext(K::e3) * pw(dTau, 2) -
                            ext(K::e4) * pw(dOmega, 2));
-    const double X = singleLess(S, -88) ? 1.01e-38 : store(rt::expValue(S));
+    const double X = singleLess(S, -88) ? 1.01e-38 : store(memo::expValue(S));
     const double s_w = store(-ext(K::e2) - 2 * ext(K::e4) * dOmega);
     const double s_x = store(-ext(K::e1) - 2 * ext(K::e3) * dTau);
     const double X_w = store(ext(X) * s_w);
@@ -213,7 +213,7 @@ void h2oHelmholtz(Model& m) {
     done();
 
     // Temperature damping of the fourth sum: Y = exp(-e5 (xi + 3)).
-    const double Y = store(rt::expValue(-ext(K::e5) * (ext(xi) + 3)));
+    const double Y = store(memo::expValue(-ext(K::e5) * (ext(xi) + 3)));
     const double Y_x = store(-ext(K::e5) * Y);
     const double Y_xx = store(pw(K::e5, 2) * Y);
     done();
