@@ -1,5 +1,6 @@
 #include "app/calculator.h"
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -143,12 +144,22 @@ int chooseOption(Dialogue& dialogue) {
 }
 
 // A typed text replaces the value; an empty line keeps the old one.
+// A typed number beyond the range of a double (1E400, say) would be stored as an infinity, which
+// no template can print and which every formula of the model turns into further errors. It is an
+// overflow like any number too large for its variable: error 6, and the value becomes 0.
+double typedValue(rt::ext typed) {
+    const double value = static_cast<double>(typed);
+    if (!std::isinf(value)) return value;
+    rt::raiseError(6);
+    return 0;
+}
+
 void readValue(std::string& text, bool endLine, double& value) {
     rt::lineInput(text, endLine);
     stopIfRequested();
     done();
     if (!text.empty()) {
-        value = static_cast<double>(rt::textToNumber(text));
+        value = typedValue(rt::textToNumber(text));
         done();
     }
 }

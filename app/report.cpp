@@ -35,18 +35,29 @@ void fileText(const ReportContext& context, std::string_view text, bool endLine)
     if (context.writeFile == 1) rt::files().writeToFile(kOutputFile, text, endLine);
 }
 
+// The number is formatted in a statement of its own and written in the next. A value that no
+// template can print (an infinity) raises its error while nothing of the line is written yet; once
+// the box is answered, the line still goes out with its label and its CR LF, so a bad value costs
+// its digits but never merges two lines of the file.
+void writeFileLine(std::string_view label, const std::string& number) {
+    rt::files().writeToFile(kOutputFile, label, false);
+    rt::files().writeToFile(kOutputFile, number, true);
+}
+
 void fileNumber(const ReportContext& context, std::string_view label, std::string_view picture,
                 double value) {
     if (context.writeFile != 1) return;
-    rt::files().writeToFile(kOutputFile, label, false);
-    rt::files().writeToFile(kOutputFile, rt::formatDouble(picture, value).text, true);
+    const std::string number = rt::formatDouble(picture, value).text;
+    done();
+    writeFileLine(label, number);
 }
 
 void fileNumberExtended(const ReportContext& context, std::string_view label, std::string_view picture,
                         rt::ext value) {
     if (context.writeFile != 1) return;
-    rt::files().writeToFile(kOutputFile, label, false);
-    rt::files().writeToFile(kOutputFile, rt::formatExtended(picture, value).text, true);
+    const std::string number = rt::formatExtended(picture, value).text;
+    done();
+    writeFileLine(label, number);
 }
 
 // A label and its number, the number directly after the label.

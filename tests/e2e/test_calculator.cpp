@@ -9,12 +9,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/calculator.h"
+#include "app/model.h"
 #include "app/report.h"
 #include "app/statements.h"
 #include "runtime/errors.h"
@@ -267,6 +269,39 @@ TEST_F(CalculatorSession, EchoedSaturationPressureStandsAtColumn67OfThePromptRow
     EXPECT_EQ(prompt->text.substr(66, 9), "  0.00317");
     const auto at = static_cast<std::size_t>(prompt - rows_.data());
     EXPECT_EQ(rows_[at + 1].text.substr(0, 44), "                     Properties of pure H2O ");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CalculatorSession, UnprintableValueCostsItsDigitsButNotTheFileLines) {
+    // An infinity reaching the report: its template raises error 5, the box is answered Yes, and
+    // every file line of the block still ends with CR LF.
+    answers_ = "yyyy";
+    rt::files().openForAppend(co2::kOutputFileName, co2::kOutputFile);
+    co2::Model model;
+    model.T_C = std::numeric_limits<double>::infinity();
+    model.P_bar = 10;
+    co2::ReportContext context;
+    context.curveLabel = " Pressure is independent variable ";
+    context.writeFile = 1;
+    co2::reportWater(model, context);
+    rt::files().closeAll();
+
+    ASSERT_FALSE(boxes_.empty());
+    EXPECT_EQ(boxes_[0].caption, "Unhandled Error #5");
+    const std::string text = fileText();
+    ASSERT_TRUE(text.ends_with("\r\n"));
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    ASSERT_EQ(lines.size(), 13U) << text; // the water block and the vapour estimate
+    EXPECT_TRUE(lines[0].starts_with(" Temperature (in C) = ")) << lines[0];
+    EXPECT_EQ(lines[1], context.curveLabel);
+    EXPECT_TRUE(lines[2].starts_with(" Total Pressure (in MPa) = ")) << lines[2];
+    for (const std::string& line : lines)
+        EXPECT_EQ(line.find('\n'), std::string::npos);
 }
 
 } // namespace

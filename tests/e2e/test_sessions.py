@@ -458,6 +458,17 @@ class ErrorBoxTests(SessionTestCase):
         self.assertNotIn(SEPARATOR, result.transcript)
 
 
+    def test_typed_number_beyond_the_double_range_is_an_overflow_and_becomes_0(self):
+        # Stored as an infinity it would print as nothing and break the file's lines; it is
+        # reported once as an overflow and the run goes on with 0.
+        result = self.session(b"0\n1E400\ny10\n\n")
+        self.assertEqual(result.boxes(), [("Unhandled Error #6", result.boxes()[0][1])])
+        self.assertRegex(result.boxes()[0][1], r"^Line:\d+\nOverflow\nContinue\?$")
+        (_, [report]) = self.reports(result)
+        self.assertEqual(report.lines[0], " Temperature (in C) =    0.000")
+        self.assertEqual(report.values["P"], 10.0)
+
+
 class OutputFileErrorTests(SessionTestCase):
     def test_unopenable_file_shows_a_box_and_the_dialogue_goes_on(self):
         # CO2out.txt is a directory: opening it fails; every later write to the file number that
