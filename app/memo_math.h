@@ -33,22 +33,52 @@ struct Entry {
     rt::ext value = 0; // 0: empty (no result of 0 is ever stored)
 };
 
-inline constexpr unsigned kBits = 10;
-inline constexpr std::uint64_t kSize = std::uint64_t{1} << kBits;
+// Two ways per set, the most recently used first: the temperature-only powers, used on every
+// Newton pass, then survive the density-dependent ones that each pass brings in.
+struct Set {
+    Entry way[2];
+};
+
+inline constexpr unsigned kBits = 9;
+inline constexpr std::uint64_t kSets = std::uint64_t{1} << kBits;
+
+class Table {
+  public:
+    // The remembered result for the key, or 0.
+    rt::ext find(std::uint64_t a, std::uint64_t b) {
+        Set& s = sets_[slot(a, b)];
+        if (s.way[0].a == a && s.way[0].b == b) return s.way[0].value;
+        if (s.way[1].a == a && s.way[1].b == b && s.way[1].value != 0) {
+            const Entry hit = s.way[1];
+            s.way[1] = s.way[0];
+            s.way[0] = hit;
+            return hit.value;
+        }
+        return 0;
+    }
+    void keep(std::uint64_t a, std::uint64_t b, rt::ext value) {
+        if (value == 0) return;
+        Set& s = sets_[slot(a, b)];
+        s.way[1] = s.way[0];
+        s.way[0] = Entry{a, b, value};
+    }
+
+  private:
+    static std::uint64_t slot(std::uint64_t a, std::uint64_t b) {
+        const std::uint64_t h = (a ^ (b * 0x9E3779B97F4A7C15ULL)) * 0xBF58476D1CE4E5B9ULL;
+        return h >> (64 - kBits);
+    }
+    std::array<Set, kSets> sets_{};
+};
 
 // One table per thread and function.
-inline std::array<Entry, kSize>& powTable() {
-    thread_local std::array<Entry, kSize> entries{};
-    return entries;
+inline Table& powTable() {
+    thread_local Table table;
+    return table;
 }
-inline std::array<Entry, kSize>& expTable() {
-    thread_local std::array<Entry, kSize> entries{};
-    return entries;
-}
-
-inline std::uint64_t slot(std::uint64_t a, std::uint64_t b) {
-    const std::uint64_t h = (a ^ (b * 0x9E3779B97F4A7C15ULL)) * 0xBF58476D1CE4E5B9ULL;
-    return h >> (64 - kBits);
+inline Table& expTable() {
+    thread_local Table table;
+    return table;
 }
 
 inline std::uint64_t bits(double x) {
@@ -61,10 +91,10 @@ inline std::uint64_t bits(double x) {
 inline rt::ext powValue(rt::ext a, rt::ext b) {
     const std::uint64_t ka = detail::bits(static_cast<double>(a));
     const std::uint64_t kb = detail::bits(static_cast<double>(b));
-    detail::Entry& e = detail::powTable()[detail::slot(ka, kb)];
-    if (e.value != 0 && e.a == ka && e.b == kb) return e.value;
+    detail::Table& table = detail::powTable();
+    if (const rt::ext known = table.find(ka, kb); known != 0) return known;
     const rt::ext value = rt::powValue(a, b);
-    if (value != 0) e = detail::Entry{ka, kb, value};
+    table.keep(ka, kb, value);
     return value;
 }
 
@@ -72,10 +102,10 @@ inline rt::ext powValue(rt::ext a, rt::ext b) {
 inline rt::ext expValue(rt::ext x) {
     if (!(x <= rt::kExpLimit)) return rt::expValue(x); // raises the overflow error
     const std::uint64_t ka = detail::bits(static_cast<double>(x));
-    detail::Entry& e = detail::expTable()[detail::slot(ka, 0)];
-    if (e.value != 0 && e.a == ka) return e.value;
+    detail::Table& table = detail::expTable();
+    if (const rt::ext known = table.find(ka, 0); known != 0) return known;
     const rt::ext value = rt::expValue(x);
-    if (value != 0) e = detail::Entry{ka, 0, value};
+    table.keep(ka, 0, value);
     return value;
 }
 
