@@ -1,0 +1,77 @@
+// The model's cost per state point as a table meets it: every iteration computes the next point of
+// a 40 x 50 grid (-1 to 99 C, 0.1 to 100 MPa, pressures fastest), so no point repeats within 2000
+// iterations and only what really recurs from point to point (the powers of one temperature) is
+// found again in the remembered powers. bench_model repeats one state and so measures the cost of
+// a point seen before.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "app/aqueous.h"
+#include "app/co2.h"
+#include "app/model.h"
+#include "app/solubility.h"
+#include "app/water.h"
+#include "runtime/errors.h"
+
+namespace {
+
+struct Grid {
+    std::vector<double> T_C, P_MPa;
+    Grid() {
+        for (int i = 0; i < 40; ++i)
+            T_C.push_back(-1 + 2.5 * i);
+        for (int j = 0; j < 50; ++j)
+            P_MPa.push_back(0.1 + 2 * j);
+    }
+    std::size_t size() const { return T_C.size() * P_MPa.size(); }
+};
+
+template <bool kWholePoint> void sweep(benchmark::State& state) {
+    const Grid grid;
+    rt::ErrorState errors;
+    errors.box = [](const std::string&, const std::string&, rt::BoxButtons) { return rt::BoxAnswer::yes; };
+    rt::ErrorScope scope(errors);
+    auto prototype = std::make_unique<co2::Model>();
+    co2::loadConstants(prototype->c);
+    auto md = std::make_unique<co2::Model>();
+    std::size_t k = 0;
+    for (auto _ : state) {
+        *md = *prototype;
+        md->T_C = grid.T_C[k / grid.P_MPa.size()];
+        md->T = md->T_C + 273.15;
+        md->P = grid.P_MPa[k % grid.P_MPa.size()];
+        md->P_bar = 10 * md->P;
+        k = (k + 1) % grid.size();
+        if constexpr (kWholePoint) {
+            co2::h2oInitialDensity(*md);
+            co2::waterProperties(*md);
+            co2::co2Run(*md);
+            co2::infiniteDilution(*md);
+            co2::solubility(*md);
+            md->m = md->mSat;
+            co2::finiteConcentration(*md);
+            benchmark::DoNotOptimize(md->rhoSol);
+        } else {
+            co2::co2Start(*md);
+            co2::co2InitialDensity(*md);
+            co2::co2FindDensity(*md);
+            benchmark::DoNotOptimize(md->rhoCO2);
+        }
+    }
+}
+
+void BM_GridFullStatePoint(benchmark::State& state) {
+    sweep<true>(state);
+}
+BENCHMARK(BM_GridFullStatePoint);
+
+void BM_GridCo2DensitySolve(benchmark::State& state) {
+    sweep<false>(state);
+}
+BENCHMARK(BM_GridCo2DensitySolve);
+
+} // namespace
+
+BENCHMARK_MAIN();
