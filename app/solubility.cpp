@@ -98,10 +98,10 @@ void finiteConcentration(Model& md) {
     // Factor 3 on the C term: this is -R d(T ln gamma2)/dT of ln gamma2 = 2 B m + 3 C m^2.
     md.SexCO2 = store(-R_J * (2 * (B + T * dB) * m + 3 * (C + T * dC) * powValue(m, 2)));
     step();
-    md.CpexH2O = store(-T * R_J * M1 * kgPerG * m *
+    md.CpexH2O = store(T * R_J * M1 * kgPerG * m * // Cpex = T dSex/dT: the signs follow the entropies'
                        ((2 * dB + T * d2B) * m + 2 * (2 * dC + T * d2C) * powValue(m, 2)));
     step();
-    md.CpexCO2 = store(T * R_J * (2 * (2 * dB + T * d2B) * m + 3 * (2 * dC + T * d2C) * powValue(m, 2)));
+    md.CpexCO2 = store(-T * R_J * (2 * (2 * dB + T * d2B) * m + 3 * (2 * dC + T * d2C) * powValue(m, 2)));
     step();
 
     const ext x = md.x;

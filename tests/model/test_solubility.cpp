@@ -100,6 +100,28 @@ TEST_F(SolubilityTest, ExcessEntropiesAreMinusRTimesTheTemperatureDerivativeOfTL
     }
 }
 
+TEST_F(SolubilityTest, ExcessHeatCapacitiesAreTTimesTheTemperatureDerivativeOfTheExcessEntropies) {
+    // Cp = T dS/dT at fixed m for any excess property, so each excess heat capacity must carry the
+    // sign of its entropy's slope. The entropies are quadratic in T plus a T-independent term:
+    // a centred difference with a 0.01 K step is exact to rounding.
+    statePoint(25, 10);
+    runAtSolubility();
+    for (double T : {273.0, 298.15, 340.0, 373.0}) {
+        for (double m : {0.1, 1.0, 2.5}) {
+            SCOPED_TRACE(::testing::Message() << "T=" << T << " m=" << m);
+            const double h = 0.01;
+            solutionAt(*md, T + h, m);
+            const double s2p = md->SexCO2, s1p = md->SexH2O;
+            solutionAt(*md, T - h, m);
+            const double s2m = md->SexCO2, s1m = md->SexH2O;
+            solutionAt(*md, T, m);
+            const double dS2 = T * (s2p - s2m) / (2 * h), dS1 = T * (s1p - s1m) / (2 * h);
+            EXPECT_NEAR(md->CpexCO2, dS2, 1e-6 * std::max(1.0, std::fabs(dS2)));
+            EXPECT_NEAR(md->CpexH2O, dS1, 1e-6 * std::max(1.0, std::fabs(dS1)));
+        }
+    }
+}
+
 TEST_F(SolubilityTest, FullStatePointAt25CAnd10MPa) {
     statePoint(25, 10);
     runAtSolubility();
