@@ -31,11 +31,13 @@ class ModelTest : public ::testing::Test {
     }
     void TearDown() override { scope.reset(); }
 
+    // The state point as the calculator sets it: T = T_C + 273.15, P_bar = 10 P, in extended
+    // precision and stored as doubles.
     void statePoint(double T_C, double P_MPa) {
         md->T_C = T_C;
-        md->T = T_C + 273.15;
+        md->T = static_cast<double>(rt::ext(T_C) + Constants::kelvinOffset);
         md->P = P_MPa;
-        md->P_bar = 10 * P_MPa;
+        md->P_bar = static_cast<double>(rt::ext(P_MPa) * 10);
     }
     // The pure-component sections and the infinite-dilution block, in the calculator's order.
     void runThroughInfiniteDilution() {

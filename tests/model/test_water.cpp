@@ -22,6 +22,7 @@
 
 #include "app/model.h"
 #include "app/water.h"
+#include "co2_fixture.h"
 #include "runtime/errors.h"
 #include "runtime/number_format.h"
 
@@ -57,39 +58,14 @@ std::string trimmed(const std::string& s) {
     return first == std::string::npos ? std::string() : s.substr(first, last - first + 1);
 }
 
-class WaterTest : public ::testing::Test {
+class WaterTest : public testing::ModelTest {
   protected:
-    void SetUp() override {
-        loadConstants(m->c);
-        errors.box = [this](const std::string& caption, const std::string& text, rt::BoxButtons) {
-            boxes.push_back(caption + "\n" + text);
-            return rt::BoxAnswer::yes;
-        };
-        scope.emplace(errors);
-    }
-    void TearDown() override { scope.reset(); }
-
-    // The state point as the calculator sets it: T = T_C + 273.15, P_bar = 10 P.
-    void statePoint(double T_C, double P_MPa) {
-        m->T_C = T_C;
-        m->T = static_cast<double>(rt::ext(T_C) + Constants::kelvinOffset);
-        m->P = P_MPa;
-        m->P_bar = static_cast<double>(rt::ext(P_MPa) * 10);
-    }
     void runAt(double T_C, double P_MPa) {
         statePoint(T_C, P_MPa);
         waterProperties(*m);
     }
-    bool boxShown(const std::string& caption) const {
-        for (const auto& b : boxes)
-            if (b.rfind(caption, 0) == 0) return true;
-        return false;
-    }
 
-    std::unique_ptr<Model> m = std::make_unique<Model>();
-    rt::ErrorState errors;
-    std::vector<std::string> boxes;
-    std::optional<rt::ErrorScope> scope;
+    Model* const m = md.get(); // the water tests' name for the fixture's model
 };
 
 // ---- the calibration point --------------------------------------------------------------------
