@@ -84,12 +84,18 @@ constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGABRT};
 
 // Raw settings, to take the terminal again after a stop (SIGTSTP, then SIGCONT).
 struct termios gRawTermios {};
-std::atomic<bool> gResumed{false};
+std::atomic<bool> gStopPending{false};
 
-// Stopped from outside (kill -TSTP; Ctrl+Z itself is a key): the shell gets its terminal back
-// while the process sleeps, and the next refresh takes it again and redraws everything.
+// Stopped from outside (kill -TSTP; Ctrl+Z itself is a key). The signal may land on any thread,
+// possibly while the main thread is half-way through a frame, so the handler only takes note;
+// the main thread stops the process between two frames (stopForTheShell).
 extern "C" void onStopSignal(int) {
-    const int savedErrno = errno;
+    gStopPending.store(true);
+}
+
+// On the main thread, between frames: the shell gets its terminal back while the process sleeps.
+// Returns after SIGCONT; the caller takes the terminal again and redraws everything.
+void stopForTheShell() {
     if (gTerminalTaken.load()) {
         ssize_t ignored = write(gRestoreFd, kRestoreSequence, sizeof kRestoreSequence - 1);
         (void)ignored;
@@ -106,8 +112,6 @@ extern "C" void onStopSignal(int) {
     pthread_sigmask(SIG_UNBLOCK, &stop, nullptr);
     raise(SIGTSTP); // the process stops here until SIGCONT
     sigaction(SIGTSTP, &mine, nullptr);
-    gResumed.store(true);
-    errno = savedErrno;
 }
 
 extern "C" void onFatalSignal(int signalNumber) {
@@ -539,9 +543,12 @@ bool TerminalFrontend::terminalLargeEnough(int& columns, int& rows) const {
 
 void TerminalFrontend::refresh(const ScreenImage& screen) {
     if (!started_ || restored_.load()) return;
-    if (gResumed.exchange(false) && gTerminalTaken.load()) {
-        tcsetattr(inputFd_, TCSAFLUSH, &gRawTermios);
-        writeAll(kTakeSequence);
+    if (gStopPending.exchange(false)) {
+        stopForTheShell();
+        if (gTerminalTaken.load()) {
+            tcsetattr(inputFd_, TCSAFLUSH, &gRawTermios);
+            writeAll(kTakeSequence);
+        }
         painted_.reset();
         tooSmallShown_ = false;
     }

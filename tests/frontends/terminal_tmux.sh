@@ -106,21 +106,34 @@ done
 wait_for "Specify number of desired option"
 if screen_text | grep -qF "Continue?"; then fail "the box stays after its answer"; fi
 
-# ---- stopped from outside: the terminal is given back, and taken and redrawn on SIGCONT
-kill -TSTP "$(cat "$work/box.pid")"
-for ((n = 0; n < 50; n++)); do
-  screen_text | grep -qF "Specify number of desired option" || break
-  sleep 0.1
-done
-if screen_text | grep -qF "Specify number of desired option"; then fail "SIGTSTP left the screen taken"; fi
-kill -CONT "$(cat "$work/box.pid")"
-wait_for "Specify number of desired option"
-wait_for "Input Options"
-
 # ---- SIGTERM takes the orderly path and gives the terminal back
 kill -TERM "$(cat "$work/box.pid")"
 wait_for_file "$work/box.exit"
 [ "$(cat "$work/box.exit")" = 0 ] || fail "exit code $(cat "$work/box.exit") after SIGTERM"
 wait_for_file "$work/box.after"
 cmp -s "$work/box.before" "$work/box.after" || fail "terminal settings not restored after SIGTERM"
+# ---- stopped as a job (kill -TSTP, then fg): the shell gets the terminal back while the program
+# sleeps, and fg gives it to the program again, which redraws its screen. The program runs as a job
+# of a job-control shell: outside one its process group is orphaned, and the system discards a
+# stop signal there (the program then simply goes on).
+session=job
+tmux -L "$socket" -f /dev/null -u new-session -d -s job -x 80 -y 25 \
+  "cd '$work' && exec bash -c 'set -m; \"$bin\" --terminal & echo \$! > \"$work/job.pid\"; fg >/dev/null; until [ -e \"$work/job.resume\" ]; do sleep 0.1; done; fg >/dev/null; echo \$? > \"$work/job.exit\"; exec sleep 120'"
+wait_for "Press any key to continue..."
+tmux -L "$socket" send-keys -t job x
+wait_for "Specify number of desired option"
+kill -TSTP "$(cat "$work/job.pid")"
+for ((n = 0; n < 50; n++)); do
+  screen_text | grep -qF "Specify number of desired option" || break
+  sleep 0.1
+done
+if screen_text | grep -qF "Specify number of desired option"; then fail "SIGTSTP left the screen taken"; fi
+grep -q "^State:.*T" "/proc/$(cat "$work/job.pid")/status" || fail "SIGTSTP did not stop the program"
+touch "$work/job.resume"
+wait_for "Specify number of desired option"
+wait_for "Input Options"
+tmux -L "$socket" send-keys -t job C-c
+wait_for_file "$work/job.exit"
+[ "$(cat "$work/job.exit")" = 0 ] || fail "exit code $(cat "$work/job.exit") after Ctrl+C in the resumed job"
+
 echo "terminal front end: OK"
