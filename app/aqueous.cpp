@@ -13,14 +13,6 @@ using rt::ext;
 using rt::lnValue;
 using rt::powValue;
 
-void step(std::uint32_t line = __builtin_LINE()) {
-    done(Module::aqueous, line);
-}
-
-double store(ext value) {
-    return static_cast<double>(value);
-}
-
 // 10^1.5, formed by the power function every time it occurs, as the model always did.
 ext tenPow15() {
     return powValue(10, 1.5L);
@@ -48,64 +40,64 @@ void infiniteDilution(Model& md) {
     const ext d2rhodT2 = md.d2rhoH2OdT2;
 
     const double h = store(0.5L * (aqA + aqB * powValue(1000 / t, 0.5L)));
-    step();
+    done(60051);
     md.wTerm = store(2 * rho1 * h);
-    step();
+    done(60053);
     const double wTT = store(t * md.wTerm);
-    step();
+    done(60055);
     md.wTermP = store((aqA * t + aqB * tenPow15() * powValue(t, 0.5L)) * drhodP);
-    step();
+    done(60057);
     md.wTermS = store(aqA * (rho1 + t * drhodT));
-    step();
+    done(60059);
     md.wTermS = store(md.wTermS + aqB * (tenPow15() * powValue(t, 0.5L) * drhodT +
                                          0.5L * tenPow15() * powValue(t, -0.5L) * rho1));
-    step();
+    done(60062);
     md.wTermC = store(aqA * (2 * drhodT + t * d2rhodT2));
-    step();
+    done(60064);
     md.wTermC = store(md.wTermC + aqB * (tenPow15() * powValue(t, 0.5L) * d2rhodT2 +
                                          tenPow15() * powValue(t, -0.5L) * drhodT -
                                          0.25L * tenPow15() * powValue(t, -1.5L) * rho1));
-    step();
+    done(60068);
 
     md.lnKH = store((1 - xi) * md.lnFH2O + xi * lnValue(R_V / M1 * t * rho1) + md.wTerm);
-    step();
+    done(60071);
 
     const double RT = store(R_J * t);
     md.Gaq = store(md.g0CO2 - RT * lnValue(1000 / M1));
-    step();
+    done(60075);
     md.Gaq = store(md.Gaq + R_J * t * (1 - xi) * md.lnFH2O);
-    step();
+    done(60077);
     md.Gaq = store(md.Gaq + R_J * t * xi * lnValue(R_V / M1 * t * rho1));
-    step();
+    done(60079);
     md.Gaq = store(md.Gaq + R_J * wTT);
-    step();
+    done(60081);
 
     md.S2 = store(md.s0CO2 + R_J * lnValue(1000 / M1));
-    step();
+    done(60084);
     md.S2 = store(md.S2 + (1 - xi) * (ext{md.SH2O} - md.s0H2O));
-    step();
+    done(60086);
     md.S2 = store(md.S2 - R_J * xi * (lnValue(rho1) + lnValue(R_V / M1 * t) + 1 + (t / rho1) * drhodT));
-    step();
+    done(60088);
     md.S2 = store(md.S2 - R_J * md.wTermS);
-    step();
+    done(60090);
 
     md.V2 = store((1 - xi) * md.VH2O + (xi * R_V * t / rho1) * drhodP);
-    step();
+    done(60093);
     md.V2 = store(md.V2 + R_V * md.wTermP);
-    step();
+    done(60095);
 
     // The solute's heat capacity starts from the ideal gas, as Gaq and S2 start from g0CO2 and s0CO2;
     // the real-gas CpCO2 of pure CO2 has no place in a property at infinite dilution (near its
     // critical point it is many times the ideal value).
     md.Cp2 = store(ext{md.cp0CO2} + (1 - xi) * (ext{md.CpH2O} - md.cp0H2O));
-    step();
+    done(60101);
     md.Cp2 = store(md.Cp2 - R_J * xi *
                                 (1 + 2 * (t / rho1) * drhodT -
                                  (powValue(t, 2) / powValue(rho1, 2)) * powValue(drhodT, 2) +
                                  (powValue(t, 2) / rho1) * d2rhodT2));
-    step();
+    done(60106);
     md.Cp2 = store(md.Cp2 - R_J * t * md.wTermC);
-    step();
+    done(60108);
 }
 
 bool temperatureOutOfRange(double T_C) {

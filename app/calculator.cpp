@@ -26,11 +26,6 @@ namespace co2 {
 
 namespace {
 
-// A statement ends here: the statement check gets the number of the line that calls done().
-void done(std::uint32_t line = __builtin_LINE()) {
-    co2::done(Module::calculator, line);
-}
-
 // Column where the pressure part of the input row begins, after the temperature prompt.
 constexpr int kPressureColumn = 35;
 
@@ -101,21 +96,21 @@ void stopIfRequested() {
 void startup(Model& model, Dialogue& dialogue) {
     printTitleBox();
     loadConstants(model.c);
-    done();
+    done(104);
     rt::clearScreen();
-    done();
+    done(106);
     for (std::string_view line : kStartupScreen) {
         screenText(line, true);
-        done();
+        done(109);
     }
     // Any key goes on; the key itself is not used. The wait sleeps between polls of the queue.
     rt::waitForKey();
-    done();
+    done(113);
     dialogue.report.writeFile = 1;
-    done();
+    done(115);
     if (dialogue.report.writeFile == 1) {
         rt::files().openForAppend(kOutputFileName, kOutputFile);
-        done();
+        done(118);
         writeFileDateLine(dialogue.report);
     }
 }
@@ -127,13 +122,13 @@ int chooseOption(Dialogue& dialogue) {
         printScreenDateLine();
         for (std::string_view line : kMenu) {
             screenText(line, true);
-            done();
+            done(130);
         }
         rt::printText("                 Specify number of desired option ", false);
-        done();
+        done(133);
         rt::lineInput(dialogue.inputOption, true);
         stopIfRequested();
-        done();
+        done(136);
         // Exact equality: 1.5 or 5 show the menu again without a word.
         if (dialogue.inputOption == 1) return 1;
         if (dialogue.inputOption == 2) return 2;
@@ -157,10 +152,10 @@ double typedValue(rt::ext typed) {
 void readValue(std::string& text, bool endLine, double& value) {
     rt::lineInput(text, endLine);
     stopIfRequested();
-    done();
+    done(160);
     if (!text.empty()) {
         value = typedValue(rt::textToNumber(text));
-        done();
+        done(163);
     }
 }
 
@@ -170,38 +165,38 @@ void temperaturePrompt(Model& model, Dialogue& dialogue, int option) {
     else
         dialogue.report.curveLabel =
             std::string(" Pressure along the ") + std::string(kCurveNames[option - 1]) + " curve ";
-    done();
+    done(173);
     screenText(" Temperature, C =");
     screenNumber("####.##", model.T_C);
     rt::printText("? ", false);
-    done();
+    done(177);
     readValue(dialogue.T_text, false, model.T_C);
     model.T = static_cast<double>(rt::ext{model.T_C} + Constants::kelvinOffset);
-    done();
+    done(180);
 }
 
 void pressurePrompt(Model& model, Dialogue& dialogue) {
     rt::locate(std::nullopt, kPressureColumn);
-    done();
+    done(185);
     rt::soundTicks(kPromptTone_hz, kPromptTone_ticks);
-    done();
+    done(187);
     model.P = static_cast<double>(rt::ext{model.P_bar} / 10);
-    done();
+    done(189);
     screenText(" Total Pressure, MPa =");
     screenNumber("###.#####", model.P);
     rt::printText("? ", false);
-    done();
+    done(193);
     rt::lineInput(dialogue.P_text, true);
     stopIfRequested();
-    done();
+    done(196);
     // Enter keeps the pressure itself: going through P and back (P_bar / 10 * 10) can land one
     // unit in the last place off, and just below the saturation pressure that turns the water
     // into its vapour although the user asked to keep the state.
     if (!dialogue.P_text.empty()) {
         model.P = static_cast<double>(rt::textToNumber(dialogue.P_text));
-        done();
+        done(202);
         model.P_bar = static_cast<double>(rt::ext{model.P} * 10);
-        done();
+        done(204);
     }
 }
 
@@ -213,27 +208,27 @@ bool curvePressure(Model& model, int option) {
         return false;
     }
     curvePressureOf(option, model);
-    done();
+    done(216);
     rt::locate(std::nullopt, kPressureColumn);
-    done();
+    done(218);
     screenText(" Total Pressure, MPa =");
     screenNumber(curvePressureTemplate(option), static_cast<double>(rt::ext{model.P_bar} / 10), true);
-    done();
+    done(221);
     return true;
 }
 
 void molalityPrompt(Model& model, Dialogue& dialogue) {
     reportFiniteConcentrationStart(dialogue.report);
     model.m = model.mSat;
-    done();
+    done(228);
     screenText("  CO2 molality =");
     screenNumber(" ###.##### ", model.m);
     rt::printText("? ", false);
-    done();
+    done(232);
     readValue(dialogue.m_text, false, model.m);
     if (model.m == 0) {
         model.m = kSmallestMolality;
-        done();
+        done(236);
     }
     if (concentrationAboveSolubility(model)) screenWarning(kWarningMolality);
 }
@@ -243,26 +238,26 @@ void runModel(Model& model, Dialogue& dialogue) {
     // Saturation pressure and first density (a pressure of 0 becomes the saturation pressure),
     // the three density solves, the properties and the vapour estimate.
     waterProperties(model);
-    done();
+    done(246);
     reportSaturationPressureEcho(model);
     reportWater(model, dialogue.report);
 
     co2Run(model);
-    done();
+    done(251);
     reportCarbonDioxide(model, dialogue.report);
 
     infiniteDilution(model);
-    done();
+    done(255);
     reportRangeWarnings(model);
     reportInfiniteDilution(model, dialogue.report);
 
     solubility(model);
-    done();
+    done(260);
     reportSolubility(model, dialogue.report);
 
     molalityPrompt(model, dialogue);
     finiteConcentration(model);
-    done();
+    done(265);
     reportActivity(model, dialogue.report);
     reportSeparator();
 }

@@ -15,15 +15,6 @@ using memo::powValue;
 using rt::ext;
 using rt::lnValue;
 
-// Ends one statement of this module (the statement check with this line's number).
-void step(std::uint32_t line = __builtin_LINE()) {
-    done(Module::co2, line);
-}
-
-double store(ext value) {
-    return static_cast<double>(value);
-}
-
 // Span-Wagner (1996): critical temperature (K), critical density (g/cm3), critical pressure of the
 // vapour-pressure auxiliary (bar), molar mass (g/mol).
 constexpr double kTc = Constants::TcCO2;
@@ -98,19 +89,19 @@ template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, 
         }
         if constexpr (kAllSums) {
             r.phi = store(r.phi + n * dd * tt);
-            step();
+            done(50101);
         }
         r.phi_d = store(r.phi_d + n * d * dd1 * tt);
-        step();
+        done(50104);
         r.phi_dd = store(r.phi_dd + n * d * (d - 1) * dd2 * tt);
-        step();
+        done(50106);
         if constexpr (kAllSums) {
             r.phi_t = store(r.phi_t + n * t * dd * tt1);
-            step();
+            done(50109);
             r.phi_tt = store(r.phi_tt + n * t * (t - 1) * dd * tt2);
-            step();
+            done(50111);
             r.phi_dt = store(r.phi_dt + n * d * t * dd1 * tt1);
-            step();
+            done(50113);
         }
     }
 
@@ -122,7 +113,7 @@ template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, 
         const ext cc = c.swC(i);
         const ext dc = powValue(dl, cc); // delta^c
         const ext X = expValue(-dc);
-        step();
+        done(50125);
         const ext dd1 = powValue(dl, d - 1);
         const ext dd2 = powValue(dl, d - 2);
         const ext tt = powValue(ta, t);
@@ -134,19 +125,19 @@ template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, 
         }
         if constexpr (kAllSums) {
             r.phi = store(r.phi + n * dd * tt * X);
-            step();
+            done(50137);
         }
         r.phi_d = store(r.phi_d + n * X * dd1 * tt * (d - cc * dc));
-        step();
+        done(50140);
         r.phi_dd = store(r.phi_dd + n * X * dd2 * tt * ((d - cc * dc) * (d - 1 - cc * dc) - cc * cc * dc));
-        step();
+        done(50142);
         if constexpr (kAllSums) {
             r.phi_t = store(r.phi_t + n * t * dd * tt1 * X);
-            step();
+            done(50145);
             r.phi_tt = store(r.phi_tt + n * t * (t - 1) * dd * tt2 * X);
-            step();
+            done(50147);
             r.phi_dt = store(r.phi_dt + n * t * dd1 * tt1 * (d - cc * dc) * X);
-            step();
+            done(50149);
         }
     }
 
@@ -163,29 +154,29 @@ template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, 
         const ext eps = c.swEps(i);
         const ext de2 = powValue(dl - eps, 2);
         const ext G = expValue(-alpha * de2 - beta * powValue(ta - gamma, 2));
-        step();
+        done(50166);
         const ext Fd = d / dl - 2 * alpha * (dl - eps);
         const ext Ft = t / ta - 2 * beta * (ta - gamma);
         const ext dd = powValue(dl, d);
         const ext tt = powValue(ta, t);
         if constexpr (kAllSums) {
             r.phi = store(r.phi + n * dd * tt * G);
-            step();
+            done(50173);
         }
         r.phi_d = store(r.phi_d + n * dd * tt * G * Fd);
-        step();
+        done(50176);
         r.phi_dd = store(r.phi_dd + n * tt * G *
                                         (-2 * alpha * dd + 4 * alpha * alpha * dd * de2 -
                                          4 * d * alpha * powValue(dl, d - 1) * (dl - eps) +
                                          d * (d - 1) * powValue(dl, d - 2)));
-        step();
+        done(50181);
         if constexpr (kAllSums) {
             r.phi_t = store(r.phi_t + n * dd * tt * G * Ft);
-            step();
+            done(50184);
             r.phi_tt = store(r.phi_tt + n * dd * tt * G * (powValue(Ft, 2) - t / powValue(ta, 2) - 2 * beta));
-            step();
+            done(50186);
             r.phi_dt = store(r.phi_dt + n * dd * tt * G * Fd * Ft);
-            step();
+            done(50188);
         }
     }
 
@@ -211,7 +202,7 @@ template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, 
         const ext theta = (1 - ta) + A * powValue(q, halfInvBeta);
         const ext Delta = powValue(theta, 2) + B * powValue(q, a);
         const ext Psi = expValue(-C * q - D * powValue(ta - 1, 2));
-        step();
+        done(50214);
         const ext Delta_d = dm1 * (2 * a * B * powValue(q, a - 1) + (2 * A * theta / beta) * qb1);
         const ext Delta_dd =
             Delta_d / dm1 + q * (4 * B * a * (a - 1) * powValue(q, a - 2) +
@@ -230,25 +221,25 @@ template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, 
         const ext Psi_dd = (2 * C * q - 1) * 2 * C * Psi;
         const ext Psi_tt = (2 * D * powValue(ta - 1, 2) - 1) * 2 * D * Psi;
         const ext Psi_dt = 4 * C * D * dm1 * (ta - 1) * Psi;
-        step();
+        done(50233);
 
         if constexpr (kAllSums) {
             r.phi = store(r.phi + n * Db * dn * Psi);
-            step();
+            done(50237);
         }
         r.phi_d = store(r.phi_d + n * (Db * (Psi + dn * Psi_d) + Db_d * dn * Psi));
-        step();
+        done(50240);
         r.phi_dd = store(r.phi_dd + n * (Db * (2 * Psi_d + dn * Psi_dd) + 2 * Db_d * (Psi + dn * Psi_d) +
                                          Db_dd * dn * Psi));
-        step();
+        done(50243);
         if constexpr (kAllSums) {
             r.phi_t = store(r.phi_t + n * dn * (Db_t * Psi + Db * Psi_t));
-            step();
+            done(50246);
             r.phi_tt = store(r.phi_tt + n * dn * (Db_tt * Psi + 2 * Db_t * Psi_t + Db * Psi_tt));
-            step();
+            done(50248);
             r.phi_dt = store(r.phi_dt + n * (Db * (Psi_t + dn * Psi_dt) + dn * Db_d * Psi_t +
                                              Db_t * (Psi + dn * Psi_d) + Db_dt * dn * Psi));
-            step();
+            done(50251);
         }
     }
     return r;
@@ -270,22 +261,22 @@ Co2Ideal co2IdealAt(const Constants& c, double delta, double tau) {
     const ext a2 = c.co2IdealA(2);
     const ext a3 = c.co2IdealA(3);
     r.phi = store(lnValue(delta) + a1 + a2 * ta + a3 * lnValue(ta));
-    step();
+    done(50273);
     r.phi_t = store(a2 + a3 / ta);
-    step();
+    done(50275);
     r.phi_tt = store(-a3 / powValue(ta, 2));
-    step();
+    done(50277);
     for (int i = 4; i <= 8; ++i) {
         const ext a = c.co2IdealA(i);
         const ext th = c.co2IdealTheta(i);
         const ext E = expValue(-th * ta);
-        step();
+        done(50282);
         r.phi = store(r.phi + a * lnValue(1 - E));
-        step();
+        done(50284);
         r.phi_t = store(r.phi_t + a * th * (powValue(1 - E, -1) - 1));
-        step();
+        done(50286);
         r.phi_tt = store(r.phi_tt - a * powValue(th, 2) * E * powValue(1 - E, -2));
-        step();
+        done(50288);
     }
     return r;
 }
@@ -296,10 +287,10 @@ double co2SaturationPressure(const Constants& c, double tau) {
     double sum = 0;
     for (int i = 1; i <= 4; ++i) {
         sum = store(sum + c.co2PsatA(i) * powValue(thetaS, c.co2PsatT(i)));
-        step();
+        done(50299);
     }
     const double ps = store(kPc * expValue(ext{tau} * sum));
-    step();
+    done(50302);
     return ps;
 }
 
@@ -309,10 +300,10 @@ double co2SaturatedLiquidDensity(const Constants& c, double tau) {
     double sum = 0;
     for (int i = 1; i <= 4; ++i) {
         sum = store(sum + c.co2RhoLiqA(i) * powValue(thetaS, c.co2RhoLiqT(i)));
-        step();
+        done(50312);
     }
     const double rho = store(kRhoC * expValue(sum));
-    step();
+    done(50315);
     return rho;
 }
 
@@ -335,11 +326,11 @@ void co2Start(Model& md) {
         md.phiR = md.phiR_d = md.phiR_dd = md.phiR_t = md.phiR_tt = md.phiR_dt = 0;
         md.rhoCO2 = md.VCO2 = md.SCO2 = md.CpCO2 = md.gCO2 = md.hCO2 = md.fCO2 = md.lnPhiCO2 = 0;
         md.s0CO2 = md.g0CO2 = md.cp0CO2 = 0;
-        step();
+        done(50338);
         return;
     }
     md.tau = store(ext{kTc} / md.T);
-    step();
+    done(50342);
 }
 
 void co2InitialDensity(Model& md) {
@@ -352,11 +343,11 @@ void co2InitialDensity(Model& md) {
         } else {
             md.rho = store(ext{kM} * md.P_bar / (ext{kR} * md.T)); // ideal-gas start
         }
-        step();
+        done(50355);
     } else {
         // Ideal-gas molar volume plus 30 cm3/mol.
         md.rho = store(ext{kM} / (ext{kR} * md.T / md.P_bar + kStartCovolume));
-        step();
+        done(50359);
     }
 }
 
@@ -374,44 +365,44 @@ void co2FindDensity(Model& md) {
         // the next pass divide by zero; restart where a step below zero restarts.
         if (md.rho == 0 || std::isnan(md.rho)) md.rho = kRhoRestart;
         md.delta = store(ext{md.rho} / kRhoC);
-        step();
+        done(50377);
         const Co2Residual r = residual<false>(md.c, md.delta, md.tau);
         md.phiR_d = r.phi_d;
         md.phiR_dd = r.phi_dd;
         const double z = store(md.rho * (1 + ext{md.delta} * md.phiR_d));
-        step();
+        done(50382);
         const double K = store(1 + 2 * ext{md.delta} * md.phiR_d + powValue(md.delta, 2) * md.phiR_dd);
-        step();
+        done(50384);
         const double err = store(z / (md.P_bar / w) - 1);
-        step();
+        done(50386);
         ++passes;
         if (rt::toSingle(static_cast<double>(rt::absValue(err))) < kPressureTolerance) break;
         if (passes >= kCo2MaxIterations) {
             rt::raiseError(kNoConvergenceError);
-            step();
+            done(50391);
             break;
         }
         // At K = 0 (the spinodal) the Newton step is undefined; take the ideal-gas slope K = 1,
         // which still moves towards the given pressure.
         const ext slope = K == 0 ? ext{1} : ext{K};
         md.rho = store(md.rho - (md.P_bar * 0.5L / w) * err / slope);
-        step();
+        done(50398);
         if (rt::toSingle(md.rho) > kRhoMax) md.rho = kRhoMaxStored;
-        step();
+        done(50400);
         if (md.rho < 0) md.rho = kRhoRestart;
-        step();
+        done(50402);
     }
     md.co2Iterations = passes;
     md.rhoCO2 = md.rho;
-    step();
+    done(50406);
     md.VCO2 = store(ext{kM} / md.rhoCO2);
-    step();
+    done(50408);
 }
 
 void co2Helmholtz(Model& md) {
     if (!(md.tau > 0)) return;
     md.delta = store(ext{md.rho} / kRhoC);
-    step();
+    done(50414);
     const Co2Ideal id = co2IdealAt(md.c, md.delta, md.tau);
     md.phi0 = id.phi;
     md.phi0_t = id.phi_t;
@@ -434,9 +425,9 @@ void co2Properties(Model& md) {
     const double Tr = Constants::Tr;
 
     md.SCO2 = store(MR * (ta * (ext{md.phi0_t} + md.phiR_t) - md.phi0 - md.phiR) + kSOffset);
-    step();
+    done(50437);
     md.hCO2 = store(MR * T * (ta * (ext{md.phi0_t} + md.phiR_t) + 1 + dl * md.phiR_d) - kHOffset);
-    step();
+    done(50439);
     const ext K = 1 + 2 * dl * md.phiR_d + powValue(dl, 2) * md.phiR_dd;
     if (K == 0) {
         // The critical point itself: the heat capacity has no finite value.
@@ -446,35 +437,35 @@ void co2Properties(Model& md) {
         md.CpCO2 = store(MR * (-powValue(ta, 2) * (ext{md.phi0_tt} + md.phiR_tt) +
                                powValue(1 + dl * md.phiR_d - dl * ta * md.phiR_dt, 2) / K));
     }
-    step();
+    done(50449);
     md.lnPhiCO2 = store(md.phiR + dl * md.phiR_d - lnValue(1 + dl * md.phiR_d));
-    step();
+    done(50451);
 
     // Ideal gas at 1 bar, integrated from Tr.
     const ext t = T;
     md.s0CO2 = store(kCpA * lnValue(t / Tr) + kS0r + kCpB * (t - Tr));
-    step();
+    done(50456);
     md.s0CO2 = store(md.s0CO2 - (powValue(t, -2) - powValue(Tr, -2)) * kHalfCpC);
-    step();
+    done(50458);
     md.s0CO2 = store(md.s0CO2 + (powValue(t, -0.5L) - powValue(Tr, -0.5L)) * kTwiceMinusCpD);
-    step();
+    done(50460);
     md.g0CO2 = store(-(t - Tr) * kS0r + kG0r - lnValue(t / Tr) * t * kCpA + (t - Tr) * kCpA);
-    step();
+    done(50462);
     md.g0CO2 = store(md.g0CO2 + powValue(t - Tr, 2) * kHalfCpB);
-    step();
+    done(50464);
     md.g0CO2 = store(md.g0CO2 - (kHalfCpC / t) * powValue(t / Tr - 1, 2));
-    step();
+    done(50466);
     md.g0CO2 =
         store(md.g0CO2 + ((t - Tr) / powValue(Tr, 0.5L) - 2 * (powValue(t, 0.5L) - powValue(Tr, 0.5L))) *
                              kTwiceMinusCpD);
-    step();
+    done(50470);
     md.cp0CO2 = store(co2IdealGasCp(T));
-    step();
+    done(50472);
 
     md.gCO2 = store(md.g0CO2 + (md.lnPhiCO2 + lnValue(md.P_bar)) * ext{Constants::R_J} * T);
-    step();
+    done(50475);
     md.fCO2 = store(expValue(md.lnPhiCO2) * md.P_bar);
-    step();
+    done(50477);
 }
 
 void co2Run(Model& md) {

@@ -15,11 +15,6 @@ namespace co2 {
 
 namespace {
 
-// A statement ends here: the statement check gets the number of the line that calls done().
-void done(std::uint32_t line = __builtin_LINE()) {
-    co2::done(Module::report, line);
-}
-
 // Column of the second value pair of a report row.
 constexpr int kSecondColumn = 40;
 // Column of the echoed saturation pressure, just after the pressure prompt's value.
@@ -48,7 +43,7 @@ void fileNumber(const ReportContext& context, std::string_view label, std::strin
                 double value) {
     if (context.writeFile != 1) return;
     const std::string number = rt::formatDouble(picture, value).text;
-    done();
+    done(10051);
     writeFileLine(label, number);
 }
 
@@ -56,7 +51,7 @@ void fileNumberExtended(const ReportContext& context, std::string_view label, st
                         rt::ext value) {
     if (context.writeFile != 1) return;
     const std::string number = rt::formatExtended(picture, value).text;
-    done();
+    done(10059);
     writeFileLine(label, number);
 }
 
@@ -98,11 +93,11 @@ void screenNewLine() {
 
 void screenWarning(std::string_view text) {
     rt::setColor(15);
-    done();
+    done(10101);
     screenText(text, true);
-    done();
+    done(10103);
     rt::setColor(7);
-    done();
+    done(10105);
 }
 
 void printTitleBox() {
@@ -111,11 +106,11 @@ void printTitleBox() {
     // 0xBC U+255D DOUBLE UP AND LEFT.
     const std::string rule(74, '\xCD');
     screenText(" \xC9" + rule + "\xBB ", true);
-    done();
+    done(10114);
     screenText(" \xBA   CO2 solubility in water from -1.48 to 100 C and from 0.1 to 100 MPa    \xBA ", true);
-    done();
+    done(10116);
     screenText(" \xC8" + rule + "\xBC ", true);
-    done();
+    done(10118);
 }
 
 void printScreenDateLine() {
@@ -124,7 +119,7 @@ void printScreenDateLine() {
     screenText(rt::dateText());
     screenText("  Time  ");
     screenText(rt::timeText(), true);
-    done();
+    done(10127);
 }
 
 void writeFileDateLine(const ReportContext& context) {
@@ -135,7 +130,7 @@ void writeFileDateLine(const ReportContext& context) {
     line += "  Time  ";
     line += rt::timeText();
     rt::files().writeToFile(kOutputFile, line, true);
-    done();
+    done(10138);
 }
 
 // ---- the report ------------------------------------------------------------------------------
@@ -143,175 +138,175 @@ void writeFileDateLine(const ReportContext& context) {
 void reportSaturationPressureEcho(const Model& model) {
     if (!atSaturationPressure(model)) return;
     rt::locate(rt::cursorRowNow() - 1, kEchoColumn);
-    done();
+    done(10146);
     screenNumber("###.#####", toDouble(printed::pressureMPa(model)), true);
-    done();
+    done(10148);
 }
 
 void reportWater(const Model& model, const ReportContext& context) {
     const rt::ext fugacityMPa = printed::fugacityH2OMPa(model);
-    done();
+    done(10153);
     const rt::ext fugacityCoeff = printed::fugacityCoeffH2O(model);
-    done();
+    done(10155);
 
     screenText("                     Properties of pure H2O ", true);
-    done();
+    done(10158);
     screenText("   Hill P.G. / J. Phys. Chem. Ref. Data / 1990, v. 19, p. 1233-1274", true);
-    done();
+    done(10160);
     screenPair("    d(H2O) = ", " ##.#########", model.rhoH2O, false);
     moveToColumn(kSecondColumn);
     screenPair("    V(H2O) =", " #######.####", model.VH2O, true);
-    done();
+    done(10164);
     screenPair("    S(H2O) = ", " ######.##### ", model.SH2O, false);
     moveToColumn(kSecondColumn);
     screenPair("   Cp(H2O) = ", " #####.###### ", model.CpH2O, true);
-    done();
+    done(10168);
     screenPair("    g(H2O) = ", " ########.### ", model.gH2O, false);
     moveToColumn(kSecondColumn);
     screenPair("    h(H2O) = ", " ########.### ", model.hH2O, true);
-    done();
+    done(10172);
     screenPairExtended("    f(H2O) = ", " #######.#### ", fugacityMPa, false);
     screenPairExtended("       fugacity Coeff. =", " ####.######## ", fugacityCoeff, true);
-    done();
+    done(10175);
 
     fileNumber(context, " Temperature (in C) = ", " ###.###", model.T_C);
-    done();
+    done(10178);
     fileText(context, context.curveLabel, true);
-    done();
+    done(10180);
     fileNumber(context, " Total Pressure (in MPa) = ", " ###.###### ", toDouble(printed::pressureMPa(model)));
-    done();
+    done(10182);
     fileText(context, "                     Properties of pure H2O ", true);
-    done();
+    done(10184);
     fileNumber(context, "    d(H2O) = ", " ##.#########", model.rhoH2O);
-    done();
+    done(10186);
     fileNumber(context, "    V(H2O) =", " #######.####", model.VH2O);
-    done();
+    done(10188);
     fileNumber(context, "    S(H2O) = ", " ######.##### ", model.SH2O);
-    done();
+    done(10190);
     fileNumber(context, "   Cp(H2O) = ", " #####.###### ", model.CpH2O);
-    done();
+    done(10192);
     fileNumber(context, "    g(H2O) = ", " ########.### ", model.gH2O);
-    done();
+    done(10194);
     fileNumber(context, "    h(H2O) = ", " ########.### ", model.hH2O);
-    done();
+    done(10196);
     fileNumberExtended(context, "    f(H2O) = ", " #######.#### ", fugacityMPa);
-    done();
+    done(10198);
     fileNumberExtended(context, "    fugacity Coeff. =", " ####.######## ", fugacityCoeff);
-    done();
+    done(10200);
 
     static constexpr std::string_view kVapourLabel =
         " Mole fraction of CO2 in vapour phase (rough estimate) = ";
     static constexpr std::string_view kVapourPicture = " ##.#### ";
     screenPair(kVapourLabel, kVapourPicture, model.yCO2Vap, true);
-    done();
+    done(10206);
     screenNewLine();
-    done();
+    done(10208);
     fileNumber(context, kVapourLabel, kVapourPicture, model.yCO2Vap);
-    done();
+    done(10210);
 }
 
 void reportCarbonDioxide(const Model& model, const ReportContext& context) {
     const rt::ext fugacityCoeff = printed::fugacityCoeffCO2(model);
-    done();
+    done(10215);
     const double fugacityMPa = toDouble(printed::fugacityCO2MPa(model));
 
     screenText("                     Properties of pure CO2 ", true);
-    done();
+    done(10219);
     screenText("  Span R. and Wagner W. / J. Phys. Chem. Ref. Data / 1996, v. 25, p. 1509-1596", true);
-    done();
+    done(10221);
     screenPair("    d(CO2) = ", " ##.#########", model.rhoCO2, false);
     moveToColumn(kSecondColumn);
     screenPair("    V(CO2) =", " #######.####", model.VCO2, true);
-    done();
+    done(10225);
     screenPair("    S(CO2) = ", " ######.##### ", model.SCO2, false);
     moveToColumn(kSecondColumn);
     screenPair("   Cp(CO2) = ", " #####.###### ", model.CpCO2, true);
-    done();
+    done(10229);
     screenPair("    g(CO2) = ", " ########.### ", model.gCO2, false);
     moveToColumn(kSecondColumn);
     screenPair("    h(CO2) = ", " ########.### ", model.hCO2, true);
-    done();
+    done(10233);
     screenPair("    f(CO2) = ", " #######.#### ", fugacityMPa, false);
     screenPairExtended("       fugacity Coeff. =", " ####.######## ", fugacityCoeff, true);
-    done();
+    done(10236);
 
     fileText(context, "                     Properties of pure CO2 ", true);
-    done();
+    done(10239);
     fileNumber(context, "    d(CO2) = ", " ##.#########", model.rhoCO2);
-    done();
+    done(10241);
     fileNumber(context, "    V(CO2) =", " #######.####", model.VCO2);
-    done();
+    done(10243);
     fileNumber(context, "    S(CO2) = ", " ######.##### ", model.SCO2);
-    done();
+    done(10245);
     fileNumber(context, "   Cp(CO2) = ", " #####.###### ", model.CpCO2);
-    done();
+    done(10247);
     fileNumber(context, "    g(CO2) = ", " ########.### ", model.gCO2);
-    done();
+    done(10249);
     fileNumber(context, "    h(CO2) = ", " ########.### ", model.hCO2);
-    done();
+    done(10251);
     fileNumber(context, "    f(CO2) = ", " #######.#### ", fugacityMPa);
-    done();
+    done(10253);
     fileNumberExtended(context, "    fugacity Coeff. =", " ####.######## ", fugacityCoeff);
-    done();
+    done(10255);
 
     screenNewLine();
-    done();
+    done(10258);
 }
 
 void reportRangeWarnings(const Model& model) {
     if (temperatureOutOfRange(model.T_C)) {
         screenNewLine();
-        done();
+        done(10264);
         screenWarning(kWarningTemperature);
     }
     if (pressureOutOfRange(model.P_bar)) {
         screenNewLine();
-        done();
+        done(10269);
         screenWarning(kWarningPressure);
     }
     // Below the saturation pressure the water equation settles on its vapour root, and every
     // aqueous value that follows describes a solution that cannot exist; the user must know.
     if (belowSaturation(model)) {
         screenNewLine();
-        done();
+        done(10276);
         screenWarning(kWarningNoLiquid);
     }
 }
 
 void reportInfiniteDilution(const Model& model, const ReportContext& context) {
     const rt::ext henryMPa = printed::henryMPa(model);
-    done();
+    done(10283);
     const double lnHenryMPa = toDouble(printed::lnHenryMPa(model));
 
     screenText("             Partial molar properties of CO2 in solution", true);
-    done();
+    done(10287);
     screenText(" At infinite dilution ", true);
-    done();
+    done(10289);
     screenPairExtended("  Henry = ", "#######.#", henryMPa, false);
     screenPair("    ln(kH, MPa) = ", "###.####", lnHenryMPa, true);
-    done();
+    done(10292);
     screenPair("  Gaq = ", "#######.#", model.Gaq, false);
     screenPair("    S2 = ", "#####.###", model.S2, false);
     screenPair("    V2 = ", " #####.##", model.V2, false);
     screenPair("    Cp2 = ", "#####.###", model.Cp2, true);
-    done();
+    done(10297);
 
     fileText(context, "             Partial molar properties of CO2 in solution", true);
-    done();
+    done(10300);
     fileText(context, " At infinite dilution ", true);
-    done();
+    done(10302);
     fileNumberExtended(context, "    Henry = ", "#######.#", henryMPa);
-    done();
+    done(10304);
     fileNumber(context, "    ln(kH, MPa) = ", "###.####", lnHenryMPa);
-    done();
+    done(10306);
     fileNumber(context, "    Gaq = ", "#######.#", model.Gaq);
-    done();
+    done(10308);
     fileNumber(context, "    S2 = ", "#####.###", model.S2);
-    done();
+    done(10310);
     fileNumber(context, "    V2 = ", " #####.##", model.V2);
-    done();
+    done(10312);
     fileNumber(context, "    Cp2 = ", "#####.###", model.Cp2);
-    done();
+    done(10314);
 }
 
 void reportSolubility(const Model& model, const ReportContext& context) {
@@ -319,30 +314,30 @@ void reportSolubility(const Model& model, const ReportContext& context) {
     const double gramsPerKg = toDouble(printed::solubilityGramsPerKg(model));
 
     screenText("                             mol%      mol/kg    g CO2/kg H2O", true);
-    done();
+    done(10322);
     screenText("  CO2 solubility       ");
     screenNumber("  ###.##### ", percent);
     screenNumber(" ###.##### ", model.mSat);
     screenNumber(" #####.### ", gramsPerKg, true);
-    done();
+    done(10327);
 
     fileNumber(context, "  CO2 solubility  in mol%        =  ", "  ###.##### ", percent);
-    done();
+    done(10330);
     fileNumber(context, "  CO2 solubility  in mol/kg H2O  =  ", " ###.##### ", model.mSat);
-    done();
+    done(10332);
     fileNumber(context, "  CO2 solubility  in g/kg H2O    =  ", " #####.### ", gramsPerKg);
-    done();
+    done(10334);
 }
 
 void reportFiniteConcentrationStart(const ReportContext& context) {
     screenNewLine();
-    done();
+    done(10339);
     screenText(" At finite concentration:  ");
-    done();
+    done(10341);
     // The molality completes this line once it has been typed; a run stopped at the prompt
     // leaves it unfinished, which tells the reader where the run ended.
     fileText(context, " At finite concentration =  ", false);
-    done();
+    done(10345);
 }
 
 namespace {
@@ -358,11 +353,11 @@ struct ActivityLine {
 
 void reportActivity(const Model& model, const ReportContext& context) {
     const rt::ext gammaCO2 = printed::activityCoeffCO2(model);
-    done();
+    done(10361);
     const rt::ext waterActivity = printed::activityH2O(model);
-    done();
+    done(10363);
     const rt::ext gammaH2O = printed::activityCoeffH2O(model);
-    done();
+    done(10365);
     const double excessVolume = toDouble(printed::excessVolume(model));
 
     const ActivityLine lines[] = {
@@ -384,25 +379,25 @@ void reportActivity(const Model& model, const ReportContext& context) {
             screenPairExtended(line.label, line.picture, line.value, true);
         else
             screenPair(line.label, line.picture, static_cast<double>(line.value), true);
-        done();
+        done(10387);
     }
 
     if (context.writeFile == 1) {
         rt::files().writeToFile(kOutputFile, rt::formatDouble("  ##.#####  ", model.m).text, true);
-        done();
+        done(10392);
     }
     for (const ActivityLine& line : lines) {
         if (line.extended)
             fileNumberExtended(context, line.label, line.picture, line.value);
         else
             fileNumber(context, line.label, line.picture, static_cast<double>(line.value));
-        done();
+        done(10399);
     }
 }
 
 void reportSeparator() {
     screenText(std::string(80, '_'), true);
-    done();
+    done(10405);
 }
 
 } // namespace co2

@@ -14,14 +14,6 @@ using rt::ext;
 using rt::lnValue;
 using rt::powValue;
 
-void step(std::uint32_t line = __builtin_LINE()) {
-    done(Module::solubility, line);
-}
-
-double store(ext value) {
-    return static_cast<double>(value);
-}
-
 } // namespace
 
 // x0 = fCO2 y / kH, then one empirical correction in X = 100 x0 (mol%) and T_C:
@@ -29,16 +21,16 @@ double store(ext value) {
 void solubility(Model& md) {
     const ext M1 = Constants::M_H2O;
     md.x0 = store(md.fCO2 / expValue(md.lnKH) * md.yCO2Vap);
-    step();
+    done(70032);
     const ext X = 100 * ext{md.x0};
     const ext tc = md.T_C;
     md.solCorr = store(3.63579e-5 - 4.47782e-6 * tc + 0.0073101 * X + 0.000118833 * tc * X -
                        0.00749356 * powValue(X, 2) + 5.41469e-5 * tc * powValue(X, 2));
-    step();
+    done(70037);
     md.xSat = store(md.x0 * (ext{md.solCorr} + 1));
-    step();
+    done(70039);
     md.mSat = store((1000 / M1) * md.xSat / (1 - ext{md.xSat}));
-    step();
+    done(70041);
 }
 
 bool concentrationAboveSolubility(const Model& md) {
@@ -58,19 +50,19 @@ void finiteConcentration(Model& md) {
     const ext kgPerG = 0.001; // M1 * 0.001: kg of water per mole
 
     md.x = store(m / (1000 / M1 + m));
-    step();
+    done(70061);
     md.Bact = store(0.000244885 * T - 0.0495425 - 4.81314e-7 * powValue(T, 2));
-    step();
+    done(70063);
     md.Cact = store(0.0727795 - 0.000341441 * T + 4.07664e-7 * powValue(T, 2));
-    step();
+    done(70065);
     md.dBact = store(0.000244885 - 9.62628e-7 * T);
-    step();
+    done(70067);
     md.d2Bact = -9.62628e-7;
-    step();
+    done(70069);
     md.dCact = store(8.15328e-7 * T - 0.000341441);
-    step();
+    done(70071);
     md.d2Cact = 8.15328e-7;
-    step();
+    done(70073);
 
     const ext B = md.Bact;
     const ext C = md.Cact;
@@ -80,35 +72,35 @@ void finiteConcentration(Model& md) {
     const ext d2C = md.d2Cact;
 
     md.lnGammaCO2 = store(2 * B * m + 3 * C * powValue(m, 2));
-    step();
+    done(70083);
     md.lnGammaH2O = store(-(M1 * kgPerG) * (B * powValue(m, 2) + 2 * C * powValue(m, 3)));
-    step();
+    done(70085);
     md.lnAH2O = store(lnValue(1 - ext{md.x}) + md.lnGammaH2O);
-    step();
+    done(70087);
     md.phiOsm = store(-ext{md.lnAH2O} / (M1 * kgPerG * m));
-    step();
+    done(70089);
 
     // Both bracket terms at the molality m: the excess entropy at one molality does not depend on
     // the solubility.
     md.SexH2O = store(R_J * lnValue(1 + M1 * kgPerG * m));
-    step();
+    done(70094);
     md.SexH2O =
         store(md.SexH2O + R_J * M1 * kgPerG * m * ((B + T * dB) * m + 2 * (C + T * dC) * powValue(m, 2)));
-    step();
+    done(70097);
     // Factor 3 on the C term: this is -R d(T ln gamma2)/dT of ln gamma2 = 2 B m + 3 C m^2.
     md.SexCO2 = store(-R_J * (2 * (B + T * dB) * m + 3 * (C + T * dC) * powValue(m, 2)));
-    step();
+    done(70100);
     md.CpexH2O = store(T * R_J * M1 * kgPerG * m * // Cpex = T dSex/dT: the signs follow the entropies'
                        ((2 * dB + T * d2B) * m + 2 * (2 * dC + T * d2C) * powValue(m, 2)));
-    step();
+    done(70103);
     md.CpexCO2 = store(-T * R_J * (2 * (2 * dB + T * d2B) * m + 3 * (2 * dC + T * d2C) * powValue(m, 2)));
-    step();
+    done(70105);
 
     const ext x = md.x;
     md.Vsol = store((1 - x) * md.VH2O + x * md.V2);
-    step();
+    done(70109);
     md.rhoSol = store(((1 - x) * M1 + x * M2) / md.Vsol);
-    step();
+    done(70111);
 }
 
 } // namespace co2

@@ -1,18 +1,20 @@
 // Statement numbers for the error box's "Line:".
 //
-// Every statement of the calculator passes a fixed number to the statement check. The program
-// text is read as the calculator's modules in this order, so a statement's number is its
-// module's base plus its source line: numbers are fixed, identify one statement each, and grow
-// in program-text order.
+// Every statement that can leave an error pending ends with done(N), N written at the call. The
+// numbers are part of what users read in an error box and what stored tables pin, so they never
+// follow the source layout: reformatting a formula moves no number. Each module has its range,
+// in program-text order; a number is unique across the program (a test checks both), and a new
+// statement takes any free number of its module's range.
 #pragma once
 
 #include <cstdint>
-#include <cstdint>
 
 #include "runtime/errors.h"
+#include "runtime/math.h"
 
 namespace co2 {
 
+// First statement number of each module's range; each range is 10000 numbers wide.
 enum class Module : std::uint32_t {
     calculator = 0, // the main routine: screens, menu, prompts, the model run in order
     report = 10000,
@@ -23,12 +25,16 @@ enum class Module : std::uint32_t {
     aqueous = 60000,
     solubility = 70000,
 };
+inline constexpr std::uint32_t kModuleRange = 10000;
 
-// Ends one statement: runs the statement check when something is pending. Call it after every
-// statement as `done(Module::water);` the source line is taken from the call site
-// (__builtin_LINE in a default argument is the caller's line, in GCC and Clang alike).
-inline void done(Module module, std::uint32_t line = __builtin_LINE()) {
-    rt::statementEnd(static_cast<std::uint32_t>(module) + line);
+// Ends statement `statement`: runs the statement check when something is pending.
+inline void done(std::uint32_t statement) {
+    rt::statementEnd(statement);
+}
+
+// A named result is rounded from its extended intermediate to double when it is stored.
+inline double store(rt::ext value) {
+    return static_cast<double>(value);
 }
 
 } // namespace co2

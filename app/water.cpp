@@ -4,8 +4,8 @@
 // Arithmetic: every formula is evaluated in extended precision and each named result is rounded
 // to double when stored (store()); sums accumulate into a stored double in ascending index; every
 // ln, exp, sqrt and power goes through the runtime's checked functions, so a domain error becomes
-// a numbered error with the substitute 0. done() ends each statement so that a pending error is
-// reported with the statement's number.
+// a numbered error with the substitute 0. done(N) ends each statement so that a pending error is
+// reported with the statement's number N, written at the call so that it never moves with the source.
 #include "app/water.h"
 
 #include "app/memo_math.h"
@@ -20,14 +20,6 @@ namespace {
 
 using rt::ext;
 using K = Constants;
-
-inline double store(ext x) {
-    return static_cast<double>(x);
-}
-// Ends a statement; its number comes from the caller's line.
-inline void done(std::uint32_t line = __builtin_LINE()) {
-    co2::done(Module::water, line);
-}
 
 // Range tests that compare in single precision: both sides rounded to float.
 inline bool singleGreater(double x, double bound) {
@@ -59,57 +51,57 @@ void h2oInitialDensity(Model& m) {
     // state point below it. Such temperatures lie far outside the calculator's range.
     if (m.T < K::Tc) {
         m.thetaSat = store(1 - ext(m.T) / K::Tc);
-        done();
+        done(40062);
         const ext th = m.thetaSat;
         const double s =
             store(ext(c.h2oPsatA(1)) * th + c.h2oPsatA(2) * pw(th, 1.5) + c.h2oPsatA(3) * pw(th, 3) +
                   c.h2oPsatA(4) * pw(th, 3.5) + c.h2oPsatA(5) * pw(th, 4) + c.h2oPsatA(6) * pw(th, 7.5));
-        done();
+        done(40067);
         m.psatH2O = store(rt::expValue(ext(K::Tc) / m.T * s) * K::Pc);
-        done();
+        done(40069);
     }
     // A pressure of 0 means "at saturation": from here on it is the state point's pressure.
     if (m.P_bar == 0) m.P_bar = m.psatH2O;
-    done();
+    done(40073);
 
     const ext T = m.T;
     double V = 0; // molar volume estimate, cm3/mol
     if (m.P_bar < m.psatH2O) {
         V = store(ext(K::R_V) * T / m.P_bar); // vapour: ideal gas
-        done();
+        done(40079);
     } else if (m.P_bar == m.psatH2O) {
         // Saturated liquid: rho'/rhoC = 1 + sum B_i th^(k_i), k = 1/3, 2/3, 5/3, 16/3, 43/3, 110/3.
         const ext th = m.thetaSat;
         m.omega = store(1 + c.h2oRhoLiqB(1) * pw(th, 1.0 / 3.0) + c.h2oRhoLiqB(2) * pw(th, 2.0 / 3.0) +
                         c.h2oRhoLiqB(3) * pw(th, 5.0 / 3.0) + c.h2oRhoLiqB(4) * pw(th, 16.0 / 3.0) +
                         c.h2oRhoLiqB(5) * pw(th, 43.0 / 3.0) + c.h2oRhoLiqB(6) * pw(th, 110.0 / 3.0));
-        done();
+        done(40086);
         return;
     } else if (m.P_bar <= 1000) {
         // Compressed liquid: molar volume fits of T in pressure bands.
         V = store(ext(116.271) - ext(1.03596) * T + ext(0.00390561) * pw(T, 2) - ext(6.2842e-6) * pw(T, 3));
-        done();
+        done(40091);
         V = store(V + ext(3.7039e-9) * pw(T, 4));
-        done();
+        done(40093);
     } else if (m.P_bar <= 2000) {
         V = store(ext(0.0822269) * T + ext(5.851212) - ext(0.000199974) * pw(T, 2) +
                   ext(1.82853e-7) * pw(T, 3));
-        done();
+        done(40097);
     } else if (m.P_bar <= 3000) {
         V = store(ext(23.666) - ext(0.04115) * T + ext(0.0000696) * pw(T, 2) - ext(1.462e-8) * pw(T, 3));
-        done();
+        done(40100);
     } else if (m.P_bar <= 5000) {
         V = store(ext(0.002059) * T + ext(13.956) + ext(0.000013935) * pw(T, 2));
-        done();
+        done(40103);
     } else if (m.P_bar <= 10000) {
         V = store(ext(0.0032645) * T + ext(13.737) + ext(4.822e-6) * pw(T, 2));
-        done();
+        done(40106);
     } else {
         V = store(ext(0.007639) * T + ext(11.894));
-        done();
+        done(40109);
     }
     m.omega = store(ext(18.0152) / V / K::rhoC);
-    done();
+    done(40112);
 }
 
 // ---- reduced Helmholtz energy -----------------------------------------------------------------
@@ -121,7 +113,7 @@ void h2oHelmholtz(Model& m) {
 
     m.deltaTau = store(ext(xi) + 1);
     m.deltaOmega = store(ext(omega) - 1);
-    done();
+    done(40124);
     const double dTau = m.deltaTau;
     const double dOmega = m.deltaOmega;
 
@@ -132,7 +124,7 @@ void h2oHelmholtz(Model& m) {
     const double Z = store(K::Z0 + ext(K::Z1) * dTau);
     const double r = store(rt::sqrtValue(pw(ext(dOmega) / K::aOmega, 2) + pw(ext(dTau) / K::aTau, 2)));
     const double u = store(pw(ext(r) / K::k, 4));
-    done();
+    done(40135);
     double w = 0;
     if (singleGreater(u, 88))
         w = 1e38;
@@ -140,11 +132,11 @@ void h2oHelmholtz(Model& m) {
         w = u;
     else
         w = store(memo::expValue(u) - 1);
-    done();
+    done(40143);
     const double v = store(-1 / ext(w));
     const double q = v < -88 ? 1.01e-38 : store(memo::expValue(v));
     const double Lambda = store(1 - ext(q));
-    done();
+    done(40147);
     double Lambda_w = 0, Lambda_ww = 0, Lambda_x = 0, Lambda_xx = 0, Lambda_wx = 0;
     // Singular point: at the critical point itself (r = 0, hence w = 0) every derivative of
     // Lambda has the limit 0 (q = exp(-1/w) vanishes faster than any power of 1/w grows), so
@@ -155,20 +147,20 @@ void h2oHelmholtz(Model& m) {
         const double Lambda_r = store(-(4 / ext(K::k)) * q * (1 / W + 1 / pw(W, 2)) * pw(L, 0.75));
         double Lambda_rr = store(-(12 / pw(K::k, 2)) * q * (1 / W + 1 / pw(W, 2)) * rt::sqrtValue(L));
         Lambda_rr = store(Lambda_rr * ((1 / pw(W, 2) - 1 / W - 1) * (ext(4) / 3) * L + 1));
-        done();
+        done(40158);
         const ext R = r;
         const double r_w = store(ext(dOmega) / R / pw(K::aOmega, 2));
         const double r_x = store(ext(dTau) / R / pw(K::aTau, 2));
         const double r_ww = store((1 / R - pw(ext(dOmega) / K::aOmega, 2) / pw(R, 3)) / pw(K::aOmega, 2));
         const double r_xx = store((1 / R - pw(ext(dTau) / K::aTau, 2) / pw(R, 3)) / pw(K::aTau, 2));
         const double r_wx = store(-ext(dOmega) * dTau / pw(R, 3) / pw(ext(K::aOmega) * K::aTau, 2));
-        done();
+        done(40165);
         Lambda_w = store(ext(Lambda_r) * r_w);
         Lambda_ww = store(ext(Lambda_rr) * pw(r_w, 2) + ext(Lambda_r) * r_ww);
         Lambda_x = store(ext(Lambda_r) * r_x);
         Lambda_xx = store(ext(Lambda_rr) * pw(r_x, 2) + ext(Lambda_r) * r_xx);
         Lambda_wx = store(ext(Lambda_rr) * r_w * r_x + ext(Lambda_r) * r_wx);
-        done();
+        done(40171);
     }
 
     // Ideal-gas part, with c = h2oCoef8 and -xi = Tc/T:
@@ -181,13 +173,13 @@ void h2oHelmholtz(Model& m) {
         phi0 = store(phi0 + c.h2oCoef8(i) * pw(mxi, 2 - i));
         phi0_x = store(phi0_x - c.h2oCoef8(i) * (2 - i) * pw(mxi, 1 - i));
         phi0_xx = store(phi0_xx + c.h2oCoef8(i) * (2 - i) * (1 - i) * pw(mxi, -i));
-        done();
+        done(40184);
     }
     const double lnMxi = store(rt::lnValue(mxi));
     phi0 = store(phi0 + (c.h2oCoef8(8) + ext(c.h2oCoef8(7)) * xi) * lnMxi);
     phi0_x = store(phi0_x + c.h2oCoef8(7) * (ext(lnMxi) + 1) + c.h2oCoef8(8) / ext(xi));
     phi0_xx = store(phi0_xx + c.h2oCoef8(7) / ext(xi) - c.h2oCoef8(8) / pw(xi, 2));
-    done();
+    done(40190);
 
     // Gaussian factor E = exp(-omega^2) and G = 1 - E (G -> omega^2 where 1 - E would lose all
     // digits); G's derivatives are always -E' and -E''.
@@ -196,7 +188,7 @@ void h2oHelmholtz(Model& m) {
     const double E_w = store(-2 * Om * E);
     const double E_ww = store(-2 * ext(E) - 2 * Om * E_w);
     const double G = singleLess(omega, 0.00002) ? store(pw(Om, 2)) : store(1 - ext(E));
-    done();
+    done(40199);
 
     // Switched exponential X = exp(S), S = -e1 dTau - e2 dOmega - e3 dTau^2 - e4 dOmega^2
     // (S never exceeds 12.33, so exp(S) cannot overflow; below -88 X is a tiny constant).
@@ -210,13 +202,13 @@ void h2oHelmholtz(Model& m) {
     const double X_x = store(ext(X) * s_x);
     const double X_xx = store(ext(X_x) * s_x - 2 * ext(K::e3) * X);
     const double X_wx = store(ext(X_x) * s_w);
-    done();
+    done(40213);
 
     // Temperature damping of the fourth sum: Y = exp(-e5 (xi + 3)).
     const double Y = store(memo::expValue(-ext(K::e5) * (ext(xi) + 3)));
     const double Y_x = store(-ext(K::e5) * Y);
     const double Y_xx = store(pw(K::e5, 2) * Y);
-    done();
+    done(40219);
 
     // Density functions and their omega-derivatives:
     //   Q_i = G omega^(i-2) (i != 2),  Q_2 = G ln(omega) - omega^2 ln(omega) + omega^2/2,
@@ -234,21 +226,21 @@ void h2oHelmholtz(Model& m) {
             Q_ww[i] = store(ext(G) * (i - 2) * (i - 3) * pw(Om, i - 4) -
                             2 * ext(E_w) * (i - 2) * pw(Om, i - 3) - ext(E_ww) * pw(Om, i - 2));
         }
-        done();
+        done(40237);
     }
     std::array<double, 8> Wf{}, Wf_w{}, Wf_ww{};
     for (int i = 1; i <= 7; ++i) {
         Wf[i] = store(pw(Om, i));
         Wf_w[i] = store(i * pw(Om, i - 1));
         Wf_ww[i] = store(ext(i) * (i - 1) * pw(Om, i - 2));
-        done();
+        done(40244);
     }
     std::array<double, 6> Vf{}, Vf_w{}, Vf_ww{};
     for (int i = 1; i <= 5; ++i) {
         Vf[i] = store(pw(Om, i + 1));
         Vf_w[i] = store((i + 1) * pw(Om, i));
         Vf_ww[i] = store(ext(i + 1) * i * pw(Om, i - 1));
-        done();
+        done(40251);
     }
 
     // Temperature functions and their xi-derivatives: T_j = xi^(j-1), U_j = xi^(j+1).
@@ -258,14 +250,14 @@ void h2oHelmholtz(Model& m) {
         Tf[j] = store(pw(Xi, j - 1));
         Tf_x[j] = store((j - 1) * pw(Xi, j - 2));
         Tf_xx[j] = store(ext(j - 1) * (j - 2) * pw(Xi, j - 3));
-        done();
+        done(40261);
     }
     std::array<double, 6> Uf{}, Uf_x{}, Uf_xx{};
     for (int j = 1; j <= 5; ++j) {
         Uf[j] = store(pw(Xi, j + 1));
         Uf_x[j] = store((j + 1) * pw(Xi, j));
         Uf_xx[j] = store(ext(j + 1) * j * pw(Xi, j - 1));
-        done();
+        done(40268);
     }
 
     // The four double sums with their derivatives, i outer and j inner:
@@ -285,7 +277,7 @@ void h2oHelmholtz(Model& m) {
                 s.x = store(s.x + a * f[i] * g_x[j]);
                 s.xx = store(s.xx + a * f[i] * g_xx[j]);
                 s.wx = store(s.wx + a * f_w[i] * g_x[j]);
-                done();
+                done(40288);
             }
         }
         return s;
@@ -297,25 +289,25 @@ void h2oHelmholtz(Model& m) {
 
     // Assembly: Phi = phi0 + ln(omega) + S1 + E S2 + X S3 + Y S4 + Lambda Z.
     m.Phi = store(ext(phi0) + lnOm + s1.v + ext(E) * s2.v + ext(X) * s3.v + ext(Y) * s4.v + ext(Lambda) * Z);
-    done();
+    done(40300);
     m.Phi_w = store(1 / Om + s1.w + ext(E_w) * s2.v + ext(E) * s2.w + ext(X_w) * s3.v + ext(X) * s3.w +
                     ext(Y) * s4.w + ext(Z) * Lambda_w);
-    done();
+    done(40303);
     m.Phi_ww =
         store(-1 / pw(Om, 2) + s1.ww + ext(E_ww) * s2.v + 2 * ext(E_w) * s2.w + ext(E) * s2.ww +
               ext(X_ww) * s3.v + 2 * ext(X_w) * s3.w + ext(X) * s3.ww + ext(Y) * s4.ww + ext(Z) * Lambda_ww);
-    done();
+    done(40307);
     m.Phi_x = store(ext(phi0_x) + s1.x + ext(E) * s2.x + ext(X_x) * s3.v + ext(X) * s3.x + ext(Y_x) * s4.v +
                     ext(Y) * s4.x + ext(Lambda_x) * Z + ext(Lambda) * K::Z1);
-    done();
+    done(40310);
     m.Phi_xx = store(ext(phi0_xx) + s1.xx + ext(E) * s2.xx + ext(X_xx) * s3.v + 2 * ext(X_x) * s3.x +
                      ext(X) * s3.xx + ext(Y_xx) * s4.v + 2 * ext(Y_x) * s4.x + ext(Y) * s4.xx +
                      ext(Lambda_xx) * Z + 2 * ext(Lambda_x) * K::Z1);
-    done();
+    done(40314);
     m.Phi_wx = store(ext(s1.wx) + ext(E_w) * s2.x + ext(E) * s2.wx + ext(X_wx) * s3.v + ext(X_w) * s3.x +
                      ext(X_x) * s3.w + ext(X) * s3.wx + ext(Y_x) * s4.w + ext(Y) * s4.wx +
                      ext(K::Z1) * Lambda_w + ext(Z) * Lambda_wx);
-    done();
+    done(40318);
 }
 
 // ---- density solve ----------------------------------------------------------------------------
@@ -324,7 +316,7 @@ void h2oSolveDensity(Model& m) {
     m.xi = store(-ext(K::Tc) / m.T);
     m.deltaTau = store(ext(m.xi) + 1);
     m.stepOmega = 1;
-    done();
+    done(40327);
     // Newton on Pi(omega) = P_bar/(rhoC Rm T); the tolerance is absolute in omega and compared
     // in single precision.
     int passes = 0;
@@ -334,7 +326,7 @@ void h2oSolveDensity(Model& m) {
         // keep the last iterate.
         if (passes == kH2oMaxIterations) {
             rt::raiseError(kNoConvergenceError);
-            done();
+            done(40337);
             break;
         }
         ++passes;
@@ -342,11 +334,11 @@ void h2oSolveDensity(Model& m) {
         const ext Om = m.omega;
         m.Pi = store(pw(Om, 2) * m.Phi_w);
         m.Pi_w = store(2 * Om * m.Phi_w + pw(Om, 2) * m.Phi_ww);
-        done();
+        done(40345);
         m.stepOmega = store(-(ext(m.Pi) - ext(m.P_bar) / K::rhoC / K::Rm / m.T) / m.Pi_w);
         const double previous = m.omega;
         m.omega = store(ext(m.omega) + m.stepOmega);
-        done();
+        done(40349);
         // Repair: an overflowing step (an absurd pressure, or Pi_w = 0) would leave omega
         // infinite, and the overshoot guard below would then divide it by 3 for ever. Report
         // the overflow and keep the last finite iterate.
@@ -354,27 +346,27 @@ void h2oSolveDensity(Model& m) {
             rt::raiseError(6);
             m.omega = previous;
             m.stepOmega = 0;
-            done();
+            done(40357);
             break;
         }
         // Overshoot above any physical density: pull back; a negative density: restart low.
         while (singleGreater(m.omega, 9.2)) {
             m.omega = store(ext(m.omega) / 3);
-            done();
+            done(40363);
         }
         if (singleLess(m.omega, 0)) m.omega = 0.05;
-        done();
+        done(40366);
     }
     // Derivatives at the final omega from the Phi derivatives of the last evaluation.
     const ext Om = m.omega;
     m.Pi_w = store(2 * Om * m.Phi_w + pw(Om, 2) * m.Phi_ww);
-    done();
+    done(40371);
     m.omegaPi = store(1 / ext(m.Pi_w));
-    done();
+    done(40373);
     m.Pi_x = store(pw(Om, 2) * m.Phi_wx);
-    done();
+    done(40375);
     m.omegaXi = store(-ext(m.Pi_x) / m.Pi_w);
-    done();
+    done(40377);
 }
 
 // ---- properties at the state point -----------------------------------------------------------
@@ -384,33 +376,33 @@ void waterProperties(Model& m) {
     h2oSolveDensity(m);
 
     m.rhoH2O = store(ext(m.omega) * K::rhoC);
-    done();
+    done(40387);
     m.drhoH2OdP = store(ext(m.omegaPi) / K::Rm / m.T);
-    done();
+    done(40389);
     m.drhoH2OdT = densityTemperatureDerivative(m);
-    done();
+    done(40391);
     m.VH2O = store(ext(K::M_H2O) / m.rhoH2O);
-    done();
+    done(40393);
 
     // Second temperature derivative from solves 0.5 K either side, each starting from the
     // density of the solve before.
     const double T0 = m.T;
     const double xi0 = m.xi;
     m.T = store(ext(T0) - 0.5);
-    done();
+    done(40400);
     h2oSolveDensity(m);
     const double dMinus = densityTemperatureDerivative(m);
-    done();
+    done(40403);
     m.T = store(ext(T0) + 0.5);
-    done();
+    done(40405);
     h2oSolveDensity(m);
     const double dPlus = densityTemperatureDerivative(m);
-    done();
+    done(40408);
     m.d2rhoH2OdT2 = store(ext(dPlus) - dMinus);
-    done();
+    done(40410);
     m.T = T0;
     m.xi = xi0;
-    done();
+    done(40413);
 
     // Caloric properties. They take Phi, Phi_x, Phi_xx, omega, Pi, Pi_w and Pi_x as the third
     // solve (T + 0.5 K) left them, with the restored T and xi; the three offsets are set for
@@ -418,17 +410,17 @@ void waterProperties(Model& m) {
     const ext MR = ext(K::M_H2O) * K::Rm;
     const ext xi = m.xi;
     m.SH2O = store(MR * (xi * m.Phi_x - m.Phi) * ext(0.1) + K::h2oSOffset);
-    done();
+    done(40421);
     const double cv = store(-pw(xi, 2) * m.Phi_xx);
-    done();
+    done(40423);
     const double cp = store(cv + pw(xi * m.Pi_x - m.Pi, 2) / pw(m.omega, 2) / m.Pi_w);
-    done();
+    done(40425);
     m.CpH2O = store(MR * ext(0.1) * cp);
-    done();
+    done(40427);
     m.hH2O = store(MR * K::Tc * (-ext(m.Phi_x) - ext(m.Pi) / m.omega / xi) * ext(0.1) + K::h2oHOffset);
-    done();
+    done(40429);
     m.gH2O = store(ext(m.hH2O) - ext(m.T) * m.SH2O + K::h2oGOffset);
-    done();
+    done(40431);
 
     // Ideal-gas water at T and 1 bar, integrated from Tr with
     //   cp0 = a + b 1e-3 T + c 1e5/T^2 + d 1e-6 T^2 + e 10/sqrt(T).
@@ -436,30 +428,30 @@ void waterProperties(Model& m) {
     const ext Tr = K::Tr;
     const ext a = K::h2oCpA, b = K::h2oCpB, cc = K::h2oCpC, d = K::h2oCpD, e = K::h2oCpE;
     m.g0H2O = store(K::h2oG0r - ext(K::h2oS0r) * (T - Tr) - a * T * rt::lnValue(T / Tr) + a * (T - Tr));
-    done();
+    done(40439);
     m.g0H2O = store(m.g0H2O - (b * ext(0.5) / 1000) * pw(T - Tr, 2) -
                     (cc * ext(0.5) * ext(1e5) / T) * pw(T / Tr - 1, 2));
-    done();
+    done(40442);
     m.g0H2O = store(m.g0H2O - (d / 6 / ext(1e6)) * (pw(T, 3) - pw(Tr, 3) - 3 * pw(Tr, 2) * (T - Tr)));
-    done();
+    done(40444);
     m.g0H2O = store(
         m.g0H2O - (e * 2 * 10) * ((T - Tr) / rt::sqrtValue(Tr) - 2 * (rt::sqrtValue(T) - rt::sqrtValue(Tr))));
-    done();
+    done(40447);
     m.s0H2O = store(K::h2oS0r + a * rt::lnValue(T / Tr) + (b / 1000) * (T - Tr));
-    done();
+    done(40449);
     m.s0H2O = store(m.s0H2O - (cc * ext(0.5) * ext(1e5)) * (1 / pw(T, 2) - 1 / pw(Tr, 2)));
-    done();
+    done(40451);
     m.s0H2O = store(m.s0H2O + (d * ext(0.5) / ext(1e6)) * (pw(T, 2) - pw(Tr, 2)));
-    done();
+    done(40453);
     m.s0H2O = store(m.s0H2O - (e * 2 * 10) * (pw(T, -0.5) - pw(Tr, -0.5)));
-    done();
+    done(40455);
     m.cp0H2O = store(a + (b / 1000) * T + cc * ext(1e5) / pw(T, 2));
-    done();
+    done(40457);
     m.cp0H2O = store(m.cp0H2O + (d / ext(1e6)) * pw(T, 2) + (e * 10) * pw(T, -0.5));
-    done();
+    done(40459);
 
     m.lnFH2O = store((ext(m.gH2O) - m.g0H2O) / K::R_J / m.T);
-    done();
+    done(40462);
 
     vapourComposition(m);
 }
@@ -468,12 +460,12 @@ void vapourComposition(Model& m) {
     // The vapour is water at its saturation pressure plus CO2, with a small empirical
     // correction for the water content at high pressure; the larger water fraction wins.
     const double y1 = store(ext(m.psatH2O) / m.P_bar);
-    done();
+    done(40471);
     const double y2 = store((ext(m.T_C) * ext(0.1256) - ext(0.0212)) * ext(0.001) +
                             (ext(m.T_C) * ext(0.065) + ext(1.21)) * ext(1e-6) * m.P_bar);
-    done();
+    done(40474);
     m.yCO2Vap = y1 > y2 ? store(1 - ext(y1)) : store(1 - ext(y2));
-    done();
+    done(40476);
 }
 
 } // namespace co2
