@@ -6,19 +6,19 @@
 #include <string>
 #include <string_view>
 
-#include "app/aqueous.h"
-#include "app/co2.h"
-#include "app/model.h"
-#include "app/phase_curves.h"
+#include "model/aqueous.h"
+#include "model/co2.h"
+#include "model/model.h"
+#include "model/phase_curves.h"
 #include "app/report.h"
-#include "app/solubility.h"
-#include "app/statements.h"
-#include "app/water.h"
-#include "runtime/errors.h"
+#include "model/solubility.h"
+#include "model/statements.h"
+#include "model/water.h"
+#include "core/errors.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
-#include "runtime/math.h"
-#include "runtime/number_format.h"
+#include "core/math.h"
+#include "core/number_format.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 
@@ -145,7 +145,7 @@ int chooseOption(Dialogue& dialogue) {
 double typedValue(rt::ext typed) {
     const double value = static_cast<double>(typed);
     if (!std::isinf(value)) return value;
-    rt::raiseError(6);
+    rt::raiseError(rt::ErrorCode::overflow);
     return 0;
 }
 

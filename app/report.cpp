@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <string>
 
-#include "app/aqueous.h"
-#include "app/printed.h"
-#include "app/statements.h"
-#include "app/water.h"
+#include "model/aqueous.h"
+#include "model/printed.h"
+#include "model/statements.h"
+#include "model/water.h"
 #include "runtime/files.h"
-#include "runtime/number_format.h"
+#include "core/number_format.h"
 #include "runtime/screen.h"
 
 namespace co2 {

@@ -8,12 +8,12 @@
 #include <memory>
 #include <vector>
 
-#include "app/aqueous.h"
-#include "app/co2.h"
-#include "app/model.h"
-#include "app/solubility.h"
-#include "app/water.h"
-#include "runtime/errors.h"
+#include "model/aqueous.h"
+#include "model/co2.h"
+#include "model/model.h"
+#include "model/solubility.h"
+#include "model/water.h"
+#include "core/errors.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "app/model.h"
-#include "app/water.h"
-#include "runtime/errors.h"
+#include "model/model.h"
+#include "model/water.h"
+#include "core/errors.h"
 
 namespace {
 

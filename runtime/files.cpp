@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 namespace rt {
 namespace {

@@ -12,10 +12,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
-#include "runtime/math.h"
+#include "core/math.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 

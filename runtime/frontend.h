@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 namespace rt {
 

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "runtime/cp437.h"
-#include "runtime/errors.h"
+#include "core/errors.h"
 #include "runtime/keyboard.h"
 #include "runtime/screen.h"
 

@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 namespace rt {
 
@@ -350,7 +350,7 @@ void lineInput(Screen& screen, KeyQueue& queue, std::span<const InputVariable> v
     if (errorPending()) return;
     const std::unique_ptr<ScreenCopy> saved = screen.copy();
     if (!saved) {
-        fatalError(516);
+        fatalError(ErrorCode::screenCopyOutOfMemory);
         return;
     }
     const bool wasVisible = screen.cursorVisible();
@@ -461,7 +461,7 @@ ext radixNumber(std::string_view digits, unsigned bitsPerDigit) {
     const bool overflow =
         base == 16 ? significant > 16 : (significant > 22 || (significant == 22 && first != '1'));
     if (overflow) {
-        raiseError(6);
+        raiseError(ErrorCode::overflow);
         return 0;
     }
     // Like every integer of the runtime the value is signed: &HFFFFFFFFFFFFFFFF is -1.
@@ -543,7 +543,7 @@ ext textToNumber(std::string_view text) {
     scan += std::to_string(pointPlace - 1 + exponent);
     const ext value = std::strtold(scan.c_str(), nullptr);
     if (!std::isfinite(value)) {
-        raiseError(6);
+        raiseError(ErrorCode::overflow);
         return 0;
     }
     return value;

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <variant>
 
-#include "runtime/math.h"
+#include "core/math.h"
 #include "runtime/screen.h"
 
 namespace rt {

@@ -4,7 +4,7 @@
 #include <new>
 #include <utility>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 namespace rt {
 
@@ -296,11 +296,11 @@ void Screen::clearScreen() {
 void Screen::locate(std::optional<std::int64_t> row, std::optional<std::int64_t> column) {
     if (errorPending()) return;
     if (row && (*row < kViewTop || (*row > kViewBottom && *row != kRows))) {
-        raiseError(5);
+        raiseError(ErrorCode::illegalFunctionCall);
         return;
     }
     if (column && (*column < 1 || *column > kColumns)) {
-        raiseError(5);
+        raiseError(ErrorCode::illegalFunctionCall);
         return;
     }
     if (!row && !column) {
@@ -317,7 +317,7 @@ void Screen::setColor(std::optional<std::int64_t> foreground, std::optional<std:
     if (errorPending()) return;
     if ((foreground && (*foreground < 0 || *foreground > 31)) ||
         (background && (*background < 0 || *background > 15))) {
-        raiseError(5);
+        raiseError(ErrorCode::illegalFunctionCall);
         return;
     }
     if (foreground) foreground_.store(static_cast<int>(*foreground), std::memory_order_relaxed);

@@ -1,6 +1,6 @@
 #include "runtime/tones.h"
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 #include <chrono>
 #include <cmath>
@@ -258,7 +258,7 @@ void soundTicks(double freq_hz, double ticks) {
     const bool frequencyValid = freq_hz == 0.0 || (freq_hz >= 37.0 && freq_hz <= 32767.0);
     const bool durationValid = ticks >= 0.0 && ticks <= 65535.0; // false for NaN as well
     if (!frequencyValid || !durationValid) {
-        raiseError(5);
+        raiseError(ErrorCode::illegalFunctionCall);
         return;
     }
     if (ticks == 0.0) return;

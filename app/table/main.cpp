@@ -6,7 +6,7 @@
 
 #include "app/table/model_point.h"
 #include "app/table/table.h"
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 int main(int argc, char** argv) {
     // A critical runtime error ends the calculator; here it must not pass for a finished table.

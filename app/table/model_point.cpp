@@ -4,14 +4,14 @@
 #include <cstring>
 #include <limits>
 
-#include "app/aqueous.h"
-#include "app/co2.h"
-#include "app/phase_curves.h"
-#include "app/printed.h"
-#include "app/solubility.h"
-#include "app/water.h"
-#include "runtime/errors.h"
-#include "runtime/math.h"
+#include "model/aqueous.h"
+#include "model/co2.h"
+#include "model/phase_curves.h"
+#include "model/printed.h"
+#include "model/solubility.h"
+#include "model/water.h"
+#include "core/errors.h"
+#include "core/math.h"
 
 namespace co2::table {
 namespace {

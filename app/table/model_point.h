@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "app/model.h"
+#include "model/model.h"
 #include "app/table/point.h"
 
 namespace co2::table {

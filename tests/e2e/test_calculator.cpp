@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "app/calculator.h"
-#include "app/model.h"
+#include "model/model.h"
 #include "app/report.h"
-#include "app/statements.h"
-#include "runtime/errors.h"
+#include "model/statements.h"
+#include "core/errors.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
 #include "runtime/screen.h"

@@ -16,7 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
 #include "runtime/screen.h"

@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 #include "runtime/frame.h"
 #include "runtime/keyboard.h"
 #include "runtime/screen.h"

@@ -3,7 +3,7 @@
 // Reference waveform: the closed-form triangle of tone_reference.h.
 // The option-0 tone (200 Hz, 2 ticks of 1/18.2 s), the bell (783.99 Hz, 0.2 s), the 8192-frame
 // lead-in and the soundTicks limits are the values the calculator's sound is defined by.
-#include "runtime/errors.h"
+#include "core/errors.h"
 #include "runtime/tones.h"
 #include "tone_reference.h"
 

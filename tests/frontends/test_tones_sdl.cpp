@@ -3,7 +3,7 @@
 // the option-0 tone (200 Hz, 2 ticks of 1/18.2 s) as a triangle of amplitude 32767 cut to whole
 // periods, then the bell at 783.99 Hz, in the same signed 16-bit stereo samples the generator
 // made (the mixer plays them at full volume, 128 of 128, which leaves them unchanged).
-#include "runtime/errors.h"
+#include "core/errors.h"
 #include "runtime/tones.h"
 #include "tone_reference.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 #include "runtime/keyboard.h"
 #include "runtime/screen.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/errors.h"
-#include "runtime/number_format.h"
+#include "core/errors.h"
+#include "core/number_format.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 #include "runtime/keyboard.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

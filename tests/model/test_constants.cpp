@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/constants.h"
-#include "runtime/errors.h"
+#include "model/constants.h"
+#include "core/errors.h"
 
 namespace co2 {
 namespace {

@@ -8,8 +8,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/memo_math.h"
-#include "runtime/errors.h"
+#include "model/memo_math.h"
+#include "core/errors.h"
 
 namespace co2 {
 namespace {

@@ -10,10 +10,10 @@
 #include <optional>
 #include <string>
 
-#include "app/model.h"
-#include "app/phase_curves.h"
-#include "runtime/errors.h"
-#include "runtime/number_format.h"
+#include "model/model.h"
+#include "model/phase_curves.h"
+#include "core/errors.h"
+#include "core/number_format.h"
 
 namespace co2 {
 namespace {

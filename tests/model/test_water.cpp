@@ -20,11 +20,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/model.h"
-#include "app/water.h"
+#include "model/model.h"
+#include "model/water.h"
 #include "co2_fixture.h"
-#include "runtime/errors.h"
-#include "runtime/number_format.h"
+#include "core/errors.h"
+#include "core/number_format.h"
 
 namespace co2 {
 namespace {

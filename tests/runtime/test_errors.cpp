@@ -1,4 +1,4 @@
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 #include <gtest/gtest.h>
 

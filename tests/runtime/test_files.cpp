@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 extern char** environ;
 

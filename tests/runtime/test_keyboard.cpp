@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "runtime/math.h"
+#include "core/math.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 namespace {
 
@@ -51,6 +51,16 @@ TEST_F(CheckedFunctions, SquareRootOfNegativeYieldsZeroWithError5) {
     EXPECT_EQ(rt::sqrtValue(0), 0);
     EXPECT_EQ(pending(), 0u);
     EXPECT_EQ(rt::sqrtValue(2.25L), 1.5L);
+}
+
+// An argument beyond the double range rounds to +inf; the logarithm and the root of it must not
+// hand an infinity to the model any more than the power does.
+TEST_F(CheckedFunctions, LogarithmAndRootOfAnArgumentThatRoundsToInfinityOverflow) {
+    for (auto f : {&rt::lnValue, &rt::sqrtValue}) {
+        EXPECT_EQ(f(1e4000L), 0);
+        EXPECT_EQ(pending(), 6u);
+        clear();
+    }
 }
 
 TEST_F(CheckedFunctions, PowerOfNegativeBase) {

@@ -1,4 +1,4 @@
-#include "runtime/number_format.h"
+#include "core/number_format.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 #include "runtime/keyboard.h"
 
 // Expected values are the decimal literals of the typed texts; a long double literal is rounded

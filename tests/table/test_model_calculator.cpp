@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "app/table/ranges.h"
-#include "runtime/number_format.h"
+#include "core/number_format.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include <cstdint>
 
-#include "runtime/errors.h"
-#include "runtime/math.h"
+#include "core/errors.h"
+#include "core/math.h"
 
 namespace co2 {
 

@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/math.h"
+#include "core/math.h"
 
 namespace rt {
 

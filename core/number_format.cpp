@@ -1,16 +1,16 @@
-#include "runtime/number_format.h"
+#include "core/number_format.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 namespace rt {
 namespace {
 
-constexpr std::int64_t kIllegalFunctionCall = 5;
-constexpr std::int64_t kTypeMismatch = 13;
+constexpr ErrorCode kIllegalFunctionCall = ErrorCode::illegalFunctionCall;
+constexpr ErrorCode kTypeMismatch = ErrorCode::typeMismatch;
 
 // The decimal form of one value: magnitude = (integer written by `digits`) * 10^(count - k).
 struct DecimalRecord {

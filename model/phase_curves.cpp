@@ -1,10 +1,10 @@
 // Phase-boundary correlations of the water-carbon dioxide system, in bar.
-#include "app/phase_curves.h"
+#include "model/phase_curves.h"
 
 #include <cstdint>
 
-#include "app/statements.h"
-#include "runtime/math.h"
+#include "model/statements.h"
+#include "core/math.h"
 
 namespace co2 {
 namespace {

@@ -1,6 +1,6 @@
 // Coefficient tables of the water and carbon dioxide equations, as rows in the papers' order, and
 // the start-up loading that places them into the checked arrays under the model's indices.
-#include "app/constants.h"
+#include "model/constants.h"
 
 #include <array>
 #include <cstddef>

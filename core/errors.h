@@ -23,11 +23,101 @@ namespace rt {
 
 // ---- the table of codes and messages -------------------------------------------------------
 
+// Every code of the runtime, by the name of its message. The table of messages is keyed by these
+// names; code never raises a bare number. The numbers are the ones users read in error boxes.
+enum class ErrorCode : std::uint32_t {
+    nextWithoutFor = 1,
+    syntaxError = 2,
+    returnWithoutGosub = 3,
+    outOfData = 4,
+    illegalFunctionCall = 5,
+    overflow = 6,
+    outOfMemory = 7,
+    labelNotDefined = 8,
+    subscriptOutOfRange = 9,
+    duplicateDefinition = 10,
+    illegalInDirectMode = 12,
+    typeMismatch = 13,
+    outOfStringSpace = 14,
+    stringFormulaTooComplex = 16,
+    cannotContinue = 17,
+    functionNotDefined = 18,
+    noResume = 19,
+    resumeWithoutError = 20,
+    deviceTimeout = 24,
+    deviceFault = 25,
+    forWithoutNext = 26,
+    outOfPaper = 27,
+    whileWithoutWend = 29,
+    wendWithoutWhile = 30,
+    duplicateLabel = 33,
+    subprogramNotDefined = 35,
+    argumentCountMismatch = 37,
+    arrayNotDefined = 38,
+    variableRequired = 40,
+    fieldOverflow = 50,
+    internalError = 51,
+    badFileNameOrNumber = 52,
+    fileNotFound = 53,
+    badFileMode = 54,
+    fileAlreadyOpen = 55,
+    fieldStatementActive = 56,
+    deviceIoError = 57,
+    fileAlreadyExists = 58,
+    badRecordLength = 59,
+    diskFull = 61,
+    inputPastEndOfFile = 62,
+    badRecordNumber = 63,
+    badFileName = 64,
+    tooManyFiles = 67,
+    deviceUnavailable = 68,
+    communicationBufferOverflow = 69,
+    permissionDenied = 70,
+    diskNotReady = 71,
+    diskMediaError = 72,
+    featureUnavailable = 73,
+    renameAcrossDisks = 74,
+    pathFileAccessError = 75,
+    pathNotFound = 76,
+    invalidHandle = 258,
+    memoryRegionOutOfRange = 300,
+    invalidSize = 301,
+    sourceMemoryRegionOutOfRange = 302,
+    destinationMemoryRegionOutOfRange = 303,
+    sourceAndDestinationMemoryRegionsOutOfRange = 304,
+    sourceMemoryHasBeenFreed = 305,
+    destinationMemoryHasBeenFreed = 306,
+    memoryAlreadyFreed = 307,
+    memoryHasBeenFreed = 308,
+    memoryNotInitialized = 309,
+    sourceMemoryNotInitialized = 310,
+    destinationMemoryNotInitialized = 311,
+    sourceAndDestinationMemoryNotInitialized = 312,
+    sourceAndDestinationMemoryHaveBeenFreed = 313,
+    // Fatal-only conditions: they end the process with a box of their own (fatalErrorTexts).
+    divisionByZero = 11,
+    outOfStackSpace = 256,
+    outOfMemoryFatal = 257,
+    dynamicLibraryNotFound = 259,
+    dynamicLibraryFunctionMissing = 260,
+    // 502..518 report "Critical Error #(code - 500)" "Out of memory"; the line editor's screen copy
+    // is #16.
+    screenCopyOutOfMemory = 516,
+};
+
+constexpr std::uint32_t codeNumber(ErrorCode code) {
+    return static_cast<std::uint32_t>(code);
+}
+
 // The message of a code, or "Unprintable error" for codes without one.
 const char* errorMessage(std::uint32_t code);
+inline const char* errorMessage(ErrorCode code) {
+    return errorMessage(codeNumber(code));
+}
 // Codes 300..313 end the program after the report instead of offering to continue.
 constexpr bool isCriticalError(std::uint32_t code) {
-    return code >= 300 && code <= 313;
+    return code >= codeNumber(ErrorCode::memoryRegionOutOfRange) &&
+           code <= codeNumber(ErrorCode::sourceAndDestinationMemoryHaveBeenFreed);
 }
 
 // ---- message boxes ---------------------------------------------------------------------------
@@ -84,12 +174,19 @@ class ErrorScope {
 
 // ---- operations ------------------------------------------------------------------------------
 
-// First error of a statement wins; a code of 0 or less becomes 5.
+// First error of a statement wins; a code of 0 or less becomes illegalFunctionCall. The numeric
+// form serves codes that arrive as numbers (a mapped errno, a code read back from the state).
 void raiseError(std::int64_t code);
+inline void raiseError(ErrorCode code) {
+    raiseError(static_cast<std::int64_t>(code));
+}
 
 // Conditions after which the process cannot go on: OK box, then exit code 0. Codes without a
 // fatal case of their own go to raiseError.
 void fatalError(std::int64_t code);
+inline void fatalError(ErrorCode code) {
+    fatalError(static_cast<std::int64_t>(code));
+}
 
 // The box texts of reportError, exposed for the front ends and the tests.
 std::string errorBoxText(std::uint32_t code, std::uint32_t line);

@@ -35,8 +35,10 @@ inline float toSingle(double x) {
     return static_cast<float>(x);
 }
 
-// Installs the handler that turns a floating-point exception signal into fatalError(11), and
-// enables the traps of the extended unit where the platform allows. Once per process.
+// Sets the x87 unit to extended precision and installs the handler that turns a floating-point
+// exception signal (an integer division by zero) into the fatal "Division by zero". The
+// floating-point traps stay masked: an overflow or an invalid operation yields an infinity or a
+// NaN, which the checked functions above turn into their numbered errors. Once per process.
 void setupFloatingPoint();
 
 // A coefficient array with the bounds of the original (first index `Lower`); every access goes

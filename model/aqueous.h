@@ -9,7 +9,7 @@
 // carbon dioxide sections, and is followed by the two range warnings of the run.
 #pragma once
 
-#include "app/model.h"
+#include "model/model.h"
 
 namespace co2 {
 

@@ -11,7 +11,8 @@
 // density g/cm3, molar volume cm3/mol, energies J/mol.
 #pragma once
 
-#include "app/constants.h"
+#include "core/errors.h"
+#include "model/constants.h"
 
 namespace co2 {
 
@@ -117,6 +118,6 @@ struct Model {
 // Runtime error raised when a density iteration reaches its cap without converging. The error
 // table's "Internal error" is the message that fits a solver that gave up; the statement check
 // shows it with the statement's number, and Yes goes on with the last iterate.
-inline constexpr std::int64_t kNoConvergenceError = 51;
+inline constexpr rt::ErrorCode kNoConvergenceError = rt::ErrorCode::internalError;
 
 } // namespace co2

@@ -1,7 +1,7 @@
-#include "app/co2.h"
+#include "model/co2.h"
 
-#include "app/memo_math.h"
-#include "app/statements.h"
+#include "model/memo_math.h"
+#include "model/statements.h"
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -319,7 +319,7 @@ void co2Start(Model& md) {
         // No temperature at or below absolute zero has a carbon dioxide state. Report it once and
         // leave the section's results at 0 instead of letting every later statement fail on its own
         // (which would show one error box per statement, thousands in the density solve).
-        rt::raiseError(5);
+        rt::raiseError(rt::ErrorCode::illegalFunctionCall);
         md.tau = 0;
         md.rho = md.delta = 0;
         md.phi0 = md.phi0_t = md.phi0_tt = 0;
@@ -431,7 +431,7 @@ void co2Properties(Model& md) {
     const ext K = 1 + 2 * dl * md.phiR_d + powValue(dl, 2) * md.phiR_dd;
     if (K == 0) {
         // The critical point itself: the heat capacity has no finite value.
-        rt::raiseError(6);
+        rt::raiseError(rt::ErrorCode::overflow);
         md.CpCO2 = 0;
     } else {
         md.CpCO2 = store(MR * (-powValue(ta, 2) * (ext{md.phi0_tt} + md.phiR_tt) +

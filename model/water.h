@@ -2,7 +2,7 @@
 // at the state point that the report prints and the aqueous model reads.
 #pragma once
 
-#include "app/model.h"
+#include "model/model.h"
 
 namespace co2 {
 

@@ -1,4 +1,4 @@
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 #include <chrono>
 #include <cstdio>
@@ -11,81 +11,83 @@ namespace rt {
 
 namespace {
 
+using E = ErrorCode;
+
 struct CodeMessage {
-    std::uint32_t code;
+    ErrorCode code;
     const char* message;
 };
 
 // The one table of codes and messages. Codes absent here print as "Unprintable error".
 constexpr CodeMessage kMessages[] = {
-    {1, "NEXT without FOR"},
-    {2, "Syntax error"},
-    {3, "RETURN without GOSUB"},
-    {4, "Out of DATA"},
-    {5, "Illegal function call"},
-    {6, "Overflow"},
-    {7, "Out of memory"},
-    {8, "Label not defined"},
-    {9, "Subscript out of range"},
-    {10, "Duplicate definition"},
-    {12, "Illegal in direct mode"},
-    {13, "Type mismatch"},
-    {14, "Out of string space"},
-    {16, "String formula too complex"},
-    {17, "Cannot continue"},
-    {18, "Function not defined"},
-    {19, "No RESUME"},
-    {20, "RESUME without error"},
-    {24, "Device timeout"},
-    {25, "Device fault"},
-    {26, "FOR without NEXT"},
-    {27, "Out of paper"},
-    {29, "WHILE without WEND"},
-    {30, "WEND without WHILE"},
-    {33, "Duplicate label"},
-    {35, "Subprogram not defined"},
-    {37, "Argument-count mismatch"},
-    {38, "Array not defined"},
-    {40, "Variable required"},
-    {50, "FIELD overflow"},
-    {51, "Internal error"},
-    {52, "Bad file name or number"},
-    {53, "File not found"},
-    {54, "Bad file mode"},
-    {55, "File already open"},
-    {56, "FIELD statement active"},
-    {57, "Device I/O error"},
-    {58, "File already exists"},
-    {59, "Bad record length"},
-    {61, "Disk full"},
-    {62, "Input past end of file"},
-    {63, "Bad record number"},
-    {64, "Bad file name"},
-    {67, "Too many files"},
-    {68, "Device unavailable"},
-    {69, "Communication-buffer overflow"},
-    {70, "Permission denied"},
-    {71, "Disk not ready"},
-    {72, "Disk-media error"},
-    {73, "Feature unavailable"},
-    {74, "Rename across disks"},
-    {75, "Path/File access error"},
-    {76, "Path not found"},
-    {258, "Invalid handle"},
-    {300, "Memory region out of range"},
-    {301, "Invalid size"},
-    {302, "Source memory region out of range"},
-    {303, "Destination memory region out of range"},
-    {304, "Source and destination memory regions out of range"},
-    {305, "Source memory has been freed"},
-    {306, "Destination memory has been freed"},
-    {307, "Memory already freed"},
-    {308, "Memory has been freed"},
-    {309, "Memory not initialized"},
-    {310, "Source memory not initialized"},
-    {311, "Destination memory not initialized"},
-    {312, "Source and destination memory not initialized"},
-    {313, "Source and destination memory have been freed"},
+    {E::nextWithoutFor, "NEXT without FOR"},
+    {E::syntaxError, "Syntax error"},
+    {E::returnWithoutGosub, "RETURN without GOSUB"},
+    {E::outOfData, "Out of DATA"},
+    {E::illegalFunctionCall, "Illegal function call"},
+    {E::overflow, "Overflow"},
+    {E::outOfMemory, "Out of memory"},
+    {E::labelNotDefined, "Label not defined"},
+    {E::subscriptOutOfRange, "Subscript out of range"},
+    {E::duplicateDefinition, "Duplicate definition"},
+    {E::illegalInDirectMode, "Illegal in direct mode"},
+    {E::typeMismatch, "Type mismatch"},
+    {E::outOfStringSpace, "Out of string space"},
+    {E::stringFormulaTooComplex, "String formula too complex"},
+    {E::cannotContinue, "Cannot continue"},
+    {E::functionNotDefined, "Function not defined"},
+    {E::noResume, "No RESUME"},
+    {E::resumeWithoutError, "RESUME without error"},
+    {E::deviceTimeout, "Device timeout"},
+    {E::deviceFault, "Device fault"},
+    {E::forWithoutNext, "FOR without NEXT"},
+    {E::outOfPaper, "Out of paper"},
+    {E::whileWithoutWend, "WHILE without WEND"},
+    {E::wendWithoutWhile, "WEND without WHILE"},
+    {E::duplicateLabel, "Duplicate label"},
+    {E::subprogramNotDefined, "Subprogram not defined"},
+    {E::argumentCountMismatch, "Argument-count mismatch"},
+    {E::arrayNotDefined, "Array not defined"},
+    {E::variableRequired, "Variable required"},
+    {E::fieldOverflow, "FIELD overflow"},
+    {E::internalError, "Internal error"},
+    {E::badFileNameOrNumber, "Bad file name or number"},
+    {E::fileNotFound, "File not found"},
+    {E::badFileMode, "Bad file mode"},
+    {E::fileAlreadyOpen, "File already open"},
+    {E::fieldStatementActive, "FIELD statement active"},
+    {E::deviceIoError, "Device I/O error"},
+    {E::fileAlreadyExists, "File already exists"},
+    {E::badRecordLength, "Bad record length"},
+    {E::diskFull, "Disk full"},
+    {E::inputPastEndOfFile, "Input past end of file"},
+    {E::badRecordNumber, "Bad record number"},
+    {E::badFileName, "Bad file name"},
+    {E::tooManyFiles, "Too many files"},
+    {E::deviceUnavailable, "Device unavailable"},
+    {E::communicationBufferOverflow, "Communication-buffer overflow"},
+    {E::permissionDenied, "Permission denied"},
+    {E::diskNotReady, "Disk not ready"},
+    {E::diskMediaError, "Disk-media error"},
+    {E::featureUnavailable, "Feature unavailable"},
+    {E::renameAcrossDisks, "Rename across disks"},
+    {E::pathFileAccessError, "Path/File access error"},
+    {E::pathNotFound, "Path not found"},
+    {E::invalidHandle, "Invalid handle"},
+    {E::memoryRegionOutOfRange, "Memory region out of range"},
+    {E::invalidSize, "Invalid size"},
+    {E::sourceMemoryRegionOutOfRange, "Source memory region out of range"},
+    {E::destinationMemoryRegionOutOfRange, "Destination memory region out of range"},
+    {E::sourceAndDestinationMemoryRegionsOutOfRange, "Source and destination memory regions out of range"},
+    {E::sourceMemoryHasBeenFreed, "Source memory has been freed"},
+    {E::destinationMemoryHasBeenFreed, "Destination memory has been freed"},
+    {E::memoryAlreadyFreed, "Memory already freed"},
+    {E::memoryHasBeenFreed, "Memory has been freed"},
+    {E::memoryNotInitialized, "Memory not initialized"},
+    {E::sourceMemoryNotInitialized, "Source memory not initialized"},
+    {E::destinationMemoryNotInitialized, "Destination memory not initialized"},
+    {E::sourceAndDestinationMemoryNotInitialized, "Source and destination memory not initialized"},
+    {E::sourceAndDestinationMemoryHaveBeenFreed, "Source and destination memory have been freed"},
 };
 
 ProcessFlags gProcessFlags;
@@ -114,7 +116,7 @@ MessageBoxFn currentBox() {
 
 const char* errorMessage(std::uint32_t code) {
     for (const auto& entry : kMessages) {
-        if (entry.code == code) return entry.message;
+        if (codeNumber(entry.code) == code) return entry.message;
     }
     return "Unprintable error";
 }
@@ -148,7 +150,7 @@ ErrorScope::~ErrorScope() {
 void raiseError(std::int64_t code) {
     ErrorState& state = errorState();
     if (state.pendingError.load(std::memory_order_relaxed) != 0) return;
-    if (code <= 0) code = 5;
+    if (code <= 0) code = codeNumber(ErrorCode::illegalFunctionCall);
     // Codes travel as unsigned 32-bit numbers; anything wider keeps its low word, as the
     // 32-bit slot would.
     state.pendingError.store(static_cast<std::uint32_t>(code), std::memory_order_relaxed);
@@ -157,16 +159,16 @@ void raiseError(std::int64_t code) {
 
 std::pair<std::string, std::string> fatalErrorTexts(std::int64_t code) {
     switch (code) {
-    case 11:
+    case codeNumber(E::divisionByZero):
         return {"Critical Error", "Division by zero"};
-    case 256:
+    case codeNumber(E::outOfStackSpace):
         return {"Critical Error", "Out of stack space"};
-    case 257:
+    case codeNumber(E::outOfMemoryFatal):
         return {"Critical Error #1", "Out of memory"};
-    case 259:
+    case codeNumber(E::dynamicLibraryNotFound):
         return {"Critical Error", "Cannot find dynamic library file"};
-    case 260:
-    case 261:
+    case codeNumber(E::dynamicLibraryFunctionMissing):
+    case codeNumber(E::dynamicLibraryFunctionMissing) + 1:
         return {"Critical Error", "Sub/Function does not exist in dynamic library"};
     default:
         break;

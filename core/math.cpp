@@ -1,4 +1,4 @@
-#include "runtime/math.h"
+#include "core/math.h"
 
 #include <cmath>
 #include <csignal>
@@ -8,16 +8,16 @@
 #include <fpu_control.h>
 #endif
 
-#include "runtime/errors.h"
+#include "core/errors.h"
 
 namespace rt {
 
 namespace {
 
-constexpr std::int64_t kIllegalFunctionCall = 5;
-constexpr std::int64_t kOverflow = 6;
-constexpr std::int64_t kSubscriptOutOfRange = 9;
-constexpr std::int64_t kDivisionByZero = 11;
+constexpr ErrorCode kIllegalFunctionCall = ErrorCode::illegalFunctionCall;
+constexpr ErrorCode kOverflow = ErrorCode::overflow;
+constexpr ErrorCode kSubscriptOutOfRange = ErrorCode::subscriptOutOfRange;
+constexpr ErrorCode kDivisionByZero = ErrorCode::divisionByZero;
 
 ext rounded(ext x) {
     return static_cast<double>(x);
@@ -26,7 +26,7 @@ ext rounded(ext x) {
 // The library functions below get arguments that passed their tests, so a non-finite result can
 // only come from a result beyond the double range (or a pole such as 0 to a negative power).
 // The model must never see an infinity or a NaN: report it and substitute 0 like any failure.
-ext finiteOrError(ext value, std::int64_t code) {
+ext finiteOrError(ext value, ErrorCode code) {
     if (std::isfinite(static_cast<double>(value))) return value;
     raiseError(code);
     return 0;
@@ -40,7 +40,7 @@ ext lnValue(ext x) {
         raiseError(kIllegalFunctionCall);
         return 0;
     }
-    return std::log(a);
+    return finiteOrError(std::log(a), kOverflow); // ln of an argument that rounded to +inf
 }
 
 ext expValue(ext x) {
@@ -57,7 +57,7 @@ ext sqrtValue(ext x) {
         raiseError(kIllegalFunctionCall);
         return 0;
     }
-    return std::sqrt(a);
+    return finiteOrError(std::sqrt(a), kOverflow); // likewise for the root
 }
 
 ext powValue(ext a, ext b) {

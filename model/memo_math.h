@@ -21,7 +21,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "runtime/math.h"
+#include "core/math.h"
 
 namespace co2::memo {
 

@@ -1,9 +1,9 @@
-#include "app/aqueous.h"
+#include "model/aqueous.h"
 
 #include <cstdint>
 
-#include "app/statements.h"
-#include "runtime/math.h"
+#include "model/statements.h"
+#include "core/math.h"
 
 namespace co2 {
 

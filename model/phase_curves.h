@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "app/model.h"
+#include "model/model.h"
 
 namespace co2 {
 

@@ -12,8 +12,8 @@
 
 #include <cstdint>
 
-#include "app/model.h"
-#include "runtime/math.h"
+#include "model/model.h"
+#include "core/math.h"
 
 namespace co2 {
 

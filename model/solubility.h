@@ -5,7 +5,7 @@
 // excess properties, and the volume and density of the solution at m.
 #pragma once
 
-#include "app/model.h"
+#include "model/model.h"
 
 namespace co2 {
 

@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "runtime/math.h"
+#include "core/math.h"
 
 namespace co2 {
 

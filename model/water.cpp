@@ -4,16 +4,16 @@
 // Arithmetic: every formula is evaluated in extended precision and each named result is rounded
 // to double when stored (store()); sums accumulate into a stored double in ascending index; every
 // ln, exp, sqrt and power goes through the runtime's checked functions, so a domain error becomes
-// a numbered error with the substitute 0. done(N) ends each statement so that a pending error is
-// reported with the statement's number N, written at the call so that it never moves with the source.
-#include "app/water.h"
+// a numbered error with the substitute 0. Each statement ends with the statement check and its fixed
+// number (model/statements.h), so that a pending error is reported with that number.
+#include "model/water.h"
 
-#include "app/memo_math.h"
+#include "model/memo_math.h"
 #include <array>
 #include <cmath>
 #include <cstdint>
 
-#include "app/statements.h"
+#include "model/statements.h"
 
 namespace co2 {
 namespace {
@@ -343,7 +343,7 @@ void h2oSolveDensity(Model& m) {
         // infinite, and the overshoot guard below would then divide it by 3 for ever. Report
         // the overflow and keep the last finite iterate.
         if (!std::isfinite(m.omega) || !std::isfinite(m.stepOmega)) {
-            rt::raiseError(6);
+            rt::raiseError(rt::ErrorCode::overflow);
             m.omega = previous;
             m.stepOmega = 0;
             done(40357);

@@ -1,9 +1,9 @@
-#include "app/solubility.h"
+#include "model/solubility.h"
 
 #include <cstdint>
 
-#include "app/statements.h"
-#include "runtime/math.h"
+#include "model/statements.h"
+#include "core/math.h"
 
 namespace co2 {
 

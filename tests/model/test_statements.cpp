@@ -1,0 +1,60 @@
+// Statement numbers are what an error box shows as "Line:" and what stored tables pin. Each is
+// written at its call; this reads the sources and holds the numbers to their rules: unique across
+// the program, inside the range of the module that raises them, and never computed.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "model/statements.h"
+
+namespace co2 {
+namespace {
+
+struct ModuleFile {
+    const char* path;
+    Module module;
+};
+
+constexpr ModuleFile kFiles[] = {
+    {"app/calculator.cpp", Module::calculator}, {"app/report.cpp", Module::report},
+    {"model/phase_curves.cpp", Module::phaseCurves}, {"model/water.cpp", Module::water},
+    {"model/co2.cpp", Module::co2},           {"model/aqueous.cpp", Module::aqueous},
+    {"model/solubility.cpp", Module::solubility},
+};
+
+std::string readSource(const std::string& relative) {
+    std::ifstream in(std::string(CO2_SOURCE_DIR) + "/" + relative);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(StatementNumbers, AreLiteralUniqueAndInTheirModulesRange) {
+    const std::regex call(R"(\bdone\(([^)]*)\))");
+    const std::regex literal(R"(\d+)");
+    std::map<unsigned long, std::string> seen;
+    for (const ModuleFile& file : kFiles) {
+        const std::string text = readSource(file.path);
+        ASSERT_FALSE(text.empty()) << file.path;
+        const auto first = static_cast<unsigned long>(file.module);
+        std::size_t calls = 0;
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), call); it != std::sregex_iterator(); ++it) {
+            const std::string argument = (*it)[1];
+            ASSERT_TRUE(std::regex_match(argument, literal)) << file.path << ": done(" << argument << ")";
+            const unsigned long number = std::stoul(argument);
+            EXPECT_GE(number, first) << file.path;
+            EXPECT_LT(number, first + kModuleRange) << file.path;
+            const auto [where, inserted] = seen.emplace(number, file.path);
+            EXPECT_TRUE(inserted) << "statement " << number << " in " << file.path << " and " << where->second;
+            ++calls;
+        }
+        EXPECT_GT(calls, 0U) << file.path;
+    }
+}
+
+} // namespace
+} // namespace co2
