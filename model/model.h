@@ -19,6 +19,10 @@ namespace co2 {
 struct Model {
     // Constants and coefficient tables; filled once by loadConstants(c).
     Constants c;
+    // The calculator's arithmetic (false): extended intermediates and extended elementary
+    // functions, its printed digits to the last bit. A tool may choose the faster double path
+    // (true), which prints the same digits in every report template.
+    bool fastArithmetic = false;
 
     // ---- state point ---------------------------------------------------------------------------
     double T_C = 0;   // C, as typed and reported
