@@ -1,0 +1,55 @@
+/* co2model: the C interface of the CO2-in-water model, for C, Fortran and foreign-function
+ * interfaces. Plain types, caller-owned buffers, return codes; safe to call from many threads.
+ * Quantities are named as co2table's columns; see co2model.hpp for their meaning. */
+#ifndef CO2MODEL_H
+#define CO2MODEL_H
+
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Bits of *flags. */
+#define CO2_WARN_T 0x1u      /* temperature outside -1.48 .. 100 C */
+#define CO2_WARN_P 0x2u      /* pressure above 100 MPa */
+#define CO2_WARN_PSAT 0x4u   /* below the water saturation pressure: no liquid water */
+#define CO2_WARN_M 0x8u      /* molality above the solubility */
+#define CO2_HYDRATE 0x10u    /* inside the CO2-clathrate stability field */
+#define CO2_PHASE_GAS 0x20u  /* phase of pure CO2: exactly one of these three for a computed point */
+#define CO2_PHASE_LIQUID 0x40u
+#define CO2_PHASE_SUPERCRITICAL 0x80u
+#define CO2_NO_SOLUBILITY 0x100u /* no liquid water or a negative solubility */
+
+/* Options of the _ex functions. */
+#define CO2_EXACT 0x1u /* the calculator's extended arithmetic, its numbers to the last bit */
+
+/* Negative return codes are the library's own; positive ones are runtime error codes. */
+#define CO2_ERROR_OUTSIDE_CURVE (-1)
+#define CO2_ERROR_BAD_ARGUMENT (-2)
+
+int co2_quantity_count(void);
+const char *co2_quantity_name(int i);        /* NULL when i is out of range */
+const char *co2_quantity_unit(int i);
+const char *co2_quantity_description(int i);
+int co2_quantity_index(const char *name);    /* -1 if unknown */
+
+/* values: co2_quantity_count() doubles, NaN when the point fails; flags may be NULL; error
+ * receives the message (truncated, always terminated) when error_size > 0. molality NAN: at the
+ * solubility; 0: 1e-8. Returns 0, or the error code. */
+int co2_evaluate(double t_celsius, double p_mpa, double molality, double *values, unsigned *flags,
+                 char *error, size_t error_size);
+int co2_evaluate_curve(int option, double t_celsius, double molality, double *values,
+                       unsigned *flags, char *error, size_t error_size);
+int co2_evaluate_ex(double t_celsius, double p_mpa, double molality, unsigned options,
+                    double *values, unsigned *flags, char *error, size_t error_size);
+int co2_evaluate_curve_ex(int option, double t_celsius, double molality, unsigned options,
+                          double *values, unsigned *flags, char *error, size_t error_size);
+
+const char *co2_version(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* CO2MODEL_H */

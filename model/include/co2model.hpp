@@ -1,0 +1,124 @@
+// co2model: the solubility of CO2 in pure water, and the properties of pure water, pure CO2, CO2 at
+// infinite dilution and the solution, from -1.48 to 100 C and 0.1 to 100 MPa.
+//
+// A state point is given as (temperature in C, pressure in MPa) or as a temperature on one of the
+// four phase-boundary curves of the water-CO2 system, from which the pressure follows. Evaluating
+// it returns every reported quantity (named as co2table's columns), the warnings as flags and a
+// failure as a value: nothing here throws, nothing is global, and any number of threads may
+// evaluate at once (one Evaluator per thread, or the free functions).
+//
+// Two arithmetic paths: `exact` carries the calculator's extended intermediates and gives its
+// numbers to the last bit; `fast` (the default) computes in double precision where that prints the
+// same digits in every report template.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace co2 {
+
+// ---- the reported quantities -------------------------------------------------------------------
+
+// Which part of the report a quantity belongs to.
+enum class Group : std::uint8_t {
+    input,      // T_C, P
+    water,      // pure water
+    co2,        // pure CO2
+    dilution,   // CO2 at infinite dilution (Henry constant, partial molar properties)
+    solubility, // the solubility
+    solution,   // the solution at the chosen molality
+};
+
+struct QuantityInfo {
+    std::string_view name;        // "sol_m": the co2table column name
+    std::string_view unit;        // "mol/kg"; "-" for pure numbers
+    std::string_view description; // "CO2 solubility in mol per kg of water"
+    Group group;
+};
+
+inline constexpr int kQuantityCount = 40;
+
+// Every quantity, in report order. The index of a quantity is its place in this list.
+std::span<const QuantityInfo> quantities() noexcept;
+// The index of `name`, or -1 when no quantity has that name.
+int quantityIndex(std::string_view name) noexcept;
+
+// ---- flags -------------------------------------------------------------------------------------
+
+// Bits of Result::flags. The first four are the calculator's own warnings.
+enum Flag : unsigned {
+    warnTemperature = 1u << 0, // temperature outside -1.48 .. 100 C
+    warnPressure = 1u << 1,    // pressure above 100 MPa
+    warnSaturation = 1u << 2,  // below the water saturation pressure: no liquid water
+    warnMolality = 1u << 3,    // molality above the solubility
+    hydrate = 1u << 4,         // inside the CO2-clathrate stability field
+    co2Gas = 1u << 5,          // the phase of pure CO2 at the point: exactly one of these three
+    co2Liquid = 1u << 6,       //   is set for a computed point
+    co2Supercritical = 1u << 7,
+    noSolubility = 1u << 8, // no liquid water, or a negative solubility: the solubility and
+                            // solution quantities describe no real solution
+};
+
+// ---- evaluation --------------------------------------------------------------------------------
+
+enum class Arithmetic : std::uint8_t { fast, exact };
+
+// Error codes below zero are the library's own; above zero they are the runtime's numbered errors
+// ("Illegal function call" is 5, "Overflow" 6, "Internal error" 51 for a solve that gave up).
+inline constexpr int kErrorOutsideCurve = -1; // the temperature lies outside the curve's range
+inline constexpr int kErrorBadArgument = -2;  // a NaN or infinite input, a curve option not 1..4
+
+struct Options {
+    // The molality of the solution quantities, mol/kg: NaN means at the solubility (as Enter at
+    // the calculator's prompt); 0 means 1e-8, the smallest the calculator takes.
+    double molality = std::numeric_limits<double>::quiet_NaN();
+    Arithmetic arithmetic = Arithmetic::fast;
+};
+
+struct Result {
+    std::array<double, kQuantityCount> values{}; // every quantity; NaN when the point failed
+    unsigned flags = 0;                          // Flag bits
+    int error = 0;                               // 0, a runtime error code, or kError*
+    std::uint32_t statement = 0;                 // the statement that raised a runtime error
+    std::string message;                         // why the point failed; empty when it did not
+
+    bool ok() const noexcept { return error == 0; }
+    // The value of the named quantity; NaN for an unknown name.
+    double operator[](std::string_view name) const noexcept;
+    double operator[](int index) const noexcept { return values[static_cast<std::size_t>(index)]; }
+};
+
+// A reusable evaluator: keeps the loaded constants and its caches between points, so a grid runs
+// without set-up per point. One per thread; it is cheap to create.
+class Evaluator {
+  public:
+    explicit Evaluator(Arithmetic arithmetic = Arithmetic::fast);
+    ~Evaluator();
+    Evaluator(Evaluator&&) noexcept;
+    Evaluator& operator=(Evaluator&&) noexcept;
+
+    // (T in C, P in MPa); molality as in Options::molality.
+    Result evaluate(double t_celsius, double p_mpa,
+                    double molality = std::numeric_limits<double>::quiet_NaN()) noexcept;
+    // Curve option 1..4: H2O(l)-CO2(l)-CO2(v), Clathrate-H2O(l)-CO2(l), Clathrate-H2O(l)-CO2(v),
+    // H2O(l)-H2O(ice)-CO2(v).
+    Result evaluateCurve(int option, double t_celsius,
+                         double molality = std::numeric_limits<double>::quiet_NaN()) noexcept;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+Result evaluate(double t_celsius, double p_mpa, const Options& options = {}) noexcept;
+Result evaluateCurve(int option, double t_celsius, const Options& options = {}) noexcept;
+
+// The library's version, "MAJOR.MINOR.PATCH".
+const char* version() noexcept;
+
+} // namespace co2
