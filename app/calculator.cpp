@@ -6,19 +6,20 @@
 #include <string>
 #include <string_view>
 
+#include "app/report.h"
+#include "core/errors.h"
+#include "core/math.h"
+#include "core/number_format.h"
 #include "model/aqueous.h"
 #include "model/co2.h"
 #include "model/model.h"
 #include "model/phase_curves.h"
-#include "app/report.h"
 #include "model/solubility.h"
+#include "model/state_point.h"
 #include "model/statements.h"
 #include "model/water.h"
-#include "core/errors.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
-#include "core/math.h"
-#include "core/number_format.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 
@@ -171,7 +172,7 @@ void temperaturePrompt(Model& model, Dialogue& dialogue, int option) {
     rt::printText("? ", false);
     done(177);
     readValue(dialogue.T_text, false, model.T_C);
-    model.T = static_cast<double>(rt::ext{model.T_C} + Constants::kelvinOffset);
+    setTemperature(model, model.T_C);
     done(180);
 }
 
@@ -180,7 +181,7 @@ void pressurePrompt(Model& model, Dialogue& dialogue) {
     done(185);
     rt::soundTicks(kPromptTone_hz, kPromptTone_ticks);
     done(187);
-    model.P = static_cast<double>(rt::ext{model.P_bar} / 10);
+    model.P = pressureMPaOf(model);
     done(189);
     screenText(" Total Pressure, MPa =");
     screenNumber("###.#####", model.P);
@@ -193,9 +194,9 @@ void pressurePrompt(Model& model, Dialogue& dialogue) {
     // unit in the last place off, and just below the saturation pressure that turns the water
     // into its vapour although the user asked to keep the state.
     if (!dialogue.P_text.empty()) {
-        model.P = static_cast<double>(rt::textToNumber(dialogue.P_text));
+        model.P = typedValue(rt::textToNumber(dialogue.P_text));
         done(202);
-        model.P_bar = static_cast<double>(rt::ext{model.P} * 10);
+        setPressure(model, model.P);
         done(204);
     }
 }
@@ -203,16 +204,15 @@ void pressurePrompt(Model& model, Dialogue& dialogue) {
 // Options 1 to 4: the pressure follows from the temperature on the curve. Returns false when
 // the temperature lies outside the curve's range (the warning has been shown).
 bool curvePressure(Model& model, int option) {
-    if (!curveAccepts(option, model.T_C)) {
+    if (!setCurvePressure(model, option)) {
         screenWarning(curveWarning(option));
         return false;
     }
-    curvePressureOf(option, model);
     done(216);
     rt::locate(std::nullopt, kPressureColumn);
     done(218);
     screenText(" Total Pressure, MPa =");
-    screenNumber(curvePressureTemplate(option), static_cast<double>(rt::ext{model.P_bar} / 10), true);
+    screenNumber(curvePressureTemplate(option), pressureMPaOf(model), true);
     done(221);
     return true;
 }

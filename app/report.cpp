@@ -1,14 +1,17 @@
 #include "app/report.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "core/number_format.h"
 #include "model/aqueous.h"
 #include "model/printed.h"
+#include "model/quantities.h"
 #include "model/statements.h"
 #include "model/water.h"
 #include "runtime/files.h"
-#include "core/number_format.h"
 #include "runtime/screen.h"
 
 namespace co2 {
@@ -35,7 +38,7 @@ void fileText(const ReportContext& context, std::string_view text, bool endLine)
 // the box is answered, the line still goes out with its label and its CR LF, so a bad value costs
 // its digits but never merges two lines of the file.
 void writeFileLine(std::string_view label, const std::string& number) {
-    rt::files().writeToFile(kOutputFile, label, false);
+    if (!label.empty()) rt::files().writeToFile(kOutputFile, label, false);
     rt::files().writeToFile(kOutputFile, number, true);
 }
 
@@ -53,17 +56,6 @@ void fileNumberExtended(const ReportContext& context, std::string_view label, st
     const std::string number = rt::formatExtended(picture, value).text;
     done(10059);
     writeFileLine(label, number);
-}
-
-// A label and its number, the number directly after the label.
-void screenPair(std::string_view label, std::string_view picture, double value, bool endLine) {
-    screenText(label);
-    screenNumber(picture, value, endLine);
-}
-
-void screenPairExtended(std::string_view label, std::string_view picture, rt::ext value, bool endLine) {
-    screenText(label);
-    screenNumberExtended(picture, value, endLine);
 }
 
 void moveToColumn(int column) {
@@ -143,111 +135,92 @@ void reportSaturationPressureEcho(const Model& model) {
     done(10148);
 }
 
+namespace {
+
+using BlockValues = std::array<rt::ext, kReportedCount>;
+
+// The values of one block, formed before anything of the block is printed; a value whose forming
+// can raise an error (an exponential) is a statement of its own, so its error box shows once.
+BlockValues formBlock(const Model& model, ReportBlock block) {
+    BlockValues values{};
+    for (std::size_t i = 0; i < kReportedCount; ++i) {
+        const Quantity& q = kQuantities[i];
+        if (q.block != block) continue;
+        values[i] = q.value(model);
+        if (q.valueStatement != 0) doneFromTable(q.valueStatement);
+    }
+    return values;
+}
+
+// The block's screen rows: each value after its label, at its place on the row.
+void screenBlock(ReportBlock block, const BlockValues& values) {
+    for (std::size_t i = 0; i < kReportedCount; ++i) {
+        const Quantity& q = kQuantities[i];
+        if (q.block != block || q.screen == ScreenPlace::none) continue;
+        if (q.screen == ScreenPlace::column40) moveToColumn(kSecondColumn);
+        if (!q.screenLabel.empty()) screenText(q.screenLabel);
+        if (q.extended)
+            screenNumberExtended(q.picture, values[i], q.endsScreenRow);
+        else
+            screenNumber(q.picture, toDouble(values[i]), q.endsScreenRow);
+        if (q.screenStatement != 0) doneFromTable(q.screenStatement);
+    }
+}
+
+void fileQuantity(const ReportContext& context, std::size_t index, const BlockValues& values) {
+    const Quantity& q = kQuantities[index];
+    if (q.extended)
+        fileNumberExtended(context, q.fileLabel, q.picture, values[index]);
+    else
+        fileNumber(context, q.fileLabel, q.picture, toDouble(values[index]));
+    doneFromTable(q.fileStatement);
+}
+
+// The block's file lines, one per quantity.
+void fileBlock(const ReportContext& context, ReportBlock block, const BlockValues& values) {
+    for (std::size_t i = 0; i < kReportedCount; ++i)
+        if (kQuantities[i].block == block) fileQuantity(context, i, values);
+}
+
+} // namespace
+
 void reportWater(const Model& model, const ReportContext& context) {
-    const rt::ext fugacityMPa = printed::fugacityH2OMPa(model);
-    done(10153);
-    const rt::ext fugacityCoeff = printed::fugacityCoeffH2O(model);
-    done(10155);
+    const BlockValues water = formBlock(model, ReportBlock::water);
 
     screenText("                     Properties of pure H2O ", true);
     done(10158);
     screenText("   Hill P.G. / J. Phys. Chem. Ref. Data / 1990, v. 19, p. 1233-1274", true);
     done(10160);
-    screenPair("    d(H2O) = ", " ##.#########", model.rhoH2O, false);
-    moveToColumn(kSecondColumn);
-    screenPair("    V(H2O) =", " #######.####", model.VH2O, true);
-    done(10164);
-    screenPair("    S(H2O) = ", " ######.##### ", model.SH2O, false);
-    moveToColumn(kSecondColumn);
-    screenPair("   Cp(H2O) = ", " #####.###### ", model.CpH2O, true);
-    done(10168);
-    screenPair("    g(H2O) = ", " ########.### ", model.gH2O, false);
-    moveToColumn(kSecondColumn);
-    screenPair("    h(H2O) = ", " ########.### ", model.hH2O, true);
-    done(10172);
-    screenPairExtended("    f(H2O) = ", " #######.#### ", fugacityMPa, false);
-    screenPairExtended("       fugacity Coeff. =", " ####.######## ", fugacityCoeff, true);
-    done(10175);
+    screenBlock(ReportBlock::water, water);
 
-    fileNumber(context, " Temperature (in C) = ", " ###.###", model.T_C);
-    done(10178);
+    const BlockValues statePoint = formBlock(model, ReportBlock::statePoint);
+    fileQuantity(context, quantityIndexOf("T_C"), statePoint);
     fileText(context, context.curveLabel, true);
     done(10180);
-    fileNumber(context, " Total Pressure (in MPa) = ", " ###.###### ", toDouble(printed::pressureMPa(model)));
-    done(10182);
+    fileQuantity(context, quantityIndexOf("P"), statePoint);
     fileText(context, "                     Properties of pure H2O ", true);
     done(10184);
-    fileNumber(context, "    d(H2O) = ", " ##.#########", model.rhoH2O);
-    done(10186);
-    fileNumber(context, "    V(H2O) =", " #######.####", model.VH2O);
-    done(10188);
-    fileNumber(context, "    S(H2O) = ", " ######.##### ", model.SH2O);
-    done(10190);
-    fileNumber(context, "   Cp(H2O) = ", " #####.###### ", model.CpH2O);
-    done(10192);
-    fileNumber(context, "    g(H2O) = ", " ########.### ", model.gH2O);
-    done(10194);
-    fileNumber(context, "    h(H2O) = ", " ########.### ", model.hH2O);
-    done(10196);
-    fileNumberExtended(context, "    f(H2O) = ", " #######.#### ", fugacityMPa);
-    done(10198);
-    fileNumberExtended(context, "    fugacity Coeff. =", " ####.######## ", fugacityCoeff);
-    done(10200);
+    fileBlock(context, ReportBlock::water, water);
 
-    static constexpr std::string_view kVapourLabel =
-        " Mole fraction of CO2 in vapour phase (rough estimate) = ";
-    static constexpr std::string_view kVapourPicture = " ##.#### ";
-    screenPair(kVapourLabel, kVapourPicture, model.yCO2Vap, true);
-    done(10206);
+    const BlockValues vapour = formBlock(model, ReportBlock::vapour);
+    screenBlock(ReportBlock::vapour, vapour);
     screenNewLine();
     done(10208);
-    fileNumber(context, kVapourLabel, kVapourPicture, model.yCO2Vap);
-    done(10210);
+    fileBlock(context, ReportBlock::vapour, vapour);
 }
 
 void reportCarbonDioxide(const Model& model, const ReportContext& context) {
-    const rt::ext fugacityCoeff = printed::fugacityCoeffCO2(model);
-    done(10215);
-    const double fugacityMPa = toDouble(printed::fugacityCO2MPa(model));
+    const BlockValues co2 = formBlock(model, ReportBlock::co2);
 
     screenText("                     Properties of pure CO2 ", true);
     done(10219);
     screenText("  Span R. and Wagner W. / J. Phys. Chem. Ref. Data / 1996, v. 25, p. 1509-1596", true);
     done(10221);
-    screenPair("    d(CO2) = ", " ##.#########", model.rhoCO2, false);
-    moveToColumn(kSecondColumn);
-    screenPair("    V(CO2) =", " #######.####", model.VCO2, true);
-    done(10225);
-    screenPair("    S(CO2) = ", " ######.##### ", model.SCO2, false);
-    moveToColumn(kSecondColumn);
-    screenPair("   Cp(CO2) = ", " #####.###### ", model.CpCO2, true);
-    done(10229);
-    screenPair("    g(CO2) = ", " ########.### ", model.gCO2, false);
-    moveToColumn(kSecondColumn);
-    screenPair("    h(CO2) = ", " ########.### ", model.hCO2, true);
-    done(10233);
-    screenPair("    f(CO2) = ", " #######.#### ", fugacityMPa, false);
-    screenPairExtended("       fugacity Coeff. =", " ####.######## ", fugacityCoeff, true);
-    done(10236);
+    screenBlock(ReportBlock::co2, co2);
 
     fileText(context, "                     Properties of pure CO2 ", true);
     done(10239);
-    fileNumber(context, "    d(CO2) = ", " ##.#########", model.rhoCO2);
-    done(10241);
-    fileNumber(context, "    V(CO2) =", " #######.####", model.VCO2);
-    done(10243);
-    fileNumber(context, "    S(CO2) = ", " ######.##### ", model.SCO2);
-    done(10245);
-    fileNumber(context, "   Cp(CO2) = ", " #####.###### ", model.CpCO2);
-    done(10247);
-    fileNumber(context, "    g(CO2) = ", " ########.### ", model.gCO2);
-    done(10249);
-    fileNumber(context, "    h(CO2) = ", " ########.### ", model.hCO2);
-    done(10251);
-    fileNumber(context, "    f(CO2) = ", " #######.#### ", fugacityMPa);
-    done(10253);
-    fileNumberExtended(context, "    fugacity Coeff. =", " ####.######## ", fugacityCoeff);
-    done(10255);
+    fileBlock(context, ReportBlock::co2, co2);
 
     screenNewLine();
     done(10258);
@@ -274,59 +247,29 @@ void reportRangeWarnings(const Model& model) {
 }
 
 void reportInfiniteDilution(const Model& model, const ReportContext& context) {
-    const rt::ext henryMPa = printed::henryMPa(model);
-    done(10283);
-    const double lnHenryMPa = toDouble(printed::lnHenryMPa(model));
+    const BlockValues dilution = formBlock(model, ReportBlock::dilution);
 
     screenText("             Partial molar properties of CO2 in solution", true);
     done(10287);
     screenText(" At infinite dilution ", true);
     done(10289);
-    screenPairExtended("  Henry = ", "#######.#", henryMPa, false);
-    screenPair("    ln(kH, MPa) = ", "###.####", lnHenryMPa, true);
-    done(10292);
-    screenPair("  Gaq = ", "#######.#", model.Gaq, false);
-    screenPair("    S2 = ", "#####.###", model.S2, false);
-    screenPair("    V2 = ", " #####.##", model.V2, false);
-    screenPair("    Cp2 = ", "#####.###", model.Cp2, true);
-    done(10297);
+    screenBlock(ReportBlock::dilution, dilution);
 
     fileText(context, "             Partial molar properties of CO2 in solution", true);
     done(10300);
     fileText(context, " At infinite dilution ", true);
     done(10302);
-    fileNumberExtended(context, "    Henry = ", "#######.#", henryMPa);
-    done(10304);
-    fileNumber(context, "    ln(kH, MPa) = ", "###.####", lnHenryMPa);
-    done(10306);
-    fileNumber(context, "    Gaq = ", "#######.#", model.Gaq);
-    done(10308);
-    fileNumber(context, "    S2 = ", "#####.###", model.S2);
-    done(10310);
-    fileNumber(context, "    V2 = ", " #####.##", model.V2);
-    done(10312);
-    fileNumber(context, "    Cp2 = ", "#####.###", model.Cp2);
-    done(10314);
+    fileBlock(context, ReportBlock::dilution, dilution);
 }
 
 void reportSolubility(const Model& model, const ReportContext& context) {
-    const double percent = toDouble(printed::solubilityMolePercent(model));
-    const double gramsPerKg = toDouble(printed::solubilityGramsPerKg(model));
+    const BlockValues solubility = formBlock(model, ReportBlock::solubility);
 
     screenText("                             mol%      mol/kg    g CO2/kg H2O", true);
     done(10322);
-    screenText("  CO2 solubility       ");
-    screenNumber("  ###.##### ", percent);
-    screenNumber(" ###.##### ", model.mSat);
-    screenNumber(" #####.### ", gramsPerKg, true);
-    done(10327);
+    screenBlock(ReportBlock::solubility, solubility);
 
-    fileNumber(context, "  CO2 solubility  in mol%        =  ", "  ###.##### ", percent);
-    done(10330);
-    fileNumber(context, "  CO2 solubility  in mol/kg H2O  =  ", " ###.##### ", model.mSat);
-    done(10332);
-    fileNumber(context, "  CO2 solubility  in g/kg H2O    =  ", " #####.### ", gramsPerKg);
-    done(10334);
+    fileBlock(context, ReportBlock::solubility, solubility);
 }
 
 void reportFiniteConcentrationStart(const ReportContext& context) {
@@ -340,59 +283,12 @@ void reportFiniteConcentrationStart(const ReportContext& context) {
     done(10345);
 }
 
-namespace {
-
-struct ActivityLine {
-    std::string_view label;
-    std::string_view picture;
-    bool extended;
-    rt::ext value;
-};
-
-} // namespace
-
 void reportActivity(const Model& model, const ReportContext& context) {
-    const rt::ext gammaCO2 = printed::activityCoeffCO2(model);
-    done(10361);
-    const rt::ext waterActivity = printed::activityH2O(model);
-    done(10363);
-    const rt::ext gammaH2O = printed::activityCoeffH2O(model);
-    done(10365);
-    const double excessVolume = toDouble(printed::excessVolume(model));
+    const BlockValues solution = formBlock(model, ReportBlock::solution);
+    screenBlock(ReportBlock::solution, solution);
 
-    const ActivityLine lines[] = {
-        {"      Activity coefficient of CO2 (molal scale)      ", "     ##.###", true, gammaCO2},
-        {"      Osmotic coefficient of H2O                     ", "     ##.###", false, model.phiOsm},
-        {"      Activity of H2O                                ", "     ##.#####", true, waterActivity},
-        {"      Activity coefficient of H2O (mol. frac. scale) ", "     ##.#####", true, gammaH2O},
-        {"      Excess H2O entropy                             ", "   ####.####", false, model.SexH2O},
-        {"      Excess H2O heat capacity                       ", "   ####.####", false, model.CpexH2O},
-        {"      Excess CO2 entropy                             ", "   ####.####", false, model.SexCO2},
-        {"      Excess CO2 heat capacity                       ", "   ####.####", false, model.CpexCO2},
-        {"      Excess solution volume                         ", "  #####.####", false, excessVolume},
-        {"      Bulk solution volume                           ", "    ###.#####", false, model.Vsol},
-        {"      Density of solution                            ", "     ##.######", false, model.rhoSol},
-    };
-
-    for (const ActivityLine& line : lines) {
-        if (line.extended)
-            screenPairExtended(line.label, line.picture, line.value, true);
-        else
-            screenPair(line.label, line.picture, static_cast<double>(line.value), true);
-        done(10387);
-    }
-
-    if (context.writeFile == 1) {
-        rt::files().writeToFile(kOutputFile, rt::formatDouble("  ##.#####  ", model.m).text, true);
-        done(10392);
-    }
-    for (const ActivityLine& line : lines) {
-        if (line.extended)
-            fileNumberExtended(context, line.label, line.picture, line.value);
-        else
-            fileNumber(context, line.label, line.picture, static_cast<double>(line.value));
-        done(10399);
-    }
+    fileBlock(context, ReportBlock::molality, formBlock(model, ReportBlock::molality));
+    fileBlock(context, ReportBlock::solution, solution);
 }
 
 void reportSeparator() {

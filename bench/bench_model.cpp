@@ -5,12 +5,13 @@
 
 #include <memory>
 
+#include "core/errors.h"
 #include "model/aqueous.h"
 #include "model/co2.h"
 #include "model/model.h"
 #include "model/solubility.h"
+#include "model/state_point.h"
 #include "model/water.h"
-#include "core/errors.h"
 
 namespace {
 
@@ -25,10 +26,7 @@ constexpr State kStates[] = {{25, 0.1}, {25, 10}, {31, 7.3773}, {100, 100}};
 std::unique_ptr<co2::Model> modelAt(const State& s) {
     auto md = std::make_unique<co2::Model>();
     co2::loadConstants(md->c);
-    md->T_C = s.T_C;
-    md->T = s.T_C + 273.15;
-    md->P = s.P_MPa;
-    md->P_bar = 10 * s.P_MPa;
+    co2::setStatePoint(*md, s.T_C, s.P_MPa);
     return md;
 }
 
@@ -42,7 +40,7 @@ void BM_FullStatePoint(benchmark::State& state) {
     rt::ErrorScope scope(errors);
     auto md = modelAt(s);
     for (auto _ : state) {
-        md->P_bar = 10 * s.P_MPa;
+        co2::setPressure(*md, s.P_MPa);
         co2::waterProperties(*md);
         co2::co2Run(*md);
         co2::infiniteDilution(*md);

@@ -8,12 +8,13 @@
 #include <memory>
 #include <vector>
 
+#include "core/errors.h"
 #include "model/aqueous.h"
 #include "model/co2.h"
 #include "model/model.h"
 #include "model/solubility.h"
+#include "model/state_point.h"
 #include "model/water.h"
-#include "core/errors.h"
 
 namespace {
 
@@ -39,10 +40,7 @@ template <bool kWholePoint> void sweep(benchmark::State& state) {
     std::size_t k = 0;
     for (auto _ : state) {
         *md = *prototype;
-        md->T_C = grid.T_C[k / grid.P_MPa.size()];
-        md->T = md->T_C + 273.15;
-        md->P = grid.P_MPa[k % grid.P_MPa.size()];
-        md->P_bar = 10 * md->P;
+        co2::setStatePoint(*md, grid.T_C[k / grid.P_MPa.size()], grid.P_MPa[k % grid.P_MPa.size()]);
         k = (k + 1) % grid.size();
         if constexpr (kWholePoint) {
             co2::h2oInitialDensity(*md);

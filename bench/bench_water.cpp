@@ -6,9 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "model/model.h"
-#include "model/water.h"
 #include "core/errors.h"
+#include "model/model.h"
+#include "model/state_point.h"
+#include "model/water.h"
 
 namespace {
 
@@ -23,9 +24,7 @@ constexpr State kStates[] = {{0, 0.1}, {25, 0.1}, {100, 100}, {100, 0.1}};
 std::unique_ptr<co2::Model> modelAt(const State& s) {
     auto m = std::make_unique<co2::Model>();
     co2::loadConstants(m->c);
-    m->T_C = s.T_C;
-    m->T = s.T_C + 273.15;
-    m->P_bar = 10 * s.P_MPa;
+    co2::setStatePoint(*m, s.T_C, s.P_MPa);
     return m;
 }
 
@@ -90,7 +89,7 @@ void BM_WaterProperties(benchmark::State& state) {
     rt::ErrorScope scope(errors);
     auto m = modelAt(s);
     for (auto _ : state) {
-        m->P_bar = 10 * s.P_MPa;
+        co2::setPressure(*m, s.P_MPa);
         co2::waterProperties(*m);
         benchmark::DoNotOptimize(m->lnFH2O);
     }

@@ -32,6 +32,12 @@ inline void done(std::uint32_t statement) {
     rt::statementEnd(statement);
 }
 
+// Ends a statement whose number a table row holds (the report lines of model/quantities.h): the
+// same check as done(); the statement test holds the table's numbers to the same rules.
+inline void doneFromTable(std::uint32_t statement) {
+    rt::statementEnd(statement);
+}
+
 // A named result is rounded from its extended intermediate to double when it is stored.
 inline double store(rt::ext value) {
     return static_cast<double>(value);

@@ -9,6 +9,7 @@
 #include "model/phase_curves.h"
 #include "model/printed.h"
 #include "model/solubility.h"
+#include "model/state_point.h"
 #include "model/water.h"
 #include "core/errors.h"
 #include "core/math.h"
@@ -113,19 +114,16 @@ bool sameStatePoint(const PointSpec& a, const PointSpec& b) {
 bool ModelWorker::runModel(const PointSpec& pt, PointResult& result) {
     using rt::ext;
     Model& md = model_;
-    md.T_C = pt.T_C;
-    md.T = static_cast<double>(ext{md.T_C} + Constants::kelvinOffset);
+    setTemperature(md, pt.T_C);
     result.value(Value::T_C) = pt.T_C;
     if (pt.curve == 0) {
-        md.P = pt.P;
-        md.P_bar = static_cast<double>(ext{md.P} * 10);
+        setPressure(md, pt.P);
     } else {
-        if (!curveAccepts(pt.curve, md.T_C)) {
+        if (!setCurvePressure(md, pt.curve)) {
             result.error = curveRefusal(pt.curve);
             return false;
         }
-        curvePressureOf(pt.curve, md);
-        result.value(Value::P) = static_cast<double>(ext{md.P_bar} / 10); // kept should the run fail
+        result.value(Value::P) = pressureMPaOf(md); // kept should the run fail
     }
     if (haveSaturated_ && sameStatePoint(pt, saturatedSpec_)) {
         md = saturated_;

@@ -26,7 +26,8 @@ extern "C" {
 
 /* Negative return codes are the library's own; positive ones are runtime error codes. */
 #define CO2_ERROR_OUTSIDE_CURVE (-1)
-#define CO2_ERROR_BAD_ARGUMENT (-2)
+#define CO2_ERROR_BAD_ARGUMENT (-2) /* NaN or infinite input, negative pressure or molality, option not 1..4 */
+#define CO2_ERROR_NON_FINITE (-3)   /* a quantity came out infinite or NaN without a runtime error */
 
 int co2_quantity_count(void);
 const char *co2_quantity_name(int i);        /* NULL when i is out of range */

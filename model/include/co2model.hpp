@@ -71,7 +71,10 @@ enum class Arithmetic : std::uint8_t { fast, exact };
 // Error codes below zero are the library's own; above zero they are the runtime's numbered errors
 // ("Illegal function call" is 5, "Overflow" 6, "Internal error" 51 for a solve that gave up).
 inline constexpr int kErrorOutsideCurve = -1; // the temperature lies outside the curve's range
-inline constexpr int kErrorBadArgument = -2;  // a NaN or infinite input, a curve option not 1..4
+inline constexpr int kErrorBadArgument = -2;  // a NaN or infinite input, a negative pressure or
+                                              // molality, a curve option not 1..4
+inline constexpr int kErrorNonFinite = -3;    // a quantity came out infinite or NaN without a
+                                              // runtime error
 
 struct Options {
     // The molality of the solution quantities, mol/kg: NaN means at the solubility (as Enter at
@@ -81,7 +84,9 @@ struct Options {
 };
 
 struct Result {
-    std::array<double, kQuantityCount> values{}; // every quantity; NaN when the point failed
+    // Every quantity. When the point failed, NaN except the inputs: T_C, P (a curve's pressure
+    // once it is known) and m when it was given.
+    std::array<double, kQuantityCount> values{};
     unsigned flags = 0;                          // Flag bits
     int error = 0;                               // 0, a runtime error code, or kError*
     std::uint32_t statement = 0;                 // the statement that raised a runtime error

@@ -468,6 +468,17 @@ class ErrorBoxTests(SessionTestCase):
         self.assertEqual(report.lines[0], " Temperature (in C) =    0.000")
         self.assertEqual(report.values["P"], 10.0)
 
+    def test_typed_pressure_beyond_the_double_range_is_an_overflow_and_becomes_0(self):
+        # The pressure prompt follows the same rule: one overflow box, then the run at a pressure
+        # of 0, which is the water saturation pressure, exactly as a typed 0 gives it.
+        result = self.session(b"0\n25\n1E400\ny\n")
+        self.assertEqual([caption for caption, _ in result.boxes()], ["Unhandled Error #6"])
+        self.assertRegex(result.boxes()[0][1], r"^Line:\d+\nOverflow\nContinue\?$")
+        (_, [report]) = self.reports(result)
+        (_, [typed_zero]) = self.reports(self.session(b"0\n25\n0\n\n"))
+        self.assertEqual(report.lines, typed_zero.lines)
+        self.assertLess(report.values["P"], 0.01)
+
 
 class OutputFileErrorTests(SessionTestCase):
     def test_unopenable_file_shows_a_box_and_the_dialogue_goes_on(self):

@@ -10,12 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "core/errors.h"
 #include "model/aqueous.h"
 #include "model/co2.h"
 #include "model/model.h"
 #include "model/solubility.h"
+#include "model/state_point.h"
 #include "model/water.h"
-#include "core/errors.h"
 
 namespace co2::testing {
 
@@ -33,12 +34,7 @@ class ModelTest : public ::testing::Test {
 
     // The state point as the calculator sets it: T = T_C + 273.15, P_bar = 10 P, in extended
     // precision and stored as doubles.
-    void statePoint(double T_C, double P_MPa) {
-        md->T_C = T_C;
-        md->T = static_cast<double>(rt::ext(T_C) + Constants::kelvinOffset);
-        md->P = P_MPa;
-        md->P_bar = static_cast<double>(rt::ext(P_MPa) * 10);
-    }
+    void statePoint(double T_C, double P_MPa) { setStatePoint(*md, T_C, P_MPa); }
     // The pure-component sections and the infinite-dilution block, in the calculator's order.
     void runThroughInfiniteDilution() {
         waterProperties(*md);

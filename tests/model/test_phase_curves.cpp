@@ -12,6 +12,7 @@
 
 #include "model/model.h"
 #include "model/phase_curves.h"
+#include "model/state_point.h"
 #include "core/errors.h"
 #include "core/number_format.h"
 
@@ -31,8 +32,7 @@ class PhaseCurveTest : public ::testing::Test {
     void TearDown() override { scope.reset(); }
 
     double pressureAt(int option, double T_C) {
-        m.T_C = T_C;
-        m.T = static_cast<double>(rt::ext(T_C) + Constants::kelvinOffset);
+        setTemperature(m, T_C);
         curvePressureOf(option, m);
         return m.P_bar;
     }

@@ -377,9 +377,7 @@ TEST(WaterThreads, ModelsOnSeveralThreadsGiveTheSerialResults) {
         rt::ErrorScope scope(errors);
         auto m = std::make_unique<Model>();
         loadConstants(m->c);
-        m->T_C = T_C;
-        m->T = static_cast<double>(rt::ext(T_C) + Constants::kelvinOffset);
-        m->P_bar = static_cast<double>(rt::ext(P_MPa) * 10);
+        setStatePoint(*m, T_C, P_MPa);
         waterProperties(*m);
         return std::array<double, 4>{m->rhoH2O, m->SH2O, m->CpH2O, m->lnFH2O};
     };
