@@ -141,7 +141,9 @@ void ProgressBar::update(std::size_t done) {
     if (elapsed < 1.0 || t - lastDraw_s_ < 0.1) return;
     lastDraw_s_ = t;
     shown_ = true;
-    std::fprintf(stderr, "\r%s", render(done, total_, elapsed).c_str());
+    // Clear to the end of the line: the text may be shorter than the last one ("9 s left" after
+    // "10 s left").
+    std::fprintf(stderr, "\r%s\033[K", render(done, total_, elapsed).c_str());
     std::fflush(stderr);
 }
 
@@ -149,7 +151,7 @@ void ProgressBar::finish() {
     if (!shown_) return;
     shown_ = false;
     // Clears the bar so that what follows on the terminal starts on a clean line.
-    std::fprintf(stderr, "\r%*s\r", 100, "");
+    std::fputs("\r\033[K", stderr);
     std::fflush(stderr);
 }
 
