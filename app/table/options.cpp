@@ -35,9 +35,10 @@ std::string shown(double value) {
 // Options that take a value; the others are switches.
 const std::set<std::string>& valueOptions() {
     static const std::set<std::string> names = {
-        "--temperature", "--pressure", "--curve",  "--molality",      "--format",    "--output",
-        "--columns",     "--plot",     "--plot-x", "--plot-measured", "--plot-size", "--threads",
-        "--digits",      "--header",   "--temperature-unit", "--pressure-unit"};
+        "--temperature",  "--pressure", "--curve",  "--molality", "--format",
+        "--output",       "--columns",  "--plot",   "--plot-x",   "--plot-measured",
+        "--plot-size",    "--threads",  "--digits", "--header",   "--temperature-unit",
+        "--pressure-unit"};
     return names;
 }
 

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
-#include <string>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <string>
 
 namespace co2::table {
 namespace {

@@ -1,14 +1,14 @@
 #include "app/table/table.h"
 
 #include <atomic>
-#include <cmath>
-#include <cstdlib>
-#include <new>
-#include <stdexcept>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,7 +57,7 @@ class InterruptGuard {
 
   private:
     static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction previous_[std::size(kSignals)] {};
+    struct sigaction previous_[std::size(kSignals)]{};
 };
 
 // Points per chunk of work: large enough that handing chunks over costs nothing, small enough
@@ -377,8 +377,8 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
             pt.T_C = measured.points[i].T_C;
             pt.P = measured.points[i].P;
             worker->evaluate(pt, r);
-            model[i] = {pt.T_C, pt.P, r.value(Value::sol_m), r.hasValues && r.error.empty() && solubilityNote(r).empty(),
-                        r.flag(Flag::hydrate)};
+            model[i] = {pt.T_C, pt.P, r.value(Value::sol_m),
+                        r.hasValues && r.error.empty() && solubilityNote(r).empty(), r.flag(Flag::hydrate)};
         }
         const Deviation d = meanAbsoluteDeviation(measured.points, model);
         char text[160];

@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <string>
-#include <string>
 #include <vector>
 
 #include "app/table/options.h"

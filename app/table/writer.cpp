@@ -1,7 +1,7 @@
 #include "app/table/writer.h"
 
-#include <charconv>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -53,8 +53,8 @@ std::optional<Format> parseFormat(std::string_view name) {
 
 void appendNumber(std::string& out, double value, int digits) {
     char buffer[40];
-    const auto r = digits > 0 ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general,
-                                              std::min(digits, 17))
+    const auto r = digits > 0 ? std::to_chars(buffer, buffer + sizeof buffer, value,
+                                              std::chars_format::general, std::min(digits, 17))
                               : std::to_chars(buffer, buffer + sizeof buffer, value);
     out.append(buffer, r.ptr);
 }
@@ -132,8 +132,9 @@ std::string RowWriter::header() const {
     const char separator = format_ == Format::csv ? ',' : '\t';
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         if (i > 0) out += separator;
-        const std::string text = style_.header == HeaderStyle::names ? std::string(columnName(*columns_[i], style_.units))
-                                                                     : headerText(*columns_[i], style_.units);
+        const std::string text = style_.header == HeaderStyle::names
+                                     ? std::string(columnName(*columns_[i], style_.units))
+                                     : headerText(*columns_[i], style_.units);
         out += format_ == Format::csv ? csvField(text) : text;
     }
     out += '\n';
