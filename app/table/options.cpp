@@ -317,6 +317,8 @@ Columns:
         std::string line = "  " + headerText(c);
         if (c.kind == ColumnKind::value && c.index == static_cast<std::uint8_t>(Value::T_C))
             line += " or T_K [K]";
+        if (c.kind == ColumnKind::value && c.index == static_cast<std::uint8_t>(Value::P))
+            line += " or [bar]";
         // Pad by characters, not bytes: the units hold UTF-8 symbols.
         std::size_t width = 0;
         for (unsigned char ch : line)

@@ -303,6 +303,8 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
     const std::size_t total = pointCount(o);
     // Without --output a plot run writes only the picture.
     const bool writeTable = !plotting || !o.output.empty();
+    // Before the temporary exists, so that no stopping signal can leave it behind.
+    const InterruptGuard interruptGuard;
     Output output(out, writeTable ? o.output : std::string());
     if (writeTable && !output.ok()) {
         std::fprintf(err, "co2table: cannot write %s: %s\n", output.name().c_str(), output.error().c_str());
@@ -323,7 +325,6 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
     settings.chunkSize = kChunkSize;
     settings.threads = o.threads != 0 ? o.threads : defaultThreadCount((total + kChunkSize - 1) / kChunkSize);
     ProgressBar bar(total, standardErrorIsTerminal() && err == stderr);
-    const InterruptGuard interruptGuard;
     const bool written = runOrdered(
         settings,
         [&] {
@@ -372,13 +373,17 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
         auto worker = evaluator.makeWorker();
         std::vector<PlotPoint> model(measured.points.size());
         PointResult r;
-        for (std::size_t i = 0; i < measured.points.size(); ++i) {
+        for (std::size_t i = 0; i < measured.points.size() && gInterrupt.load() == 0; ++i) {
             PointSpec pt;
             pt.T_C = measured.points[i].T_C;
             pt.P = measured.points[i].P;
             worker->evaluate(pt, r);
             model[i] = {pt.T_C, pt.P, r.value(Value::sol_m),
                         r.hasValues && r.error.empty() && solubilityNote(r).empty(), r.flag(Flag::hydrate)};
+        }
+        if (const int signal = gInterrupt.load(); signal != 0) {
+            std::fprintf(err, "co2table: interrupted; the plot was not made\n");
+            return 128 + signal;
         }
         const Deviation d = meanAbsoluteDeviation(measured.points, model);
         char text[160];
@@ -395,6 +400,10 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
         return kExitFailed;
     }
     const std::string failure = runGnuplot(gnuplot, gnuplotScript(request));
+    if (const int signal = gInterrupt.load(); signal != 0) {
+        std::fprintf(err, "co2table: interrupted; the plot may be incomplete\n");
+        return 128 + signal;
+    }
     struct stat st {};
     if (!failure.empty() || ::stat(o.plot.c_str(), &st) != 0 || st.st_size == 0) {
         std::fprintf(err, "co2table: the plot %s was not made%s%s\n", o.plot.c_str(),
