@@ -1,64 +1,20 @@
 #include "app/table/columns.h"
 
+#include <array>
+
 namespace co2::table {
 namespace {
 
 constexpr std::uint8_t v(Value value) {
     return static_cast<std::uint8_t>(value);
 }
+static_assert(kValueCount < 256, "a column index is a byte");
 constexpr std::uint8_t f(Flag flag) {
     return static_cast<std::uint8_t>(flag);
 }
 
-constexpr std::string_view kJmolK = "J/(mol·K)";
-constexpr std::string_view kJmol = "J/mol";
-constexpr std::string_view kDensity = "g/cm³";
-constexpr std::string_view kVolume = "cm³/mol";
-
-constexpr Column kColumns[] = {
-    {"T_C", "°C", "temperature", ColumnKind::value, v(Value::T_C)},
-    {"P", "MPa", "total pressure (the water saturation pressure when 0 is given)", ColumnKind::value,
-     v(Value::P)},
-    {"rho_H2O", kDensity, "density of pure water", ColumnKind::value, v(Value::rho_H2O)},
-    {"V_H2O", kVolume, "molar volume of pure water", ColumnKind::value, v(Value::V_H2O)},
-    {"S_H2O", kJmolK, "molar entropy of pure water", ColumnKind::value, v(Value::S_H2O)},
-    {"Cp_H2O", kJmolK, "isobaric molar heat capacity of pure water", ColumnKind::value, v(Value::Cp_H2O)},
-    {"g_H2O", kJmol, "molar Gibbs energy of pure water", ColumnKind::value, v(Value::g_H2O)},
-    {"h_H2O", kJmol, "molar enthalpy of pure water", ColumnKind::value, v(Value::h_H2O)},
-    {"f_H2O", "MPa", "fugacity of pure water", ColumnKind::value, v(Value::f_H2O)},
-    {"phi_H2O", "-", "fugacity coefficient of pure water", ColumnKind::value, v(Value::phi_H2O)},
-    {"y_CO2_vap", "-", "mole fraction of CO2 in the vapour (rough estimate)", ColumnKind::value,
-     v(Value::y_CO2_vap)},
-    {"rho_CO2", kDensity, "density of pure CO2", ColumnKind::value, v(Value::rho_CO2)},
-    {"V_CO2", kVolume, "molar volume of pure CO2", ColumnKind::value, v(Value::V_CO2)},
-    {"S_CO2", kJmolK, "molar entropy of pure CO2", ColumnKind::value, v(Value::S_CO2)},
-    {"Cp_CO2", kJmolK, "isobaric molar heat capacity of pure CO2", ColumnKind::value, v(Value::Cp_CO2)},
-    {"g_CO2", kJmol, "molar Gibbs energy of pure CO2", ColumnKind::value, v(Value::g_CO2)},
-    {"h_CO2", kJmol, "molar enthalpy of pure CO2", ColumnKind::value, v(Value::h_CO2)},
-    {"f_CO2", "MPa", "fugacity of pure CO2", ColumnKind::value, v(Value::f_CO2)},
-    {"phi_CO2", "-", "fugacity coefficient of pure CO2", ColumnKind::value, v(Value::phi_CO2)},
-    {"kH", "MPa", "Henry constant of CO2", ColumnKind::value, v(Value::kH)},
-    {"ln_kH", "-", "ln of the Henry constant in MPa", ColumnKind::value, v(Value::ln_kH)},
-    {"Gaq", kJmol, "standard molar Gibbs energy of aqueous CO2", ColumnKind::value, v(Value::Gaq)},
-    {"S2", kJmolK, "standard partial molar entropy of aqueous CO2", ColumnKind::value, v(Value::S2)},
-    {"V2", kVolume, "standard partial molar volume of aqueous CO2", ColumnKind::value, v(Value::V2)},
-    {"Cp2", kJmolK, "standard partial molar heat capacity of aqueous CO2", ColumnKind::value, v(Value::Cp2)},
-    {"sol_x", "mol%", "CO2 solubility as mole percent", ColumnKind::value, v(Value::sol_x)},
-    {"sol_m", "mol/kg", "CO2 solubility in mol per kg of water", ColumnKind::value, v(Value::sol_m)},
-    {"sol_g", "g/kg", "CO2 solubility in g of CO2 per kg of water", ColumnKind::value, v(Value::sol_g)},
-    {"m", "mol/kg", "CO2 molality of the finite-concentration properties", ColumnKind::value, v(Value::m)},
-    {"gamma_CO2", "-", "activity coefficient of CO2 (molal scale)", ColumnKind::value, v(Value::gamma_CO2)},
-    {"phi_osm", "-", "osmotic coefficient of water", ColumnKind::value, v(Value::phi_osm)},
-    {"a_H2O", "-", "activity of water", ColumnKind::value, v(Value::a_H2O)},
-    {"gamma_H2O", "-", "activity coefficient of water (mole-fraction scale)", ColumnKind::value,
-     v(Value::gamma_H2O)},
-    {"Sex_H2O", kJmolK, "excess entropy of water", ColumnKind::value, v(Value::Sex_H2O)},
-    {"Cpex_H2O", kJmolK, "excess heat capacity of water", ColumnKind::value, v(Value::Cpex_H2O)},
-    {"Sex_CO2", kJmolK, "excess entropy of CO2", ColumnKind::value, v(Value::Sex_CO2)},
-    {"Cpex_CO2", kJmolK, "excess heat capacity of CO2", ColumnKind::value, v(Value::Cpex_CO2)},
-    {"Vex", kVolume, "excess volume of the solution", ColumnKind::value, v(Value::Vex)},
-    {"V_sol", kVolume, "volume of one mole of solution", ColumnKind::value, v(Value::V_sol)},
-    {"rho_sol", kDensity, "density of the solution", ColumnKind::value, v(Value::rho_sol)},
+// The columns after the quantities: the warnings, the CO2 phase, the note and the error.
+constexpr Column kOtherColumns[] = {
     {"warn_T", "", "1 when the temperature is outside -1.48 .. 100 C", ColumnKind::flag,
      f(Flag::temperatureRange)},
     {"warn_P", "", "1 when the pressure is above 100 MPa", ColumnKind::flag, f(Flag::pressureRange)},
@@ -72,16 +28,18 @@ constexpr Column kColumns[] = {
     {"error", "", "the runtime error of a point that failed, or why it was not computed", ColumnKind::error,
      0},
 };
-static_assert(std::size(kColumns) == kValueCount + kFlagCount + 3);
+static_assert(std::size(kOtherColumns) == kFlagCount + 3);
 
-constexpr bool columnsFollowTheirIndices() {
-    for (std::size_t i = 0; i < kValueCount + kFlagCount; ++i) {
-        const std::size_t expected = i < kValueCount ? i : i - kValueCount;
-        if (kColumns[i].index != expected) return false;
-    }
-    return true;
-}
-static_assert(columnsFollowTheirIndices(), "column table out of step with Value/Flag");
+// Every quantity of the model's table, then the other columns.
+constexpr auto kColumns = [] {
+    std::array<Column, kValueCount + std::size(kOtherColumns)> columns{};
+    for (std::size_t i = 0; i < kValueCount; ++i)
+        columns[i] = {kQuantities[i].name, kQuantities[i].unit, kQuantities[i].description, ColumnKind::value,
+                      static_cast<std::uint8_t>(i)};
+    for (std::size_t i = 0; i < std::size(kOtherColumns); ++i)
+        columns[kValueCount + i] = kOtherColumns[i];
+    return columns;
+}();
 
 const Column* errorColumn() {
     return &kColumns[std::size(kColumns) - 1];
@@ -139,26 +97,8 @@ std::string headerText(const Column& column, Units units) {
 }
 
 bool isSolutionValue(Value value) {
-    switch (value) {
-    case Value::sol_x:
-    case Value::sol_m:
-    case Value::sol_g:
-    case Value::m:
-    case Value::gamma_CO2:
-    case Value::phi_osm:
-    case Value::a_H2O:
-    case Value::gamma_H2O:
-    case Value::Sex_H2O:
-    case Value::Cpex_H2O:
-    case Value::Sex_CO2:
-    case Value::Cpex_CO2:
-    case Value::Vex:
-    case Value::V_sol:
-    case Value::rho_sol:
-        return true;
-    default:
-        return false;
-    }
+    const Group group = kQuantities[static_cast<std::size_t>(value)].group;
+    return group == Group::solubility || group == Group::solution;
 }
 
 std::vector<const Column*> defaultColumns() {

@@ -80,6 +80,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
             o.style.raw = true;
             continue;
         }
+        if (name == "--exact") {
+            o.exact = true;
+            continue;
+        }
         if (!valueOptions().contains(name)) {
             if (!name.starts_with("-")) return fail("unexpected argument \"" + name + "\"");
             return fail("unknown option \"" + name + "\"");
@@ -295,6 +299,8 @@ Output
   --raw                fill the solubility and solution columns even where the note says
                        the model gives no usable solubility there
   --threads N          worker threads (default: one per core)
+  --exact              the calculator's extended arithmetic: its numbers to the last bit
+                       (default: the faster double path, which prints the same digits)
 
 Plot (needs gnuplot: apt-get install gnuplot-nox)
   --plot FILE.png|FILE.svg  draw the solubility (mol/kg) against pressure, one curve per

@@ -24,6 +24,7 @@ struct Options {
     Units units;
     int curve = 0;
     std::vector<double> molalities; // mol/kg; empty: the solubility at each point
+    bool exact = false;             // the calculator's arithmetic instead of the fast path
     Format format = Format::csv;
     TableStyle style;
     std::string output; // empty or "-": standard output

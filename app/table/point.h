@@ -18,6 +18,9 @@ struct PointSpec {
     // an empty line at the calculator's molality prompt.
     bool molalityGiven = false;
     double molality = 0;
+    // The calculator's extended arithmetic (--exact), its numbers to the last bit; otherwise the
+    // model's fast double path, which prints the same digits.
+    bool exact = false;
     // The temperature and pressure as given, in the units of the command line: what the input
     // columns show.
     double shownT = 0;

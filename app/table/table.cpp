@@ -241,6 +241,7 @@ void removePartialOutput() {
 
 PointSpec pointAt(const Options& o, std::size_t index) {
     PointSpec pt;
+    pt.exact = o.exact;
     const std::size_t molalities = o.molalities.empty() ? 1 : o.molalities.size();
     const std::size_t pressures = o.curve != 0 ? 1 : o.pressures.size();
     if (!o.molalities.empty()) {
@@ -375,6 +376,7 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
         PointResult r;
         for (std::size_t i = 0; i < measured.points.size() && gInterrupt.load() == 0; ++i) {
             PointSpec pt;
+            pt.exact = o.exact;
             pt.T_C = measured.points[i].T_C;
             pt.P = measured.points[i].P;
             worker->evaluate(pt, r);
