@@ -84,6 +84,13 @@ TEST_F(Program, JsonCarriesTheSameValuesAsCsv) {
     EXPECT_EQ(checked, 48);
 }
 
+TEST_F(Program, ExactGivesTheCalculatorsSolubility) {
+    // The solubility at 25 C and 10 MPa on the calculator's own arithmetic, to the last bit.
+    const Result exact = run("--temperature 25 --pressure 10 --exact --columns sol_m --header none");
+    ASSERT_EQ(exact.code, 0) << exact.err;
+    EXPECT_EQ(exact.out, "1.4527788439279663,,\n");
+}
+
 TEST_F(Program, PlotIsAPngOfTheAskedSize) {
     const fs::path png = dir_ / "iso.png";
     const Result r =
