@@ -388,7 +388,9 @@ void reportActivity(const Model& model, const ReportContext& context) {
     }
 
     if (context.writeFile == 1) {
-        rt::files().writeToFile(kOutputFile, rt::formatDouble("  ##.#####  ", model.m).text, true);
+        const std::string molality = rt::formatDouble("  ##.#####  ", model.m).text;
+        done();
+        rt::files().writeToFile(kOutputFile, molality, true);
         done();
     }
     for (const ActivityLine& line : lines) {
