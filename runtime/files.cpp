@@ -65,6 +65,9 @@ std::int64_t openErrorCode(int error) {
     case ENODEV:
     case ENXIO: // a device file without its device, or a FIFO nobody reads
         return kDeviceUnavailable;
+    case ENOSPC: // no room for the new file's entry
+    case EDQUOT:
+        return kDiskFull;
     default:
         return kFileNotFound;
     }

@@ -6,7 +6,8 @@
 // The file only ever receives whole lines, each in one write() call, so that instances appending
 // to the same file interleave whole lines and never tear one another's. The text of an unfinished
 // line waits in the entry until its line end arrives (or the file is closed, which writes it as it
-// is); when writeToFile returns after a line end, that line is in the file. Before every line:
+// is); when writeToFile returns after a line end, that line is in the file. Instances of this
+// program take turns on an flock(2) for the moment of each line. Before every line:
 //   * the path is looked up again; when it no longer names the open file (an editor saved by
 //     rename, a log rotation moved it away), the file of that name is opened (created) anew;
 //   * when the file does not end in a line end (an instance was killed mid-line, or closed at a
@@ -16,9 +17,9 @@
 //
 // Failures raise numbered errors (rt::raiseError): 52 bad file number, 55 already open,
 // 64 bad file name, 68 device unavailable, 70 permission denied, 53 other open failures,
-// 76 path not found; while writing 258 invalid handle, 54 bad file mode, 70 permission denied,
-// 61 disk full or file too large, 75 any other failure including a short write. While an error
-// is pending every operation returns at once and does nothing.
+// 76 path not found, 61 no room for the file; while writing 258 invalid handle, 54 bad file mode,
+// 70 permission denied, 61 disk full or file too large, 75 any other failure including a short
+// write. While an error is pending every operation returns at once and does nothing.
 #pragma once
 
 #include <array>
