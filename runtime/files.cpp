@@ -183,17 +183,23 @@ void FileTable::openForAppend(std::string_view name, int fileNumber) {
         fail(openErrorCode(errno));
         return;
     }
+    entry = Entry{};
+    entry.mode = kSequentialOutput;
+    entry.writeAccess = true;
+    entry.path = path;
+    adopt(entry, handle);
+}
+
+// Makes `handle` the entry's open file.
+void FileTable::adopt(Entry& entry, int handle) {
     struct stat opened {};
-    ::fstat(handle, &opened);
-    entry = Entry{handle,
-                  kSequentialOutput,
-                  true,
-                  1,
-                  0,
-                  path,
-                  static_cast<std::uint64_t>(opened.st_dev),
-                  static_cast<std::uint64_t>(opened.st_ino),
-                  {}};
+    const bool known = ::fstat(handle, &opened) == 0;
+    if (entry.handle >= 0) ::close(entry.handle);
+    entry.handle = handle;
+    entry.device = known ? static_cast<std::uint64_t>(opened.st_dev) : 0;
+    entry.inode = known ? static_cast<std::uint64_t>(opened.st_ino) : 0;
+    entry.regular = known && S_ISREG(opened.st_mode);
+    entry.knownEnd = -1;
 }
 
 void FileTable::fail(std::int64_t code) {
@@ -217,12 +223,7 @@ bool FileTable::followPath(Entry& entry) {
         fail(openErrorCode(errno));
         return false;
     }
-    struct stat opened {};
-    ::fstat(handle, &opened);
-    ::close(entry.handle);
-    entry.handle = handle;
-    entry.device = static_cast<std::uint64_t>(opened.st_dev);
-    entry.inode = static_cast<std::uint64_t>(opened.st_ino);
+    adopt(entry, handle);
     return true;
 }
 
@@ -257,14 +258,15 @@ class LineLock {
 
 bool FileTable::writeLines(Entry& entry, std::string_view bytes) {
     if (!followPath(entry)) return false;
-    struct stat file {};
-    const bool regular = ::fstat(entry.handle, &file) == 0 && S_ISREG(file.st_mode);
+    const bool regular = entry.regular;
     // Instances of this program take turns per line, so that one never reads the end of the file
     // while another's line is half there (a write that crosses a page shows its first part first).
     const LineLock lock(regular ? entry.handle : -1);
-    if (regular && ::fstat(entry.handle, &file) != 0) file.st_size = 0;
+    struct stat file {};
+    const bool sized = regular && ::fstat(entry.handle, &file) == 0;
     std::string withLineEnd;
-    if (regular && file.st_size > 0) {
+    // Where the file still ends with this entry's last line, that line's end is known.
+    if (sized && file.st_size > 0 && file.st_size != entry.knownEnd) {
         char last = 0;
         if (::pread(entry.handle, &last, 1, file.st_size - 1) == 1 && last != '\n') {
             withLineEnd.assign(kLineEnd);
@@ -272,6 +274,7 @@ bool FileTable::writeLines(Entry& entry, std::string_view bytes) {
             bytes = withLineEnd;
         }
     }
+    entry.knownEnd = -1;
     // One call carries the whole text; more than one only when the system takes part of it, as a
     // disk that fills up does.
     std::size_t done = 0;
@@ -285,16 +288,15 @@ bool FileTable::writeLines(Entry& entry, std::string_view bytes) {
         // n == 0: the system took nothing and gave no reason, a short write.
         const std::int64_t code = n < 0 ? writeErrorCode(errno) : kPathFileAccessError;
         // Take the part back, unless someone else has appended since: the file keeps whole lines.
-        if (regular && done > 0) {
-            const off_t end = ::lseek(entry.handle, 0, SEEK_CUR);
-            struct stat now {};
-            if (end >= static_cast<off_t>(done) && ::fstat(entry.handle, &now) == 0 && now.st_size == end)
-                (void)::ftruncate(entry.handle, end - static_cast<off_t>(done));
-        }
+        struct stat now {};
+        if (sized && done > 0 && ::fstat(entry.handle, &now) == 0 &&
+            now.st_size == file.st_size + static_cast<off_t>(done))
+            (void)::ftruncate(entry.handle, file.st_size);
         fail(code);
         return false;
     }
     entry.position += static_cast<std::int64_t>(bytes.size());
+    if (sized && bytes.back() == '\n') entry.knownEnd = file.st_size + static_cast<off_t>(bytes.size());
     return true;
 }
 

@@ -70,7 +70,9 @@ class FileTable {
         std::string path; // as opened, to notice when it names another file
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
-        std::string unfinished; // text of the line not yet ended
+        bool regular = false;       // a regular file (not a device or a pipe)
+        std::int64_t knownEnd = -1; // the file's size after this entry's last line, if known
+        std::string unfinished;     // text of the line not yet ended
     };
     // Index 0 is unused so that file numbers index directly.
     std::array<Entry, kMaxFileNumber + 1> entries_{};
@@ -81,6 +83,7 @@ class FileTable {
     // error was raised, with nothing of `bytes` left in the file.
     bool writeLines(Entry& entry, std::string_view bytes);
     bool followPath(Entry& entry);
+    void adopt(Entry& entry, int handle);
     void fail(std::int64_t code);
     void close(Entry& entry);
 };
