@@ -52,8 +52,9 @@ void sleepFor(std::chrono::milliseconds d) {
 // ---- signals ---------------------------------------------------------------------------------
 
 // The first SIGINT, SIGTERM or SIGHUP asks for the orderly shutdown (files closed, then exit code
-// 128 + the signal number); a second one while that is under way gives up waiting: the terminal is restored
-// and the process ends at once. Output files are written unbuffered, so nothing written is lost.
+// 128 + the signal number); a second one while that is under way gives up waiting: the terminal is
+// restored and the process ends at once. Every finished line is in its file already; only a line
+// still unfinished (the molality prompt's) is not written then.
 extern "C" void onTerminationSignal(int signalNumber) {
     if (gSignalsSeen.fetch_add(1) == 0) {
         gFirstSignal.store(signalNumber);
