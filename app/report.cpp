@@ -383,8 +383,10 @@ void reportActivity(const Model& model, const ReportContext& context) {
     }
 
     if (context.writeFile == 1) {
-        rt::files().writeToFile(kOutputFile, rt::formatDouble("  ##.#####  ", model.m).text, true);
+        const std::string molality = rt::formatDouble("  ##.#####  ", model.m).text;
         done(10392);
+        rt::files().writeToFile(kOutputFile, molality, true);
+        done(10393);
     }
     for (const ActivityLine& line : lines) {
         if (line.extended)

@@ -32,6 +32,7 @@ std::atomic<Frontend*> gActiveFrontend{nullptr};
 std::atomic<std::int64_t> gClockTimeOfDay_ms{0};
 std::atomic<std::int64_t> gClockTicks_ms{0};
 std::atomic<int> gSignalsSeen{0};
+std::atomic<int> gFirstSignal{0};
 std::atomic<std::thread::id> gProgramThreadId{};
 std::atomic<bool> gProgramThreadFinished{false};
 std::atomic<bool> gProgramThreadParked{false};
@@ -50,11 +51,13 @@ void sleepFor(std::chrono::milliseconds d) {
 
 // ---- signals ---------------------------------------------------------------------------------
 
-// The first SIGINT, SIGTERM or SIGHUP asks for the orderly shutdown (files closed, exit code
-// unchanged); a second one while that is under way gives up waiting: the terminal is restored and
-// the process ends at once. Output files are written unbuffered, so nothing written is lost.
+// The first SIGINT, SIGTERM or SIGHUP asks for the orderly shutdown (files closed, then exit code
+// 128 + the signal number); a second one while that is under way gives up waiting: the terminal is
+// restored and the process ends at once. Every finished line is in its file already; only a line
+// still unfinished (the molality prompt's) is not written then.
 extern "C" void onTerminationSignal(int signalNumber) {
     if (gSignalsSeen.fetch_add(1) == 0) {
+        gFirstSignal.store(signalNumber);
         processFlags().closeRequested.store(1);
         return;
     }
@@ -71,6 +74,7 @@ struct SavedSignals {
 
 void installSignals(SavedSignals& saved) {
     gSignalsSeen.store(0);
+    gFirstSignal.store(0);
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
@@ -83,6 +87,7 @@ void installSignals(SavedSignals& saved) {
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, &saved.pipe);
+    signal(SIGXFSZ, SIG_IGN); // a file at the size limit fails its write (Disk full), not the process
 }
 
 void restoreSignals(const SavedSignals& saved) {
@@ -287,13 +292,32 @@ FrontendOptions parseFrontendOptions(int argc, const char* const* argv) {
         } else if (arg.rfind("--transcript=", 0) == 0) {
             options.transcriptPath = arg.substr(std::strlen("--transcript="));
             if (options.transcriptPath.empty()) options.error = "--transcript needs a file name";
+        } else if (arg == "--on-error" || arg.rfind("--on-error=", 0) == 0) {
+            std::string value;
+            if (arg != "--on-error") {
+                value = arg.substr(std::strlen("--on-error="));
+            } else if (i + 1 < argc && argv[i + 1] != nullptr) {
+                value = argv[++i];
+            }
+            options.onErrorGiven = true;
+            if (value == "stop") {
+                options.onError = ErrorBoxPolicy::stop;
+            } else if (value == "continue") {
+                options.onError = ErrorBoxPolicy::proceed;
+            } else if (value == "keys") {
+                options.onError = ErrorBoxPolicy::keys;
+            } else {
+                options.error = "--on-error takes stop, continue or keys, not '" + value + "'";
+            }
         } else {
             options.error = "unknown option " + arg;
         }
     }
-    if (options.error.empty() && !options.transcriptPath.empty() && options.kind != FrontendKind::headless &&
+    const bool headlessOnly = !options.transcriptPath.empty() || options.onErrorGiven;
+    if (options.error.empty() && headlessOnly && options.kind != FrontendKind::headless &&
         options.kind != FrontendKind::automatic) {
-        options.error = "--transcript works with the headless front end only";
+        options.error = std::string(options.transcriptPath.empty() ? "--on-error" : "--transcript") +
+                        " works with the headless front end only";
     }
     return options;
 }
@@ -381,7 +405,9 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     SavedSignals savedSignals{};
     installSignals(savedSignals);
 
-    if (!frontend.audible()) toneGenerator().setOutput(makeSilentAudio(true));
+    // Without a device and without a screen to pace, silent tones keep their order but take no time.
+    toneGenerator().setPaced(frontend.audible());
+    if (!frontend.audible()) toneGenerator().setOutput(makeSilentAudio(false));
 
     std::thread programThread;
     std::thread timerThread;
@@ -411,6 +437,9 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
         sleepFor(1ms);
         if (flags.closeRequested.load() != 0) break;
         serviceToneQueue();
+        // Unpaced tones are over as soon as they start: play the whole queue in this pass.
+        for (int n = 0; !frontend.audible() && n < kToneSlots && toneGenerator().pendingCount() > 0; ++n)
+            serviceToneQueue();
         const bool phase = !gLoopPhase.load();
         gLoopPhase.store(phase);
         if (phase) {
@@ -454,6 +483,8 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     gProgramThreadId.store(std::thread::id{});
     gProgramThreadFinished.store(false);
     gProgramThreadParked.store(false);
+    toneGenerator().setPaced(true);
+    if (const int signalNumber = gFirstSignal.load(); signalNumber != 0) return 128 + signalNumber;
     return flags.exitCode.load();
 }
 

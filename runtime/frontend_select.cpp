@@ -30,13 +30,16 @@ int runProcess(int argc, char** argv, ProgramMain programMain) {
     const FrontendOptions options = parseFrontendOptions(argc, argv);
     if (!options.error.empty()) {
         const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "co2calc";
-        std::fprintf(stderr, "%s: %s\nUsage: %s [--window | --terminal | --headless [--transcript FILE]]\n",
+        std::fprintf(stderr,
+                     "%s: %s\nUsage: %s [--window | --terminal | --headless [--transcript FILE|-] "
+                     "[--on-error stop|continue|keys]]\n",
                      program, options.error.c_str(), program);
         return 2;
     }
 
     FrontendKind kind = options.kind;
-    if (kind == FrontendKind::automatic && !options.transcriptPath.empty()) kind = FrontendKind::headless;
+    if (kind == FrontendKind::automatic && (!options.transcriptPath.empty() || options.onErrorGiven))
+        kind = FrontendKind::headless;
 
     std::unique_ptr<Frontend> frontend;
     if (kind == FrontendKind::window || (kind == FrontendKind::automatic && displayAvailable())) {
@@ -54,8 +57,10 @@ int runProcess(int argc, char** argv, ProgramMain programMain) {
             (kind == FrontendKind::automatic && isatty(STDIN_FILENO) && isatty(STDOUT_FILENO))) {
             frontend = std::make_unique<TerminalFrontend>(STDIN_FILENO, STDOUT_FILENO);
         } else {
-            frontend =
+            auto headless =
                 std::make_unique<HeadlessFrontend>(STDIN_FILENO, STDERR_FILENO, options.transcriptPath);
+            headless->setErrorPolicy(options.onError);
+            frontend = std::move(headless);
         }
         if (const int code = frontend->start(); code != 0) return code;
     }

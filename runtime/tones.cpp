@@ -147,7 +147,7 @@ void ToneGenerator::enqueue(int slot, bool wait) {
         freeSlot(slot);
         return;
     }
-    if (wait) {
+    if (wait && paced()) {
         waitPosition_.store(write, std::memory_order_relaxed);
         processFlags().suspendRequested.fetch_or(2, std::memory_order_relaxed);
         errorState().eventFlag.store(1, std::memory_order_relaxed);
@@ -267,7 +267,7 @@ void soundTicks(double freq_hz, double ticks) {
 
 void bell() {
     playTone(kBellFrequency_hz, kBellDuration_s, false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(kBellPause_ms));
+    if (toneGenerator().paced()) std::this_thread::sleep_for(std::chrono::milliseconds(kBellPause_ms));
 }
 
 void serviceToneQueue() {

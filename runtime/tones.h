@@ -89,6 +89,12 @@ class ToneGenerator {
     // Main thread, at shutdown: stops the sound and frees every slot.
     void shutdown();
 
+    // Paced (the default): a waiting tone statement holds the program thread until its tone starts,
+    // and the bell pauses. Unpaced (no device, no screen): the tones are queued in order all the
+    // same, but nothing waits for them.
+    void setPaced(bool paced) { paced_.store(paced, std::memory_order_relaxed); }
+    bool paced() const { return paced_.load(std::memory_order_relaxed); }
+
     // Tones queued and not yet started (for tests and diagnostics).
     std::size_t pendingCount() const;
     // Slots holding a tone (queued, playing, or finished but not yet freed).
@@ -111,6 +117,7 @@ class ToneGenerator {
     std::atomic<int> playPosition_{0};
     std::atomic<int> waitPosition_{-1};
     std::atomic<bool> firstUseDone_{false};
+    std::atomic<bool> paced_{true};
 
     // Main thread only.
     std::unique_ptr<AudioOutput> output_;

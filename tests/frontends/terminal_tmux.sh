@@ -109,7 +109,7 @@ if screen_text | grep -qF "Continue?"; then fail "the box stays after its answer
 # ---- SIGTERM takes the orderly path and gives the terminal back
 kill -TERM "$(cat "$work/box.pid")"
 wait_for_file "$work/box.exit"
-[ "$(cat "$work/box.exit")" = 0 ] || fail "exit code $(cat "$work/box.exit") after SIGTERM"
+[ "$(cat "$work/box.exit")" = 143 ] || fail "exit code $(cat "$work/box.exit") after SIGTERM, not 128 + 15"
 wait_for_file "$work/box.after"
 cmp -s "$work/box.before" "$work/box.after" || fail "terminal settings not restored after SIGTERM"
 # ---- stopped as a job (kill -TSTP, then fg): the shell gets the terminal back while the program

@@ -224,6 +224,10 @@ TEST(FrontendOptions, FlagsChooseTheFrontEnd) {
     EXPECT_EQ(headless.transcriptPath, "t.txt");
     EXPECT_TRUE(headless.error.empty());
     EXPECT_EQ(parse({"--transcript=u.txt", "--headless"}).transcriptPath, "u.txt");
+    EXPECT_EQ(parse({"--headless"}).onError, rt::ErrorBoxPolicy::stop) << "a script stops at the first box";
+    EXPECT_EQ(parse({"--on-error", "continue"}).onError, rt::ErrorBoxPolicy::proceed);
+    EXPECT_EQ(parse({"--headless", "--on-error=keys"}).onError, rt::ErrorBoxPolicy::keys);
+    EXPECT_EQ(parse({"--on-error=stop", "--headless"}).onError, rt::ErrorBoxPolicy::stop);
 }
 
 TEST(FrontendOptions, MistakesAreReportedNotGuessed) {
@@ -232,6 +236,9 @@ TEST(FrontendOptions, MistakesAreReportedNotGuessed) {
     EXPECT_FALSE(parse({"--headless", "--transcript"}).error.empty());
     EXPECT_FALSE(parse({"--transcript="}).error.empty());
     EXPECT_FALSE(parse({"--terminal", "--transcript", "t.txt"}).error.empty());
+    for (const char* wrong : {"--on-error", "--on-error=", "--on-error=yes"})
+        EXPECT_FALSE(parse({"--headless", wrong}).error.empty()) << wrong;
+    EXPECT_FALSE(parse({"--window", "--on-error", "keys"}).error.empty());
     EXPECT_TRUE(parse({"--headless", "--headless"}).error.empty());
 }
 
@@ -454,7 +461,7 @@ TEST_F(Frame, SigtermTakesTheOrderlyPath) {
     });
     const int code = rt::runFrame(frontend, typeLinesForEver);
     killer.join();
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(code, 128 + SIGTERM) << "as shells expect of a process ended by a signal";
     EXPECT_FALSE(rt::files().isOpen(1));
     EXPECT_EQ(frontend.shutdowns, 1);
 }

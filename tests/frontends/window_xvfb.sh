@@ -78,9 +78,9 @@ start() {
   sleep 0.5
 }
 
-# finish NAME: waits for the calculator to end and checks exit code 0 and a clean standard error.
+# finish NAME DIR [EXPECTED]: waits for the program, which must end with EXPECTED (default 0).
 finish() {
-  local name=$1 dir=$2 code
+  local name=$1 dir=$2 expected=${3:-0} code
   for _ in $(seq 600); do
     kill -0 "$app_pid" 2>/dev/null || break
     sleep 0.1
@@ -92,7 +92,7 @@ finish() {
   wait "$app_pid"
   code=$?
   app_pid=""
-  [ "$code" -eq 0 ] || fail "$name: exit code $code (66: ThreadSanitizer report)"
+  [ "$code" -eq "$expected" ] || fail "$name: exit code $code, not $expected (66: ThreadSanitizer report)"
   if grep -q ThreadSanitizer "$dir/stderr.txt"; then
     fail "$name: ThreadSanitizer reported"
     cat "$dir/stderr.txt"
@@ -144,7 +144,7 @@ if [ "$mode" = "--tsan" ]; then
   app_pid=$!
   sleep 3
   kill -TERM "$app_pid"
-  finish tsan-dummy "$work/dummy"
+  finish tsan-dummy "$work/dummy" 143 # 128 + SIGTERM
 
   echo "window TSan sessions: $failures failures"
   [ "$failures" -eq 0 ]
