@@ -65,10 +65,14 @@ constexpr Column kColumns[] = {
     {"warn_psat", "", "1 when the pressure is below the water saturation pressure (no liquid water)",
      ColumnKind::flag, f(Flag::belowSaturation)},
     {"warn_m", "", "1 when the molality is above the solubility", ColumnKind::flag, f(Flag::molality)},
+    {"hydrate", "", "1 inside the CO2-clathrate stability field (phase curves 2 and 3)", ColumnKind::flag,
+     f(Flag::hydrate)},
+    {"phase_CO2", "", "phase of pure CO2: gas, liquid or supercritical", ColumnKind::phase, 0},
+    {"note", "", "why the solubility and solution columns are empty", ColumnKind::note, 0},
     {"error", "", "the runtime error of a point that failed, or why it was not computed", ColumnKind::error,
      0},
 };
-static_assert(std::size(kColumns) == kValueCount + kFlagCount + 1);
+static_assert(std::size(kColumns) == kValueCount + kFlagCount + 3);
 
 constexpr bool columnsFollowTheirIndices() {
     for (std::size_t i = 0; i < kValueCount + kFlagCount; ++i) {
@@ -82,6 +86,16 @@ static_assert(columnsFollowTheirIndices(), "column table out of step with Value/
 const Column* errorColumn() {
     return &kColumns[std::size(kColumns) - 1];
 }
+const Column* noteColumn() {
+    return &kColumns[std::size(kColumns) - 2];
+}
+
+bool isTemperature(const Column& c) {
+    return c.kind == ColumnKind::value && c.index == v(Value::T_C);
+}
+bool isPressure(const Column& c) {
+    return c.kind == ColumnKind::value && c.index == v(Value::P);
+}
 
 } // namespace
 
@@ -89,14 +103,62 @@ std::span<const Column> allColumns() {
     return kColumns;
 }
 
-std::string headerText(const Column& column) {
-    std::string text(column.name);
-    if (!column.unit.empty()) {
+std::string_view co2PhaseName(Co2Phase phase) {
+    switch (phase) {
+    case Co2Phase::gas:
+        return "gas";
+    case Co2Phase::liquid:
+        return "liquid";
+    case Co2Phase::supercritical:
+        return "supercritical";
+    case Co2Phase::none:
+        break;
+    }
+    return "";
+}
+
+std::string_view columnName(const Column& column, Units units) {
+    if (isTemperature(column) && units.temperature == TemperatureUnit::kelvin) return "T_K";
+    return column.name;
+}
+
+std::string_view columnUnit(const Column& column, Units units) {
+    if (isTemperature(column) && units.temperature == TemperatureUnit::kelvin) return "K";
+    if (isPressure(column) && units.pressure == PressureUnit::bar) return "bar";
+    return column.unit;
+}
+
+std::string headerText(const Column& column, Units units) {
+    std::string text(columnName(column, units));
+    if (const std::string_view unit = columnUnit(column, units); !unit.empty()) {
         text += " [";
-        text += column.unit;
+        text += unit;
         text += ']';
     }
     return text;
+}
+
+bool isSolutionValue(Value value) {
+    switch (value) {
+    case Value::sol_x:
+    case Value::sol_m:
+    case Value::sol_g:
+    case Value::m:
+    case Value::gamma_CO2:
+    case Value::phi_osm:
+    case Value::a_H2O:
+    case Value::gamma_H2O:
+    case Value::Sex_H2O:
+    case Value::Cpex_H2O:
+    case Value::Sex_CO2:
+    case Value::Cpex_CO2:
+    case Value::Vex:
+    case Value::V_sol:
+    case Value::rho_sol:
+        return true;
+    default:
+        return false;
+    }
 }
 
 std::vector<const Column*> defaultColumns() {
@@ -120,7 +182,7 @@ ColumnSelection selectColumns(std::string_view list) {
         begin = end + 1;
         const Column* found = nullptr;
         for (const Column& c : kColumns)
-            if (c.name == name) found = &c;
+            if (c.name == name || (name == "T_K" && isTemperature(c))) found = &c;
         if (found == nullptr) {
             selection.columns.clear();
             selection.error = name.empty() ? "columns: empty column name in \"" + std::string(list) + "\""
@@ -141,11 +203,11 @@ ColumnSelection selectColumns(std::string_view list) {
         }
         selection.columns.push_back(found);
     }
-    if (selection.columns.back() != errorColumn()) {
-        bool hasError = false;
+    for (const Column* kept : {noteColumn(), errorColumn()}) {
+        bool chosen = false;
         for (const Column* c : selection.columns)
-            hasError = hasError || c == errorColumn();
-        if (!hasError) selection.columns.push_back(errorColumn());
+            chosen = chosen || c == kept;
+        if (!chosen) selection.columns.push_back(kept);
     }
     return selection;
 }

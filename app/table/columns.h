@@ -63,11 +63,17 @@ enum class Flag : std::uint8_t {
     pressureRange,    // above 100 MPa
     belowSaturation,  // below the water saturation pressure: the "water" is vapour
     molality,         // molality above the solubility
+    hydrate,          // inside the CO2-clathrate stability field of phase curves 2 and 3
     count
 };
 inline constexpr std::size_t kFlagCount = static_cast<std::size_t>(Flag::count);
 
-enum class ColumnKind : std::uint8_t { value, flag, error };
+// The phase of pure CO2 at a point, by the model's own equation of state and vapour-pressure curve.
+enum class Co2Phase : std::uint8_t { none, gas, liquid, supercritical };
+std::string_view co2PhaseName(Co2Phase phase);
+
+// `phase` and `note` are text cells: the CO2 phase label, and why a point's solubility is left out.
+enum class ColumnKind : std::uint8_t { value, flag, phase, note, error };
 
 struct Column {
     std::string_view name; // what --columns takes
@@ -80,16 +86,33 @@ struct Column {
 // Every column, in default order (the error column last).
 std::span<const Column> allColumns();
 
+// The units of the temperature and pressure columns (and of their inputs); the other columns keep
+// the units of the report.
+enum class TemperatureUnit : std::uint8_t { celsius, kelvin };
+enum class PressureUnit : std::uint8_t { MPa, bar };
+struct Units {
+    TemperatureUnit temperature = TemperatureUnit::celsius;
+    PressureUnit pressure = PressureUnit::MPa;
+};
+
+// The column's name and unit in the units chosen: the temperature column is T_C in C and T_K in K.
+std::string_view columnName(const Column& column, Units units = {});
+std::string_view columnUnit(const Column& column, Units units = {});
+
 // The header cell: name, then the unit in brackets when it has one.
-std::string headerText(const Column& column);
+std::string headerText(const Column& column, Units units = {});
+
+// The solubility and solution columns: left empty where the model gives no usable solubility.
+bool isSolutionValue(Value value);
 
 struct ColumnSelection {
     std::vector<const Column*> columns;
     std::string error; // empty on success
 };
 
-// Parses "--columns a,b,c". The error column is appended when it was not chosen, so that a
-// failed point can never pass for an empty one.
+// Parses "--columns a,b,c" (T_K names the temperature column as well as T_C). The note and error
+// columns are appended when they were not chosen, so that a failed or left-out point can never
+// pass for an empty one.
 ColumnSelection selectColumns(std::string_view list);
 // Every column.
 std::vector<const Column*> defaultColumns();

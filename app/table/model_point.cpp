@@ -151,6 +151,18 @@ bool ModelWorker::runModel(const PointSpec& pt, PointResult& result) {
     result.setFlag(Flag::pressureRange, pressureOutOfRange(md.P_bar));
     result.setFlag(Flag::belowSaturation, belowSaturation(md));
     result.setFlag(Flag::molality, md.m > md.mSat);
+    result.setFlag(Flag::hydrate, inHydrateField(md));
+    switch (co2FluidPhase(md)) {
+    case Co2Fluid::gas:
+        result.co2Phase = Co2Phase::gas;
+        break;
+    case Co2Fluid::liquid:
+        result.co2Phase = Co2Phase::liquid;
+        break;
+    case Co2Fluid::supercritical:
+        result.co2Phase = Co2Phase::supercritical;
+        break;
+    }
     return true;
 }
 
@@ -173,13 +185,19 @@ void ModelWorker::evaluate(const PointSpec& pt, PointResult& result) {
         if (recorded_.code == 0 && state_.pendingError.load(std::memory_order_relaxed) != 0)
             recorded_.code = state_.pendingError.load(std::memory_order_relaxed);
     }
-    if (recorded_.code != 0) {
-        const PointResult inputs = result;
+    // A failed row keeps only its inputs (and a curve's pressure): nothing the failed run computed.
+    const auto keepOnlyInputs = [&] {
+        const double curvePressure = pt.curve != 0 ? result.value(Value::P) : 0;
         result.values.fill(std::numeric_limits<double>::quiet_NaN());
-        for (Value v : {Value::T_C, Value::P, Value::m})
-            result.value(v) = inputs.value(v);
+        result.value(Value::T_C) = pt.T_C;
+        result.value(Value::P) = pt.curve != 0 ? curvePressure : pt.P;
+        if (pt.molalityGiven) result.value(Value::m) = pt.molality;
         result.flags = 0;
+        result.co2Phase = Co2Phase::none;
         result.hasValues = false;
+    };
+    if (recorded_.code != 0) {
+        keepOnlyInputs();
         result.error =
             "runtime error " + std::to_string(recorded_.code) + ": " + rt::errorMessage(recorded_.code);
         if (recorded_.line != 0) result.error += " (statement " + std::to_string(recorded_.line) + ")";
@@ -191,6 +209,7 @@ void ModelWorker::evaluate(const PointSpec& pt, PointResult& result) {
     result.hasValues = true;
     for (double v : result.values) {
         if (!std::isfinite(v)) {
+            keepOnlyInputs();
             result.error = "non-finite result";
             break;
         }
