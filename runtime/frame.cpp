@@ -277,7 +277,11 @@ FrontendOptions parseFrontendOptions(int argc, const char* const* argv) {
     };
     for (int i = 1; i < argc && options.error.empty(); ++i) {
         const std::string arg = argv[i] != nullptr ? argv[i] : "";
-        if (arg == "--window") {
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else if (arg == "--window") {
             setKind(FrontendKind::window, argv[i]);
         } else if (arg == "--terminal") {
             setKind(FrontendKind::terminal, argv[i]);

@@ -36,11 +36,13 @@ struct FrontendOptions {
     std::string transcriptPath; // --transcript FILE (headless); "-" is standard output
     ErrorBoxPolicy onError = ErrorBoxPolicy::stop;
     bool onErrorGiven = false;
-    std::string error; // non-empty: the command line was not understood
+    bool help = false;    // --help, -h: print the usage and the keys, exit 0
+    bool version = false; // --version: print the version, exit 0
+    std::string error;    // non-empty: the command line was not understood
 };
 
-// Reads --window, --terminal, --headless, --transcript FILE and --on-error stop|continue|keys
-// (also in the form --option=value). The calculator itself reads no option; unknown arguments are
+// Reads --window, --terminal, --headless, --transcript FILE, --on-error stop|continue|keys (also in
+// the form --option=value), --help and --version. The calculator itself reads no option; unknown arguments are
 // an error so that a typo never starts the wrong front end silently.
 FrontendOptions parseFrontendOptions(int argc, const char* const* argv);
 

@@ -672,6 +672,24 @@ class HeadlessPolicyTests(SessionTestCase):
                 self.assertIn(b"transcript could not be written to /dev/full", lost.stderr)
 
 
+class CommandLineTests(unittest.TestCase):
+    """--help and --version answer and exit 0 without starting a front end; a mistake keeps 2."""
+
+    def test_help_version_and_unknown_options(self):
+        cases = [  # arguments, exit status, text expected, stream
+            (["--help"], 0, "--on-error POLICY", "stdout"),
+            (["-h"], 0, "Shift+PgUp", "stdout"),
+            (["--version"], 0, "co2calc ", "stdout"),
+            (["--help", "--bogus"], 2, "unknown option --bogus", "stderr"),
+            (["--bogus"], 2, "Usage:", "stderr"),
+        ]
+        for args, status, text, stream in cases:
+            with self.subTest(args=args):
+                result = subprocess.run([session.PROGRAM, *args], input=b"", capture_output=True, timeout=30)
+                self.assertEqual(result.returncode, status, result.stderr)
+                self.assertIn(text, getattr(result, stream).decode())
+
+
 class StopTests(SessionTestCase):
     def test_end_of_input_at_the_molality_prompt_leaves_the_line_unfinished(self):
         result = self.session(b"0\n25\n10\n")
