@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <mutex>
 #include <pthread.h>
 #include <system_error>
 #include <thread>
@@ -131,11 +133,24 @@ bool insideFloatingPointSignal() {
         sleepFor(1000ms);
 }
 
+// The timer thread serves no timed event of the calculator's, so it sleeps until the shutdown
+// wakes it (the timeout only guards against a stop that came another way) instead of polling.
+std::mutex gTimerMutex;
+std::condition_variable gTimerWake;
+
 void timerThreadBody() {
     ProcessFlags& flags = processFlags();
-    while (flags.stopRequested.load() == 0)
-        sleepFor(16ms);
+    {
+        std::unique_lock lock(gTimerMutex);
+        while (flags.stopRequested.load() == 0)
+            gTimerWake.wait_for(lock, 250ms);
+    }
     flags.threadsDone.fetch_or(2);
+}
+
+void wakeTimerThread() {
+    { std::lock_guard lock(gTimerMutex); }
+    gTimerWake.notify_all();
 }
 
 } // namespace
@@ -407,8 +422,9 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
             if (frontend.handleEvents() == EventsResult::closeWindow) break;
             continue;
         }
-        sleepFor(15ms);
-        sleepFor(1ms);
+        // One sleep per pass: every wake-up of an idle program costs the machine more than the work
+        // of the pass itself.
+        sleepFor(16ms);
         if (flags.closeRequested.load() != 0) break;
         serviceToneQueue();
         const bool phase = !gLoopPhase.load();
@@ -424,6 +440,7 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     // Shutdown.
     flags.stopRequested.store(1);
     errorState().eventFlag.store(1);
+    wakeTimerThread();
     if (programThread.joinable()) {
         while (!gProgramThreadFinished.load() && !gProgramThreadParked.load())
             sleepFor(1ms);

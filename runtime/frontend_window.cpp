@@ -325,7 +325,7 @@ WindowFrontend::~WindowFrontend() {
 int WindowFrontend::start() {
     // Audio is opened on its own at the first tone, so that a machine without sound still gets
     // its window; the parachute stays off because the frame handles the fatal signals itself.
-    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_CDROM | SDL_INIT_NOPARACHUTE) != 0) {
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_CDROM | SDL_INIT_NOPARACHUTE) != 0) {
         std::fprintf(stderr, "Unable to init SDL: %s\n", SDL_GetError());
         return 100;
     }
