@@ -69,6 +69,7 @@ constexpr int kTerminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct SavedSignals {
     struct sigaction termination[std::size(kTerminationSignals)];
     struct sigaction pipe;
+    struct sigaction fileSize;
 };
 
 void installSignals(SavedSignals& saved) {
@@ -85,6 +86,9 @@ void installSignals(SavedSignals& saved) {
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, &saved.pipe);
+    // Nor must a file-size limit (ulimit -f): the write or the audio set-up then fails with EFBIG,
+    // which the program reports (an error box, silent tones) instead of dying with a core.
+    sigaction(SIGXFSZ, &ignore, &saved.fileSize);
 }
 
 void restoreSignals(const SavedSignals& saved) {
@@ -92,6 +96,7 @@ void restoreSignals(const SavedSignals& saved) {
         sigaction(kTerminationSignals[i], &saved.termination[i], nullptr);
     }
     sigaction(SIGPIPE, &saved.pipe, nullptr);
+    sigaction(SIGXFSZ, &saved.fileSize, nullptr);
 }
 
 // ---- threads -----------------------------------------------------------------------------------
@@ -159,7 +164,8 @@ void wakeTimerThread() {
 
 KeyOutcome dispatchKey(const KeyEvent& key) {
     ProcessFlags& flags = processFlags();
-    if (key.name == KeyName::modifier) return KeyOutcome::ignored;
+    if (key.name == KeyName::modifier || key.name == KeyName::wheelUp || key.name == KeyName::wheelDown)
+        return KeyOutcome::ignored;
 
     const bool ctrlC = key.character == 3; // Ctrl+C keeps the promise of the start-up screen
     if (key.name == KeyName::breakKey || (key.ctrl && key.name == KeyName::scrollLock) ||
@@ -277,6 +283,21 @@ void BoxChannel::answer(BoxAnswer answer) {
 
 // ---- command line --------------------------------------------------------------------------------
 
+namespace {
+
+// A whole number from 1 to kMaxWindowScale, written in plain digits; 0 for anything else.
+int parseScale(const std::string& text) {
+    if (text.empty() || text.size() > 2) return 0;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return 0;
+        value = value * 10 + (c - '0');
+    }
+    return value <= kMaxWindowScale ? value : 0;
+}
+
+} // namespace
+
 FrontendOptions parseFrontendOptions(int argc, const char* const* argv) {
     FrontendOptions options;
     auto setKind = [&](FrontendKind kind, const char* arg) {
@@ -299,6 +320,21 @@ FrontendOptions parseFrontendOptions(int argc, const char* const* argv) {
             } else {
                 options.transcriptPath = argv[++i];
             }
+        } else if (arg == "--scale" || arg.rfind("--scale=", 0) == 0) {
+            std::string value;
+            if (arg != "--scale") {
+                value = arg.substr(std::strlen("--scale="));
+            } else if (i + 1 < argc && argv[i + 1] != nullptr) {
+                value = argv[++i];
+            } else {
+                options.error = "--scale needs a number";
+                break;
+            }
+            options.scale = parseScale(value);
+            if (options.scale == 0) {
+                options.error = "invalid --scale value '" + value + "' (a whole number from 1 to " +
+                                std::to_string(kMaxWindowScale) + ")";
+            }
         } else if (arg.rfind("--transcript=", 0) == 0) {
             options.transcriptPath = arg.substr(std::strlen("--transcript="));
             if (options.transcriptPath.empty()) options.error = "--transcript needs a file name";
@@ -309,6 +345,10 @@ FrontendOptions parseFrontendOptions(int argc, const char* const* argv) {
     if (options.error.empty() && !options.transcriptPath.empty() && options.kind != FrontendKind::headless &&
         options.kind != FrontendKind::automatic) {
         options.error = "--transcript works with the headless front end only";
+    }
+    if (options.error.empty() && options.scale != 0 && options.kind != FrontendKind::window &&
+        options.kind != FrontendKind::automatic) {
+        options.error = "--scale works with the window only";
     }
     return options;
 }

@@ -22,13 +22,18 @@ using ProgramMain = void (*)();
 
 enum class FrontendKind : std::uint8_t { automatic, window, terminal, headless };
 
+// The largest --scale: 16 x 640 x 400 is already beyond any display.
+inline constexpr int kMaxWindowScale = 16;
+
 struct FrontendOptions {
     FrontendKind kind = FrontendKind::automatic;
     std::string transcriptPath; // --transcript FILE (headless)
+    int scale = 0;              // --scale N (window): 1..kMaxWindowScale, 0 from the display size
     std::string error;          // non-empty: the command line was not understood
 };
 
-// Reads --window, --terminal, --headless and --transcript FILE (also --transcript=FILE). The
+// Reads --window, --terminal, --headless, --scale N and --transcript FILE (also --scale=N and
+// --transcript=FILE). The
 // calculator itself reads no option; unknown arguments are an error so that a typo never starts
 // the wrong front end silently.
 FrontendOptions parseFrontendOptions(int argc, const char* const* argv);

@@ -30,8 +30,10 @@ int runProcess(int argc, char** argv, ProgramMain programMain) {
     const FrontendOptions options = parseFrontendOptions(argc, argv);
     if (!options.error.empty()) {
         const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "co2calc";
-        std::fprintf(stderr, "%s: %s\nUsage: %s [--window | --terminal | --headless [--transcript FILE]]\n",
-                     program, options.error.c_str(), program);
+        std::fprintf(
+            stderr,
+            "%s: %s\nUsage: %s [--window [--scale N] | --terminal | --headless [--transcript FILE]]\n",
+            program, options.error.c_str(), program);
         return 2;
     }
 
@@ -42,7 +44,7 @@ int runProcess(int argc, char** argv, ProgramMain programMain) {
     if (kind == FrontendKind::window || (kind == FrontendKind::automatic && displayAvailable())) {
         const bool driverChosen = std::getenv("SDL_VIDEODRIVER") != nullptr;
         if (!driverChosen) preferX11();
-        frontend = std::make_unique<WindowFrontend>();
+        frontend = std::make_unique<WindowFrontend>(options.scale);
         if (const int code = frontend->start(); code != 0) {
             if (kind == FrontendKind::window) return code;
             frontend.reset(); // no usable display after all: fall back below
