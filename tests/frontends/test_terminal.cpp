@@ -115,6 +115,23 @@ TEST(TerminalInput, Utf8CharactersMapBackToCodePage437) {
     EXPECT_EQ(joined[0].character, 0x82);
 }
 
+TEST(TerminalInput, MouseWheelReportsAndShiftedPageKeysReachTheScrollback) {
+    const rt::KeyEvent shiftPageUp = only("\x1b[5;2~");
+    EXPECT_TRUE(shiftPageUp.shift);
+    EXPECT_EQ(shiftPageUp.extended, rt::scan::pageUp);
+    EXPECT_FALSE(only("\x1b[6~").shift);
+    EXPECT_EQ(only("\x1b[<64;10;5M").name, rt::KeyName::wheelUp);
+    EXPECT_EQ(only("\x1b[<69;1;1M").name, rt::KeyName::wheelDown) << "with Shift (4)";
+    EXPECT_EQ(only("\x1b[M`!!").name, rt::KeyName::wheelUp) << "the old three-byte report";
+    // Clicks and releases mean nothing, and no byte of a report becomes a typed character.
+    const auto keys = parse("\x1b[<0;3;4M\x1b[<0;3;4m\x1b[M !!a");
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].character, 'a');
+    std::string pending = "\x1b[Ma";
+    EXPECT_TRUE(rt::parseTerminalInput(pending, false).empty())
+        << "the report's bytes are still on their way";
+}
+
 TEST(TerminalInput, GarbageNeverStallsTheParser) {
     const std::string junk = "\x80\xBF\xFF\x1b[999999999999;;;q\x1b[\xC3(";
     std::string pending = junk;
