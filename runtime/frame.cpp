@@ -9,6 +9,7 @@
 #include <ctime>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <pthread.h>
 #include <system_error>
 #include <thread>
@@ -450,6 +451,8 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     }
 
     // Main loop.
+    std::optional<ScreenImage> captured;
+    std::uint64_t capturedChange = 0;
     for (;;) {
         if (gPauseHandshake.load() == 1) {
             gPauseHandshake.store(2);
@@ -470,7 +473,13 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
         const bool phase = !gLoopPhase.load();
         gLoopPhase.store(phase);
         if (phase) {
-            frontend.refresh(captureScreen());
+            // An idle screen is copied once, not on every pass; the count is read first, so a
+            // change made during the copy is copied again next time.
+            if (const std::uint64_t change = screen().changeCount(); !captured || change != capturedChange) {
+                capturedChange = change;
+                captured = captureScreen();
+            }
+            frontend.refresh(*captured);
             gRefreshCount.fetch_add(1);
         } else if (frontend.handleEvents() == EventsResult::closeWindow) {
             break;
