@@ -377,9 +377,10 @@ bool WindowFrontend::createSurface(int columns, int rows) {
 }
 
 bool WindowFrontend::setVideoMode(int width, int height) {
-    SDL_Surface* surface = SDL_SetVideoMode(width, height, 32, kVideoFlags);
-    if (surface == nullptr) return false;
-    surface_ = surface;
+    // On failure SDL keeps no surface at all; refresh() then tries again at the picture's size.
+    surface_ = SDL_SetVideoMode(width, height, 32, kVideoFlags);
+    if (surface_ == nullptr) return false;
+    paletteKnown_ = false; // colours are mapped to the new surface's format
     placePicture();
     return true;
 }
@@ -412,8 +413,8 @@ void WindowFrontend::refresh(const ScreenImage& screen) {
     if (screen.columns < 1 || screen.rows < 1 || screen.columns > 256 || screen.rows > 256 ||
         screen.cells.size() < static_cast<std::size_t>(screen.columns * screen.rows))
         return; // not a picture of a text screen
-    if (screen.columns != columns_ || screen.rows != rows_) {
-        // The picture always equals the text screen in pixels.
+    if (screen.columns != columns_ || screen.rows != rows_ || surface_ == nullptr) {
+        // The picture always shows the whole text screen.
         if (!createSurface(screen.columns, screen.rows)) return;
     }
     BoxChannel::Request request;
@@ -566,9 +567,7 @@ EventsResult WindowFrontend::handleEvents() {
         case SDL_VIDEORESIZE:
             if (surface_ != nullptr && (event.resize.w != surface_->w || event.resize.h != surface_->h) &&
                 event.resize.w > 0 && event.resize.h > 0) {
-                // On failure SDL keeps no surface at all; the old size is the best guess then.
-                if (!setVideoMode(event.resize.w, event.resize.h))
-                    setVideoMode(columns_ * kGlyphWidth * scale_, rows_ * kGlyphHeight * scale_);
+                setVideoMode(event.resize.w, event.resize.h);
             }
             break;
         case SDL_ACTIVEEVENT:
