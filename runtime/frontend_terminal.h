@@ -46,8 +46,6 @@ class TerminalFrontend final : public Frontend {
     void shutdown() override;
     void emergencyRestore() noexcept override;
 
-    const ScrollbackView& scrollback() const { return scrollback_; }
-
   private:
     void writeAll(const std::string& bytes);
     bool terminalLargeEnough(int& columns, int& rows) const;
