@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <mutex>
+#include <optional>
 #include <pthread.h>
 #include <system_error>
 #include <thread>
@@ -70,6 +73,7 @@ constexpr int kTerminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct SavedSignals {
     struct sigaction termination[std::size(kTerminationSignals)];
     struct sigaction pipe;
+    struct sigaction fileSize;
 };
 
 void installSignals(SavedSignals& saved) {
@@ -87,7 +91,9 @@ void installSignals(SavedSignals& saved) {
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, &saved.pipe);
-    signal(SIGXFSZ, SIG_IGN); // a file at the size limit fails its write (Disk full), not the process
+    // Nor must a file-size limit (ulimit -f): the write or the audio set-up then fails with EFBIG,
+    // which the program reports (an error box, silent tones) instead of dying with a core.
+    sigaction(SIGXFSZ, &ignore, &saved.fileSize);
 }
 
 void restoreSignals(const SavedSignals& saved) {
@@ -95,6 +101,7 @@ void restoreSignals(const SavedSignals& saved) {
         sigaction(kTerminationSignals[i], &saved.termination[i], nullptr);
     }
     sigaction(SIGPIPE, &saved.pipe, nullptr);
+    sigaction(SIGXFSZ, &saved.fileSize, nullptr);
 }
 
 // ---- threads -----------------------------------------------------------------------------------
@@ -136,11 +143,24 @@ bool insideFloatingPointSignal() {
         sleepFor(1000ms);
 }
 
+// The timer thread serves no timed event of the calculator's, so it sleeps until the shutdown
+// wakes it (the timeout only guards against a stop that came another way) instead of polling.
+std::mutex gTimerMutex;
+std::condition_variable gTimerWake;
+
 void timerThreadBody() {
     ProcessFlags& flags = processFlags();
-    while (flags.stopRequested.load() == 0)
-        sleepFor(16ms);
+    {
+        std::unique_lock lock(gTimerMutex);
+        while (flags.stopRequested.load() == 0)
+            gTimerWake.wait_for(lock, 250ms);
+    }
     flags.threadsDone.fetch_or(2);
+}
+
+void wakeTimerThread() {
+    { std::lock_guard lock(gTimerMutex); }
+    gTimerWake.notify_all();
 }
 
 } // namespace
@@ -149,7 +169,8 @@ void timerThreadBody() {
 
 KeyOutcome dispatchKey(const KeyEvent& key) {
     ProcessFlags& flags = processFlags();
-    if (key.name == KeyName::modifier) return KeyOutcome::ignored;
+    if (key.name == KeyName::modifier || key.name == KeyName::wheelUp || key.name == KeyName::wheelDown)
+        return KeyOutcome::ignored;
 
     const bool ctrlC = key.character == 3; // Ctrl+C keeps the promise of the start-up screen
     if (key.name == KeyName::breakKey || (key.ctrl && key.name == KeyName::scrollLock) ||
@@ -267,6 +288,21 @@ void BoxChannel::answer(BoxAnswer answer) {
 
 // ---- command line --------------------------------------------------------------------------------
 
+namespace {
+
+// A whole number from 1 to kMaxWindowScale, written in plain digits; 0 for anything else.
+int parseScale(const std::string& text) {
+    if (text.empty() || text.size() > 2) return 0;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return 0;
+        value = value * 10 + (c - '0');
+    }
+    return value <= kMaxWindowScale ? value : 0;
+}
+
+} // namespace
+
 FrontendOptions parseFrontendOptions(int argc, const char* const* argv) {
     FrontendOptions options;
     auto setKind = [&](FrontendKind kind, const char* arg) {
@@ -292,6 +328,21 @@ FrontendOptions parseFrontendOptions(int argc, const char* const* argv) {
                 options.error = "--transcript needs a file name";
             } else {
                 options.transcriptPath = argv[++i];
+            }
+        } else if (arg == "--scale" || arg.rfind("--scale=", 0) == 0) {
+            std::string value;
+            if (arg != "--scale") {
+                value = arg.substr(std::strlen("--scale="));
+            } else if (i + 1 < argc && argv[i + 1] != nullptr) {
+                value = argv[++i];
+            } else {
+                options.error = "--scale needs a number";
+                break;
+            }
+            options.scale = parseScale(value);
+            if (options.scale == 0) {
+                options.error = "invalid --scale value '" + value + "' (a whole number from 1 to " +
+                                std::to_string(kMaxWindowScale) + ")";
             }
         } else if (arg.rfind("--transcript=", 0) == 0) {
             options.transcriptPath = arg.substr(std::strlen("--transcript="));
@@ -322,6 +373,10 @@ FrontendOptions parseFrontendOptions(int argc, const char* const* argv) {
         options.kind != FrontendKind::automatic) {
         options.error = std::string(options.transcriptPath.empty() ? "--on-error" : "--transcript") +
                         " works with the headless front end only";
+    }
+    if (options.error.empty() && options.scale != 0 && options.kind != FrontendKind::window &&
+        options.kind != FrontendKind::automatic) {
+        options.error = "--scale works with the window only";
     }
     return options;
 }
@@ -425,6 +480,8 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     }
 
     // Main loop.
+    std::optional<ScreenImage> captured;
+    std::uint64_t capturedChange = 0;
     for (;;) {
         if (gPauseHandshake.load() == 1) {
             gPauseHandshake.store(2);
@@ -437,8 +494,9 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
             if (frontend.handleEvents() == EventsResult::closeWindow) break;
             continue;
         }
-        sleepFor(15ms);
-        sleepFor(1ms);
+        // One sleep per pass: every wake-up of an idle program costs the machine more than the work
+        // of the pass itself.
+        sleepFor(16ms);
         if (flags.closeRequested.load() != 0) break;
         serviceToneQueue();
         // Unpaced tones are over as soon as they start: play the whole queue in this pass.
@@ -447,7 +505,13 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
         const bool phase = !gLoopPhase.load();
         gLoopPhase.store(phase);
         if (phase) {
-            frontend.refresh(captureScreen());
+            // An idle screen is copied once, not on every pass; the count is read first, so a
+            // change made during the copy is copied again next time.
+            if (const std::uint64_t change = screen().changeCount(); !captured || change != capturedChange) {
+                capturedChange = change;
+                captured = captureScreen();
+            }
+            frontend.refresh(*captured);
             gRefreshCount.fetch_add(1);
         } else if (frontend.handleEvents() == EventsResult::closeWindow) {
             break;
@@ -457,6 +521,7 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     // Shutdown.
     flags.stopRequested.store(1);
     errorState().eventFlag.store(1);
+    wakeTimerThread();
     if (programThread.joinable()) {
         while (!gProgramThreadFinished.load() && !gProgramThreadParked.load())
             sleepFor(1ms);

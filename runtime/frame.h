@@ -31,19 +31,24 @@ enum class ErrorBoxPolicy : std::uint8_t { stop, proceed, keys };
 // Exit status of a headless run that an error box stopped.
 inline constexpr int kExitStoppedAtErrorBox = 3;
 
+// The largest --scale: 16 x 640 x 400 is already beyond any display.
+inline constexpr int kMaxWindowScale = 16;
+
 struct FrontendOptions {
     FrontendKind kind = FrontendKind::automatic;
     std::string transcriptPath; // --transcript FILE (headless); "-" is standard output
     ErrorBoxPolicy onError = ErrorBoxPolicy::stop;
     bool onErrorGiven = false;
+    int scale = 0;        // --scale N (window): 1..kMaxWindowScale, 0 from the display size
     bool help = false;    // --help, -h: print the usage and the keys, exit 0
     bool version = false; // --version: print the version, exit 0
     std::string error;    // non-empty: the command line was not understood
 };
 
-// Reads --window, --terminal, --headless, --transcript FILE, --on-error stop|continue|keys (also in
-// the form --option=value), --help and --version. The calculator itself reads no option; unknown arguments are
-// an error so that a typo never starts the wrong front end silently.
+// Reads --window, --terminal, --headless, --scale N, --transcript FILE, --on-error
+// stop|continue|keys (also in the form --option=value), --help and --version. The calculator itself
+// reads no option; unknown arguments are an error so that a typo never starts the wrong front end
+// silently.
 FrontendOptions parseFrontendOptions(int argc, const char* const* argv);
 
 // The process entry: chooses the front end (without a flag: the window when a display is set and

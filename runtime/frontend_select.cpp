@@ -25,8 +25,8 @@ void preferX11() {
 }
 
 constexpr const char* kUsage =
-    "Usage: %s [--window | --terminal | --headless [--transcript FILE|-] [--on-error stop|continue|keys]]\n"
-    "       [--scale N] [--help] [--version]\n";
+    "Usage: %s [--window [--scale N] | --terminal | --headless [--transcript FILE|-]\n"
+    "       [--on-error stop|continue|keys]] [--help] [--version]\n";
 
 constexpr const char* kHelp = R"(
 The solubility of CO2 in pure water from -1.48 to 100 C and 0.1 to 100 MPa, with the properties of
@@ -86,7 +86,7 @@ int runProcess(int argc, char** argv, ProgramMain programMain) {
     if (kind == FrontendKind::window || (kind == FrontendKind::automatic && displayAvailable())) {
         const bool driverChosen = std::getenv("SDL_VIDEODRIVER") != nullptr;
         if (!driverChosen) preferX11();
-        frontend = std::make_unique<WindowFrontend>();
+        frontend = std::make_unique<WindowFrontend>(options.scale);
         if (const int code = frontend->start(); code != 0) {
             if (kind == FrontendKind::window) return code;
             frontend.reset(); // no usable display after all: fall back below

@@ -201,6 +201,14 @@ void ToneGenerator::service() {
     const int play = playPosition_.load(std::memory_order_relaxed);
     if (play == writePosition_.load(std::memory_order_acquire)) return;
     if (!ensureOutputOpen()) return;
+    if (output_->broken()) {
+        // Say so once and go on as on a machine without sound; the tone that was playing is over.
+        std::fprintf(stderr, "Audio output stopped; tones will be silent\n");
+        output_->close();
+        output_ = makeSilentAudio(true);
+        std::string ignored;
+        output_->open(ignored);
+    }
     if (playingSlot_ >= 0) {
         if (output_->playing()) return;
         output_->finish();

@@ -242,6 +242,21 @@ TEST(FrontendOptions, MistakesAreReportedNotGuessed) {
     EXPECT_TRUE(parse({"--headless", "--headless"}).error.empty());
 }
 
+TEST(FrontendOptions, ScaleIsAWholeNumberFrom1To16ForTheWindow) {
+    EXPECT_EQ(parse({}).scale, 0) << "0: from the display size";
+    EXPECT_EQ(parse({"--scale", "3"}).scale, 3);
+    EXPECT_EQ(parse({"--window", "--scale=16"}).scale, 16);
+    EXPECT_EQ(parse({"--scale", "1", "--window"}).kind, rt::FrontendKind::window);
+    for (const char* bad : {"0", "-1", "1.5", "abc", "17", "99999999999999999999", "2x", " 2", ""}) {
+        const rt::FrontendOptions options = parse({"--scale", bad});
+        EXPECT_NE(options.error.find(std::string("'") + bad + "'"), std::string::npos)
+            << "--scale " << bad << ": " << options.error;
+    }
+    EXPECT_FALSE(parse({"--scale"}).error.empty());
+    EXPECT_FALSE(parse({"--terminal", "--scale", "2"}).error.empty());
+    EXPECT_FALSE(parse({"--scale=2", "--headless"}).error.empty());
+}
+
 // ---- the whole frame ---------------------------------------------------------------------------------
 
 // A front end driven by the test: keys to dispatch on event passes, answers for boxes, and a
