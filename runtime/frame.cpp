@@ -306,7 +306,20 @@ FrontendOptions parseFrontendOptions(int argc, const char* const* argv) {
         }
         options.kind = kind;
     };
-    for (int i = 1; i < argc && options.error.empty(); ++i) {
+    // An option that takes a value, as "--name VALUE" or "--name=VALUE": true when `arg` is that
+    // option, with the value (empty when none follows) in `value`.
+    int i = 1;
+    std::string value;
+    auto valued = [&](const std::string& arg, std::string_view name) {
+        if (arg.size() > name.size() && arg.starts_with(name) && arg[name.size()] == '=') {
+            value = arg.substr(name.size() + 1);
+            return true;
+        }
+        if (arg != name) return false;
+        value = i + 1 < argc && argv[i + 1] != nullptr ? argv[++i] : "";
+        return true;
+    };
+    for (; i < argc && options.error.empty(); ++i) {
         const std::string arg = argv[i] != nullptr ? argv[i] : "";
         if (arg == "--help" || arg == "-h") {
             options.help = true;
@@ -318,37 +331,16 @@ FrontendOptions parseFrontendOptions(int argc, const char* const* argv) {
             setKind(FrontendKind::terminal, argv[i]);
         } else if (arg == "--headless") {
             setKind(FrontendKind::headless, argv[i]);
-        } else if (arg == "--transcript") {
-            if (i + 1 >= argc || argv[i + 1] == nullptr || argv[i + 1][0] == '\0') {
-                options.error = "--transcript needs a file name";
-            } else {
-                options.transcriptPath = argv[++i];
-            }
-        } else if (arg == "--scale" || arg.rfind("--scale=", 0) == 0) {
-            std::string value;
-            if (arg != "--scale") {
-                value = arg.substr(std::strlen("--scale="));
-            } else if (i + 1 < argc && argv[i + 1] != nullptr) {
-                value = argv[++i];
-            } else {
-                options.error = "--scale needs a number";
-                break;
-            }
+        } else if (valued(arg, "--transcript")) {
+            options.transcriptPath = value;
+            if (value.empty()) options.error = "--transcript needs a file name";
+        } else if (valued(arg, "--scale")) {
             options.scale = parseScale(value);
             if (options.scale == 0) {
                 options.error = "invalid --scale value '" + value + "' (a whole number from 1 to " +
                                 std::to_string(kMaxWindowScale) + ")";
             }
-        } else if (arg.rfind("--transcript=", 0) == 0) {
-            options.transcriptPath = arg.substr(std::strlen("--transcript="));
-            if (options.transcriptPath.empty()) options.error = "--transcript needs a file name";
-        } else if (arg == "--on-error" || arg.rfind("--on-error=", 0) == 0) {
-            std::string value;
-            if (arg != "--on-error") {
-                value = arg.substr(std::strlen("--on-error="));
-            } else if (i + 1 < argc && argv[i + 1] != nullptr) {
-                value = argv[++i];
-            }
+        } else if (valued(arg, "--on-error")) {
             options.onErrorGiven = true;
             if (value == "stop") {
                 options.onError = ErrorBoxPolicy::stop;
