@@ -15,6 +15,7 @@
 #include <exception>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -124,8 +125,15 @@ std::vector<Failure> run(const Job& job, unsigned threads) {
         py::gil_scoped_release release;
         std::vector<std::thread> pool;
         pool.reserve(threads);
-        for (unsigned w = 0; w < threads; ++w)
-            pool.emplace_back(worker, w);
+        try {
+            for (unsigned w = 0; w < threads; ++w)
+                pool.emplace_back(worker, w);
+        } catch (...) {
+            // No more threads to be had: the ones started finish the points between them.
+            if (pool.empty()) throw;
+            const std::lock_guard lock(mutex);
+            running -= threads - static_cast<unsigned>(pool.size());
+        }
         std::unique_lock lock(mutex);
         while (!finished.wait_for(lock, std::chrono::milliseconds(100), [&] { return running == 0; })) {
             lock.unlock();

@@ -41,6 +41,11 @@ def test_co2calc_page_names_options_keys_files_and_exit_statuses():
     page = render("co2calc")
     assert options(page) == {"--window", "--terminal", "--headless", "--transcript", "--scale", "--on-error",
                              "--help", "--version"}
+    # Once the program explains its options itself, the page must name the same ones.
+    run = subprocess.run([os.environ["CO2CALC"], "--help"], capture_output=True, text=True, stdin=subprocess.DEVNULL,
+                         timeout=30)
+    if run.returncode == 0:
+        assert options(run.stdout) == options(page)
     for words in ["Shift+PgUp", "Alt+Enter", "Pause", "Ctrl+C", "CO2out.txt", "CR LF", "128 + signal",
                   "EXIT STATUS", "co2table(1)"]:
         assert words in page, words
