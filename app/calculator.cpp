@@ -142,7 +142,8 @@ int chooseOption(Dialogue& dialogue) {
 // A typed text replaces the value; an empty line keeps the old one.
 // A typed number beyond the range of a double (1E400, say) would be stored as an infinity, which
 // no template can print and which every formula of the model turns into further errors. It is an
-// overflow like any number too large for its variable: error 6, and the value becomes 0.
+// overflow like any number too large for its variable: rt::ErrorCode::overflow (6), and the value
+// becomes 0.
 double typedValue(rt::ext typed) {
     const double value = static_cast<double>(typed);
     if (!std::isinf(value)) return value;

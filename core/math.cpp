@@ -1,8 +1,11 @@
 #include "core/math.h"
 
+#include <atomic>
 #include <cmath>
 #include <csignal>
+#include <ctime>
 #include <limits>
+#include <unistd.h>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <fpu_control.h>
@@ -102,11 +105,29 @@ std::uint32_t checkIndex(std::int64_t offset, std::uint32_t count) {
 
 namespace {
 
+// The fatal code a floating-point signal leaves for the frame's main loop. A handler may only do
+// what is async-signal-safe: a lock-free store, a sleep, a write, _exit.
+std::atomic<std::uint32_t> gFatalSignal{0};
+static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
+// Set on the thread that ran setupFloatingPoint (the program thread), whose fault the frame answers.
+thread_local bool tParksOnSignal = false;
+
 void onFloatingPointSignal(int) {
-    // Integer division by zero and unmasked floating-point traps land here; the process cannot
-    // continue the statement, so the fatal path shows its box and ends the process.
-    fatalError(kDivisionByZero);
-    std::_Exit(0);
+    // Integer division by zero and unmasked floating-point traps land here. The statement cannot go
+    // on and a handler can show no box (that takes locks and memory): the code is noted, and the
+    // thread sleeps here until the frame's main loop has shown "Division by zero" and ended the
+    // process in order.
+    gFatalSignal.store(codeNumber(kDivisionByZero));
+    if (tParksOnSignal) {
+        for (;;) {
+            timespec second{1, 0};
+            nanosleep(&second, nullptr);
+        }
+    }
+    // Any other thread has no one to wait for: the box's words on standard error, and the end.
+    static constexpr char kText[] = "Critical Error: Division by zero\n";
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, kText, sizeof kText - 1);
+    _exit(0);
 }
 
 } // namespace
@@ -123,6 +144,11 @@ void setupFloatingPoint() {
     action.sa_handler = onFloatingPointSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGFPE, &action, nullptr);
+    tParksOnSignal = true;
+}
+
+std::uint32_t takeFatalSignal() {
+    return gFatalSignal.exchange(0);
 }
 
 } // namespace rt

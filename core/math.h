@@ -38,8 +38,14 @@ inline float toSingle(double x) {
 // Sets the x87 unit to extended precision and installs the handler that turns a floating-point
 // exception signal (an integer division by zero) into the fatal "Division by zero". The
 // floating-point traps stay masked: an overflow or an invalid operation yields an infinity or a
-// NaN, which the checked functions above turn into their numbered errors. Once per process.
+// NaN, which the checked functions above turn into their numbered errors. Called on the program
+// thread: a signal there notes the code for takeFatalSignal and parks the thread in the handler,
+// which can safely do nothing more; on another thread it ends the process at once.
 void setupFloatingPoint();
+
+// The fatal code a floating-point signal has noted (0: none); taken once. The frame's main loop
+// polls it, shows the fatal box and shuts down in order.
+std::uint32_t takeFatalSignal();
 
 // A coefficient array with the bounds of the original (first index `Lower`); every access goes
 // through checkIndex, so an index out of range raises error 9 and reads element `Lower`.

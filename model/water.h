@@ -19,7 +19,7 @@ void h2oHelmholtz(Model& m);
 
 // Newton solve for omega at (T, P_bar), starting from the current omega; leaves xi, Phi, Phi_x,
 // Phi_xx, Pi, Pi_w, Pi_x, omegaPi and omegaXi of the solution. Raises kNoConvergenceError after
-// kH2oMaxIterations passes, and error 6 if an iterate overflows; omega then keeps its last
+// kH2oMaxIterations passes, and overflow (6) if an iterate overflows; omega then keeps its last
 // finite value.
 void h2oSolveDensity(Model& m);
 

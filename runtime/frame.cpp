@@ -13,9 +13,9 @@
 #include <unistd.h>
 
 #include "core/errors.h"
+#include "core/math.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
-#include "core/math.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 
@@ -112,23 +112,18 @@ void programThreadBody(ProgramMain programMain) {
     gProgramThreadFinished.store(true);
 }
 
-// Whether the calling thread runs inside the floating-point signal's handler (the signal is
-// blocked there). An exception must not leave a signal handler, so the program thread cannot
-// unwind from there.
-bool insideFloatingPointSignal() {
-    sigset_t blocked;
-    sigemptyset(&blocked);
-    pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
-    return sigismember(&blocked, SIGFPE) == 1;
-}
-
-// The program thread's end when it cannot unwind: it reports its end and waits, touching nothing,
-// until the main thread has shut down and the process exits.
-[[noreturn]] void parkProgramThread() {
+// A floating-point signal has parked the program thread inside its handler (it cannot unwind from
+// there). Its fatal box is shown by a thread of its own, as the program thread's boxes are (the
+// main loop draws it), and its answer ends the process in order.
+std::thread fatalSignalBox(std::uint32_t code) {
     gProgramThreadParked.store(true);
     processFlags().threadsDone.fetch_or(1);
-    for (;;)
-        sleepFor(1000ms);
+    return std::thread([code] {
+        const auto [caption, text] = fatalErrorTexts(code);
+        showMessageBox(caption, text, BoxButtons::ok);
+        processFlags().exitCode.store(0);
+        processFlags().closeRequested.store(1);
+    });
 }
 
 void timerThreadBody() {
@@ -373,7 +368,6 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
         f.exitCode.store(code);
         if (std::this_thread::get_id() == gProgramThreadId.load()) {
             f.closeRequested.store(1);
-            if (insideFloatingPointSignal()) parkProgramThread();
             stopProgramThread();
         }
         abandonProcess(code);
@@ -395,7 +389,10 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     }
 
     // Main loop.
+    std::thread fatalBox;
     for (;;) {
+        if (const std::uint32_t fatal = takeFatalSignal(); fatal != 0 && !fatalBox.joinable())
+            fatalBox = fatalSignalBox(fatal);
         if (gPauseHandshake.load() == 1) {
             gPauseHandshake.store(2);
             while (gPauseHandshake.load() == 2 && flags.closeRequested.load() == 0)
@@ -424,6 +421,7 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     // Shutdown.
     flags.stopRequested.store(1);
     errorState().eventFlag.store(1);
+    if (fatalBox.joinable()) fatalBox.join(); // its box returns once stopRequested is set
     if (programThread.joinable()) {
         while (!gProgramThreadFinished.load() && !gProgramThreadParked.load())
             sleepFor(1ms);

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "model/quantities.h"
 #include "model/statements.h"
 
 namespace co2 {
@@ -20,9 +21,12 @@ struct ModuleFile {
 };
 
 constexpr ModuleFile kFiles[] = {
-    {"app/calculator.cpp", Module::calculator}, {"app/report.cpp", Module::report},
-    {"model/phase_curves.cpp", Module::phaseCurves}, {"model/water.cpp", Module::water},
-    {"model/co2.cpp", Module::co2},           {"model/aqueous.cpp", Module::aqueous},
+    {"app/calculator.cpp", Module::calculator},
+    {"app/report.cpp", Module::report},
+    {"model/phase_curves.cpp", Module::phaseCurves},
+    {"model/water.cpp", Module::water},
+    {"model/co2.cpp", Module::co2},
+    {"model/aqueous.cpp", Module::aqueous},
     {"model/solubility.cpp", Module::solubility},
 };
 
@@ -42,17 +46,37 @@ TEST(StatementNumbers, AreLiteralUniqueAndInTheirModulesRange) {
         ASSERT_FALSE(text.empty()) << file.path;
         const auto first = static_cast<unsigned long>(file.module);
         std::size_t calls = 0;
-        for (auto it = std::sregex_iterator(text.begin(), text.end(), call); it != std::sregex_iterator(); ++it) {
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), call); it != std::sregex_iterator();
+             ++it) {
             const std::string argument = (*it)[1];
             ASSERT_TRUE(std::regex_match(argument, literal)) << file.path << ": done(" << argument << ")";
             const unsigned long number = std::stoul(argument);
             EXPECT_GE(number, first) << file.path;
             EXPECT_LT(number, first + kModuleRange) << file.path;
             const auto [where, inserted] = seen.emplace(number, file.path);
-            EXPECT_TRUE(inserted) << "statement " << number << " in " << file.path << " and " << where->second;
+            EXPECT_TRUE(inserted) << "statement " << number << " in " << file.path << " and "
+                                  << where->second;
             ++calls;
         }
         EXPECT_GT(calls, 0U) << file.path;
+    }
+
+    // The report's lines of the quantity table carry their numbers in the table: the report's
+    // range, clear of every number written at a call. A row of a loop may share its number with
+    // the other rows of that loop (the activity block's lines), nothing else.
+    const auto first = static_cast<unsigned long>(Module::report);
+    std::map<unsigned long, std::string> table;
+    for (const Quantity& q : kQuantities) {
+        for (const std::uint32_t number : {q.screenStatement, q.fileStatement, q.valueStatement}) {
+            if (number == 0) continue;
+            EXPECT_GE(number, first) << q.name;
+            EXPECT_LT(number, first + kModuleRange) << q.name;
+            EXPECT_EQ(seen.count(number), 0U)
+                << "statement " << number << " of " << q.name << " is also at a call in " << seen[number];
+            const auto [where, inserted] = table.emplace(number, std::string(q.name));
+            EXPECT_TRUE(inserted || q.block == ReportBlock::solution)
+                << "statement " << number << " of " << q.name << " and " << where->second;
+        }
     }
 }
 

@@ -1,0 +1,271 @@
+// The library's interface: its exact path gives the calculator's numbers to the last bit (read
+// from the regression reference, every model variable of 35 state points), its flags and refusals
+// are the calculator's, threads do not disturb one another, and the C layer copies results safely.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "co2model.h"
+#include "co2model.hpp"
+#include "model/model.h"
+#include "model/quantities.h"
+#include "model_variables.h"
+
+namespace co2 {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+std::vector<std::string> split(const std::string& line) {
+    std::vector<std::string> fields;
+    std::stringstream in(line);
+    std::string field;
+    while (std::getline(in, field, ','))
+        fields.push_back(field);
+    return fields;
+}
+
+// A model state rebuilt from one reference row: every variable as the calculator's run left it.
+struct ReferenceRow {
+    double T_C = 0, P = 0, molality = 0;
+    int curve = 0;
+    std::string errors;
+    std::unique_ptr<Model> model = std::make_unique<Model>();
+};
+
+std::vector<ReferenceRow> readReference() {
+    std::ifstream in(std::string(CO2_TEST_DATA_DIR) + "/model_regression.csv");
+    std::string line;
+    std::getline(in, line); // provenance
+    std::getline(in, line); // header, checked by the regression test
+    std::vector<ReferenceRow> rows;
+    while (std::getline(in, line)) {
+        const std::vector<std::string> f = split(line);
+        ReferenceRow row;
+        row.T_C = std::strtod(f[0].c_str(), nullptr);
+        row.P = std::strtod(f[1].c_str(), nullptr);
+        row.curve = std::atoi(f[2].c_str());
+        row.molality = std::strtod(f[3].c_str(), nullptr);
+        row.errors = f[4];
+        std::size_t column = 5;
+#define CO2_READ(v) row.model->v = std::strtod(f.at(column++).c_str(), nullptr);
+        CO2_MODEL_VARIABLES(CO2_READ)
+#undef CO2_READ
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+Result evaluateRow(Evaluator& e, const ReferenceRow& row) {
+    // The reference's molality -1 stands for the solubility (Enter at the prompt).
+    const double m = row.molality < 0 ? kNaN : row.molality;
+    return row.curve == 0 ? e.evaluate(row.T_C, row.P, m) : e.evaluateCurve(row.curve, row.T_C, m);
+}
+
+TEST(Library, ExactPathGivesTheCalculatorsNumbersAtEveryReferencePoint) {
+    const std::vector<ReferenceRow> rows = readReference();
+    ASSERT_EQ(rows.size(), 35U);
+    Evaluator exact(Arithmetic::exact);
+    for (const ReferenceRow& row : rows) {
+        SCOPED_TRACE("T_C " + std::to_string(row.T_C) + ", P " + std::to_string(row.P) + ", curve " +
+                     std::to_string(row.curve) + ", molality " + std::to_string(row.molality));
+        const Result r = evaluateRow(exact, row);
+        if (row.errors != "-") {
+            // The first error box of the calculator's run is the point's error.
+            unsigned code = 0, statement = 0;
+            ASSERT_EQ(std::sscanf(row.errors.c_str(), "%u@%u", &code, &statement), 2) << row.errors;
+            EXPECT_EQ(r.error, static_cast<int>(code)) << r.message;
+            EXPECT_EQ(r.statement, statement);
+            EXPECT_NE(r.message.find("runtime error " + std::to_string(code)), std::string::npos)
+                << r.message;
+            EXPECT_TRUE(std::isnan(r["rho_sol"]));
+            EXPECT_EQ(r["T_C"], row.T_C);
+            continue;
+        }
+        ASSERT_TRUE(r.ok()) << r.message;
+        for (std::size_t i = 0; i < kReportedCount; ++i) {
+            const double expected = quantityValue(kQuantities[i], *row.model);
+            EXPECT_TRUE(sameBits(r.values[i], expected))
+                << kQuantities[i].name << ": " << r.values[i] << ", reference " << expected;
+        }
+        // A second point on the same evaluator continues from the first's solved state for another
+        // molality, and must equal a fresh evaluation.
+        Evaluator fresh(Arithmetic::exact);
+        const double other = 0.25;
+        const Result continued = row.curve == 0 ? exact.evaluate(row.T_C, row.P, other)
+                                                : exact.evaluateCurve(row.curve, row.T_C, other);
+        const Result alone = row.curve == 0 ? fresh.evaluate(row.T_C, row.P, other)
+                                            : fresh.evaluateCurve(row.curve, row.T_C, other);
+        ASSERT_EQ(continued.error, alone.error);
+        for (std::size_t i = 0; i < kReportedCount; ++i)
+            EXPECT_TRUE(sameBits(continued.values[i], alone.values[i])) << kQuantities[i].name;
+    }
+}
+
+TEST(Library, SolubilityAt25C10MPaOnBothPaths) {
+    const Result exact = evaluate(25, 10, {.arithmetic = Arithmetic::exact});
+    ASSERT_TRUE(exact.ok()) << exact.message;
+    EXPECT_EQ(exact["sol_m"], 1.4527788439279663); // the calculator's and co2table's value
+    EXPECT_EQ(exact["m"], exact["sol_m"]);         // the solution at the solubility by default
+    const Result fast = evaluate(25, 10);
+    ASSERT_TRUE(fast.ok()) << fast.message;
+    EXPECT_NEAR(fast["sol_m"], exact["sol_m"], 1e-9);
+    EXPECT_EQ(fast.flags, exact.flags);
+}
+
+TEST(Library, FlagsAreTheCalculatorsWarnings) {
+    struct Case {
+        double T_C, P, m;
+        unsigned flags; // of the four warnings and noSolubility
+    };
+    const Case cases[] = {
+        {25, 10, kNaN, 0},
+        {100.01, 10, kNaN, warnTemperature},
+        {-1.48, 10, kNaN, 0}, // the bound itself is inside
+        {25, 100.0001, kNaN, warnPressure},
+        {25, 0.001, 0, warnSaturation | warnMolality | noSolubility}, // no liquid: a negative solubility
+        {25, 10, 3, warnMolality},
+        // 0 is the saturation pressure itself: no CO2 in the vapour, a solubility of 0, and the
+        // molality 0 becomes 1e-8, above it, as in the calculator.
+        {25, 0, kNaN, warnMolality},
+    };
+    const unsigned mask = warnTemperature | warnPressure | warnSaturation | warnMolality | noSolubility;
+    Evaluator e(Arithmetic::exact);
+    for (const Case& c : cases) {
+        const Result r = e.evaluate(c.T_C, c.P, c.m);
+        ASSERT_TRUE(r.ok()) << c.T_C << " C, " << c.P << " MPa: " << r.message;
+        EXPECT_EQ(r.flags & mask, c.flags) << c.T_C << " C, " << c.P << " MPa, m " << c.m;
+    }
+    EXPECT_GT(e.evaluate(25, 0).values[static_cast<std::size_t>(quantityIndex("P"))],
+              0.003); // the pressure used
+}
+
+TEST(Library, RefusesBadArgumentsNamingThem) {
+    struct Case {
+        int curve;
+        double T_C, P, m;
+        const char* named;
+    };
+    const double inf = std::numeric_limits<double>::infinity();
+    const Case cases[] = {
+        {0, kNaN, 10, kNaN, "temperature"}, {0, inf, 10, kNaN, "temperature"},
+        {0, 25, kNaN, kNaN, "pressure"},    {0, 25, -inf, kNaN, "pressure"},
+        {0, 25, -0.1, kNaN, "pressure"},    {0, 25, 10, -1, "molality"},
+        {0, 25, 10, inf, "molality"},       {5, 25, 0, kNaN, "curve option"},
+        {0, 25, 10, -0.0, nullptr},         {-1, 25, 0, kNaN, "curve option"},
+        {1, kNaN, 0, kNaN, "temperature"},
+    };
+    Evaluator e;
+    for (const Case& c : cases) {
+        const Result r = c.curve == 0 ? e.evaluate(c.T_C, c.P, c.m) : e.evaluateCurve(c.curve, c.T_C, c.m);
+        if (c.named == nullptr) {
+            EXPECT_TRUE(r.ok()) << r.message; // -0 is a molality of 0, taken as 1e-8
+            continue;
+        }
+        EXPECT_EQ(r.error, kErrorBadArgument) << c.named;
+        EXPECT_NE(r.message.find(c.named), std::string::npos) << r.message;
+        EXPECT_TRUE(std::isnan(r["rho_H2O"]));
+    }
+}
+
+TEST(Library, CurveRefusesATemperatureOutsideItsRange) {
+    const Result r = evaluateCurve(1, 31.5);
+    EXPECT_EQ(r.error, kErrorOutsideCurve);
+    EXPECT_EQ(r.message, "curve 1: TEMPERATURE OUT OF ALLOwABLE RANGE -1.6 - +31.48 C");
+    EXPECT_EQ(r["T_C"], 31.5);
+    EXPECT_TRUE(std::isnan(r["P"]));
+    const Result inside = evaluateCurve(1, 31.48001, {.arithmetic = Arithmetic::exact});
+    ASSERT_TRUE(inside.ok()) << inside.message;
+    EXPECT_NEAR(inside["P"], 7.905, 0.001); // the curve's correlation at its upper end
+}
+
+TEST(Library, ManyThreadsGiveTheSameBits) {
+    std::vector<std::pair<double, double>> points;
+    for (double t : {0.0, 25.0, 31.0, 60.0, 99.0})
+        for (double p : {0.1, 5.0, 7.38, 40.0})
+            points.emplace_back(t, p);
+    std::vector<Result> serial;
+    Evaluator one(Arithmetic::exact);
+    for (auto [t, p] : points)
+        serial.push_back(one.evaluate(t, p));
+    constexpr int kThreads = 4;
+    std::vector<std::vector<Result>> results(kThreads);
+    std::vector<std::thread> threads;
+    for (int k = 0; k < kThreads; ++k)
+        threads.emplace_back([&, k] {
+            Evaluator own(Arithmetic::exact);
+            // Each thread walks the points from another start, so neighbours differ.
+            for (std::size_t i = 0; i < points.size(); ++i) {
+                const auto [t, p] = points[(i + static_cast<std::size_t>(k) * 5) % points.size()];
+                results[static_cast<std::size_t>(k)].push_back(
+                    k % 2 == 0 ? own.evaluate(t, p) : evaluate(t, p, {.arithmetic = Arithmetic::exact}));
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    for (int k = 0; k < kThreads; ++k)
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const Result& a = results[static_cast<std::size_t>(k)][i];
+            const Result& b = serial[(i + static_cast<std::size_t>(k) * 5) % points.size()];
+            ASSERT_EQ(a.error, b.error);
+            for (std::size_t q = 0; q < kReportedCount; ++q)
+                ASSERT_TRUE(sameBits(a.values[q], b.values[q]))
+                    << "thread " << k << ", " << kQuantities[q].name;
+        }
+}
+
+TEST(Library, QuantitiesAreNamedOnceWithUnits) {
+    ASSERT_EQ(quantities().size(), static_cast<std::size_t>(kQuantityCount));
+    for (int i = 0; i < kQuantityCount; ++i) {
+        const QuantityInfo& q = quantities()[static_cast<std::size_t>(i)];
+        EXPECT_EQ(quantityIndex(q.name), i);
+        EXPECT_FALSE(q.unit.empty()) << q.name;
+        EXPECT_FALSE(q.description.empty()) << q.name;
+    }
+    EXPECT_EQ(quantityIndex("no such"), -1);
+    EXPECT_TRUE(std::isnan(Result{}["no such"]));
+}
+
+TEST(CInterface, CopiesValuesFlagsAndATruncatedMessage) {
+    std::vector<double> values(static_cast<std::size_t>(co2_quantity_count()));
+    unsigned flags = 99;
+    char error[64] = "untouched";
+    EXPECT_EQ(co2_evaluate_ex(25, 10, NAN, CO2_EXACT, values.data(), &flags, error, sizeof error), 0);
+    EXPECT_EQ(values[static_cast<std::size_t>(co2_quantity_index("sol_m"))], 1.4527788439279663);
+    EXPECT_EQ(flags & (CO2_WARN_T | CO2_WARN_P | CO2_WARN_PSAT | CO2_WARN_M), 0U);
+    EXPECT_STREQ(error, "");
+
+    // A message longer than the buffer is cut and still terminated; a size of 0 writes nothing.
+    char small[8];
+    std::memset(small, 'x', sizeof small);
+    EXPECT_EQ(co2_evaluate_curve(1, 40, NAN, values.data(), nullptr, small, sizeof small),
+              CO2_ERROR_OUTSIDE_CURVE);
+    EXPECT_STREQ(small, "curve 1");
+    char none = 'x';
+    EXPECT_EQ(co2_evaluate(NAN, 10, NAN, nullptr, nullptr, &none, 0), CO2_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(none, 'x');
+    EXPECT_EQ(co2_evaluate(20, 0.001, NAN, nullptr, nullptr, nullptr, 0) > 0, true); // a runtime error code
+
+    EXPECT_STREQ(co2_quantity_name(0), "T_C");
+    EXPECT_STREQ(co2_quantity_unit(co2_quantity_index("sol_m")), "mol/kg");
+    EXPECT_EQ(co2_quantity_name(-1), nullptr);
+    EXPECT_EQ(co2_quantity_name(co2_quantity_count()), nullptr);
+    EXPECT_EQ(co2_quantity_index(nullptr), -1);
+    EXPECT_STREQ(co2_version(), version());
+}
+
+} // namespace
+} // namespace co2
