@@ -32,7 +32,9 @@ root=$scratch/root
 for f in usr/bin/co2calc usr/bin/co2table usr/share/applications/co2calc.desktop \
   usr/share/icons/hicolor/16x16/apps/co2calc.png usr/share/icons/hicolor/128x128/apps/co2calc.png \
   usr/share/doc/co2calc/copyright usr/share/doc/co2calc/changelog.gz usr/share/doc/co2calc/README.md \
-  usr/share/doc/co2calc/docs/validation.png usr/lib/python3/dist-packages/co2calc/__init__.py; do
+  usr/share/doc/co2calc/docs/validation.png usr/lib/python3/dist-packages/co2calc/__init__.py \
+  usr/include/co2model.hpp usr/include/co2model.h usr/lib/libco2model.a usr/lib/pkgconfig/co2model.pc \
+  usr/lib/cmake/co2model/co2modelConfig.cmake; do
   [ -f "$root/$f" ] || fail "$f is not in the package"
 done
 
