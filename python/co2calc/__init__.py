@@ -67,7 +67,8 @@ def _numbers(value, name, unit):
     except Exception as e:  # ragged sequences and the like
         raise ValueError(f"{name}: not an array of numbers ({e})") from None
     if array.dtype.kind not in "iuf":
-        raise TypeError(f"{name}: expected numbers in {unit}, got {array.dtype} values")
+        got = repr(value) if array.ndim == 0 else f"{array.dtype} values"
+        raise TypeError(f"{name}: expected numbers in {unit}, got {got}")
     array = array.astype(np.float64, copy=False)
     bad = ~np.isfinite(array)
     if bad.any():
