@@ -3,7 +3,7 @@
 #   * time from start to the first painted frame (process start until the window's picture first
 #     holds a lit pixel, polled with xwd every few milliseconds), median of RUNS starts;
 #   * idle CPU use at the menu (the calculator waits for the option), from /proc/PID/stat over
-#     IDLE_SECONDS, as a percentage of one core.
+#     IDLE_SECONDS, as a percentage of one core, and the resident memory there.
 # Usage: bench/window_bench.sh [CO2CALC] (default build/co2calc); RUNS=5 IDLE_SECONDS=10.
 set -euo pipefail
 here=$(dirname "$(realpath "$0")")
@@ -90,9 +90,11 @@ time.sleep(2)
 before, t0 = cpu_seconds(proc.pid), time.monotonic()
 time.sleep(idle)
 after, t1 = cpu_seconds(proc.pid), time.monotonic()
+rss = next(line.split()[1] for line in open("/proc/%d/status" % proc.pid) if line.startswith("VmRSS:"))
 close(proc, wid)
 
 print("time to first painted frame: median %.0f ms (min %.0f, max %.0f, %d starts)" % (
     1000 * statistics.median(first_frames), 1000 * min(first_frames), 1000 * max(first_frames), runs))
-print("idle CPU at the menu: %.2f %% of one core over %.0f s" % (100 * (after - before) / (t1 - t0), t1 - t0))
+print("idle CPU at the menu: %.2f %% of one core over %.0f s, resident memory %s kB" % (
+    100 * (after - before) / (t1 - t0), t1 - t0, rss))
 EOF

@@ -189,6 +189,18 @@ bool Evaluator::Impl::run(int curve, double T_C, double P, double molality, Resu
     if (belowSaturation(model)) flags |= warnSaturation;
     if (concentrationAboveSolubility(model)) flags |= warnMolality;
     if (belowSaturation(model) || model.mSat < 0) flags |= noSolubility;
+    if (inHydrateField(model)) flags |= hydrate;
+    switch (co2FluidPhase(model)) {
+    case Co2Fluid::gas:
+        flags |= co2Gas;
+        break;
+    case Co2Fluid::liquid:
+        flags |= co2Liquid;
+        break;
+    case Co2Fluid::supercritical:
+        flags |= co2Supercritical;
+        break;
+    }
     r.flags = flags;
     return true;
 }

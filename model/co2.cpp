@@ -351,6 +351,11 @@ void co2InitialDensity(Model& md) {
     }
 }
 
+Co2Fluid co2FluidPhase(const Model& md) {
+    if (md.T < kTc) return md.P_bar >= md.psatCO2 ? Co2Fluid::liquid : Co2Fluid::gas;
+    return md.P_bar >= kPc ? Co2Fluid::supercritical : Co2Fluid::gas;
+}
+
 // Damped Newton iteration on P_bar = rho w (1 + delta phi^r_d):
 //   z   = rho (1 + delta phi^r_d)
 //   K   = 1 + 2 delta phi^r_d + delta^2 phi^r_dd        (d z / d rho)

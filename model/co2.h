@@ -30,6 +30,13 @@ void co2Properties(Model& md);
 // The whole carbon dioxide section in the calculator's order.
 void co2Run(Model& md);
 
+// The phase of pure CO2 at the state point, by the model's own ancillary vapour-pressure curve:
+// below TcCO2 liquid at or above psatCO2 (where co2InitialDensity starts the solve on the liquid
+// root), else gas; from TcCO2 up supercritical at or above the critical pressure, else gas.
+// Call after co2InitialDensity, which sets psatCO2.
+enum class Co2Fluid { gas, liquid, supercritical };
+Co2Fluid co2FluidPhase(const Model& md);
+
 // ---- pieces exposed for the tests and the benchmarks ------------------------------------------
 
 // Reduced residual Helmholtz energy phi^r and its derivatives (subscript d: delta, t: tau).

@@ -51,29 +51,39 @@ std::string_view curveWarning(int option) {
     }
 }
 
-void curvePressureOf(int option, Model& m) {
-    const ext t = m.T_C;
+namespace {
+
+// The correlation of option 1..4 in bar; options 1, 2 and 4 take T_C, option 3 takes T.
+double curvePressure(int option, double T_C, double T) {
+    const ext t = T_C;
     switch (option) {
     case 1:
-        m.P_bar = store(ext(0.9208) * t + ext(34.776) + ext(0.0086522) * rt::powValue(t, 2) -
-                        ext(0.000022) * rt::powValue(t, 3) + ext(0.00000503) * rt::powValue(t, 4) +
-                        ext(0.0000000797) * rt::powValue(t, 5));
-        break;
+        return store(ext(0.9208) * t + ext(34.776) + ext(0.0086522) * rt::powValue(t, 2) -
+                     ext(0.000022) * rt::powValue(t, 3) + ext(0.00000503) * rt::powValue(t, 4) +
+                     ext(0.0000000797) * rt::powValue(t, 5));
     case 2:
-        m.P_bar = store(ext(386.57) * t + ext(44.97) - ext(128.97) * rt::powValue(t, 2) +
-                        ext(14.845) * rt::powValue(t, 3) - ext(0.70629) * rt::powValue(t, 4) +
-                        ext(0.012542) * rt::powValue(t, 5));
-        break;
+        return store(ext(386.57) * t + ext(44.97) - ext(128.97) * rt::powValue(t, 2) +
+                     ext(14.845) * rt::powValue(t, 3) - ext(0.70629) * rt::powValue(t, 4) +
+                     ext(0.012542) * rt::powValue(t, 5));
     case 3: // the exponential gives MPa
-        m.P_bar = store(10 * rt::expValue(ext(57308.65) / m.T - ext(446.88395) + ext(0.868805) * m.T));
-        break;
-    case 4:
-        m.P_bar = store(ext(0.07965) - ext(7.3651) * t);
-        break;
+        return store(10 * rt::expValue(ext(57308.65) / T - ext(446.88395) + ext(0.868805) * T));
     default:
-        return;
+        return store(ext(0.07965) - ext(7.3651) * t);
     }
+}
+
+} // namespace
+
+void curvePressureOf(int option, Model& m) {
+    if (option < 1 || option > 4) return;
+    m.P_bar = curvePressure(option, m.T_C, m.T);
     done(30084);
+}
+
+bool inHydrateField(const Model& m) {
+    for (int option : {2, 3})
+        if (curveAccepts(option, m.T_C) && m.P_bar >= curvePressure(option, m.T_C, m.T)) return true;
+    return false;
 }
 
 std::string_view curvePressureTemplate(int option) {

@@ -20,6 +20,11 @@ std::string_view curveWarning(int option);
 // Call only after curveAccepts; an unknown option leaves P_bar unchanged.
 void curvePressureOf(int option, Model& m);
 
+// True when the state point (T_C, T, P_bar) lies in the CO2-clathrate stability field as the
+// clathrate curves 2 and 3 draw it: at a temperature the curve accepts, the pressure is at or
+// above the curve's. Outside both curves' ranges (below -1.48 C, above 20 C) it is false.
+bool inHydrateField(const Model& m);
+
 // The picture template of the curve pressure in MPa: "###.####" for option 2, else "###.###".
 std::string_view curvePressureTemplate(int option);
 

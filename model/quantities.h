@@ -159,7 +159,7 @@ inline constexpr Quantity kQuantities[] = {
 
     {"m", "mol/kg", "CO2 molality of the finite-concentration properties", detail::G::solution, detail::B::molality,
      "  ##.#####  ", false,
-     detail::kNone, "", false, 0, "", 10392, 0, CO2_Q(m)},
+     detail::kNone, "", false, 0, "", 10393, 0, CO2_Q(m)},
     {"gamma_CO2", "-", "activity coefficient of CO2 (molal scale)", detail::G::solution, detail::B::solution,
      "     ##.###", true,
      detail::kHere, "      Activity coefficient of CO2 (molal scale)      ", true, 10387,

@@ -4,18 +4,35 @@
 #include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace rt {
 
 namespace {
 
+bool exists(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && stat(path.c_str(), &info) == 0;
+}
+
 class SdlAudio final : public AudioOutput {
   public:
     ~SdlAudio() override { close(); }
 
     bool open(std::string& error) override {
+        // Left to itself, SDL tries one driver after another, and the ALSA library writes about a
+        // dozen lines to standard error when there is no sound card. Where nothing could play a
+        // sound the attempt is not made; a driver the user names is always tried.
+        const char* driver = std::getenv("SDL_AUDIODRIVER");
+        if ((driver == nullptr || driver[0] == '\0') && !soundOutputLikely()) {
+            error = "no sound device";
+            return false;
+        }
         // Audio has a subsystem of its own, so a machine without sound still gets its window.
         if (!SDL_WasInit(SDL_INIT_AUDIO)) {
             if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
@@ -72,6 +89,9 @@ class SdlAudio final : public AudioOutput {
 
     bool playing() override { return open_ && channel_ >= 0 && Mix_Playing(channel_) != 0; }
 
+    // A driver whose output fails stops the device; its channels then never finish.
+    bool broken() override { return open_ && SDL_GetAudioStatus() == SDL_AUDIO_STOPPED; }
+
     void finish() override { releaseChunk(); }
 
     void close() override {
@@ -106,6 +126,27 @@ class SdlAudio final : public AudioOutput {
 };
 
 } // namespace
+
+bool soundOutputLikely(const std::string& deviceDirectory) {
+    if (DIR* devices = opendir(deviceDirectory.c_str())) {
+        bool playback = false;
+        while (const dirent* entry = readdir(devices)) {
+            if (std::strncmp(entry->d_name, "pcm", 3) == 0) playback = true;
+        }
+        closedir(devices);
+        if (playback) return true;
+    }
+    if (exists("/dev/dsp")) return true;
+    const char* pulse = std::getenv("PULSE_SERVER");
+    if (pulse != nullptr && pulse[0] != '\0') return true;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && runtime[0] != '\0') {
+        const std::string dir = runtime;
+        if (exists(dir + "/pulse/native") || exists(dir + "/pipewire-0")) return true;
+    }
+    if (const char* home = std::getenv("HOME"); home != nullptr && exists(std::string(home) + "/.asoundrc"))
+        return true;
+    return exists("/etc/asound.conf");
+}
 
 std::unique_ptr<AudioOutput> makeSdlAudio() {
     return std::make_unique<SdlAudio>();

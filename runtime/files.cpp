@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/errors.h"
@@ -10,17 +12,18 @@
 namespace rt {
 namespace {
 
-constexpr std::int64_t kIllegalFunctionCall = 5;
-constexpr std::int64_t kBadFileNumber = 52;
-constexpr std::int64_t kFileNotFound = 53;
-constexpr std::int64_t kBadFileMode = 54;
-constexpr std::int64_t kFileAlreadyOpen = 55;
-constexpr std::int64_t kBadFileName = 64;
-constexpr std::int64_t kDeviceUnavailable = 68;
-constexpr std::int64_t kPermissionDenied = 70;
-constexpr std::int64_t kPathFileAccessError = 75;
-constexpr std::int64_t kPathNotFound = 76;
-constexpr std::int64_t kInvalidHandle = 258;
+constexpr std::int64_t kIllegalFunctionCall = codeNumber(ErrorCode::illegalFunctionCall);
+constexpr std::int64_t kBadFileNumber = codeNumber(ErrorCode::badFileNameOrNumber);
+constexpr std::int64_t kFileNotFound = codeNumber(ErrorCode::fileNotFound);
+constexpr std::int64_t kBadFileMode = codeNumber(ErrorCode::badFileMode);
+constexpr std::int64_t kFileAlreadyOpen = codeNumber(ErrorCode::fileAlreadyOpen);
+constexpr std::int64_t kBadFileName = codeNumber(ErrorCode::badFileName);
+constexpr std::int64_t kDeviceUnavailable = codeNumber(ErrorCode::deviceUnavailable);
+constexpr std::int64_t kDiskFull = codeNumber(ErrorCode::diskFull);
+constexpr std::int64_t kPermissionDenied = codeNumber(ErrorCode::permissionDenied);
+constexpr std::int64_t kPathFileAccessError = codeNumber(ErrorCode::pathFileAccessError);
+constexpr std::int64_t kPathNotFound = codeNumber(ErrorCode::pathNotFound);
+constexpr std::int64_t kInvalidHandle = codeNumber(ErrorCode::invalidHandle);
 
 constexpr std::string_view kLineEnd = "\r\n";
 
@@ -62,6 +65,9 @@ std::int64_t openErrorCode(int error) {
     case ENODEV:
     case ENXIO: // a device file without its device, or a FIFO nobody reads
         return kDeviceUnavailable;
+    case ENOSPC: // no room for the new file's entry
+    case EDQUOT:
+        return kDiskFull;
     default:
         return kFileNotFound;
     }
@@ -74,9 +80,44 @@ std::int64_t writeErrorCode(int error) {
     case EACCES:
     case EPERM:
         return kPermissionDenied;
+    case ENOSPC:
+    case EFBIG: // the file size limit of the process: as full as a full disk for this file
+    case EDQUOT:
+        return kDiskFull;
     default:
         return kPathFileAccessError;
     }
+}
+
+// O_NONBLOCK only for the open itself: a FIFO without a reader must fail, not hang the program
+// thread. O_APPEND puts every write at the end, even when others append too. Returns the handle,
+// or -1 with errno set.
+int openAppending(const std::string& path) {
+    int handle;
+    do {
+        handle = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
+    } while (handle < 0 && errno == EINTR);
+    if (handle < 0) return -1;
+    const int flags = ::fcntl(handle, F_GETFL);
+    if (flags < 0 || ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+        const int error = errno;
+        ::close(handle);
+        errno = error;
+        return -1;
+    }
+    // A regular file is also opened for reading where that is allowed, so that its last byte can be
+    // read before each line. Only the same file will do; without read access the check is skipped.
+    struct stat opened {};
+    if (::fstat(handle, &opened) != 0 || !S_ISREG(opened.st_mode)) return handle;
+    const int readable = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    struct stat again {};
+    if (readable >= 0 && ::fstat(readable, &again) == 0 && again.st_dev == opened.st_dev &&
+        again.st_ino == opened.st_ino) {
+        ::close(handle);
+        return readable;
+    }
+    if (readable >= 0) ::close(readable);
+    return handle;
 }
 
 std::mutex& timeSourceMutex() {
@@ -128,82 +169,181 @@ void FileTable::openForAppend(std::string_view name, int fileNumber) {
         return;
     }
     if (const std::int64_t code = serialPortError(name); code != 0) {
-        raiseError(code);
+        fail(code);
         return;
     }
     // A name with a NUL byte would be cut short by the system; no such file can be meant.
     if (name.find('\0') != std::string_view::npos) {
-        raiseError(kBadFileName);
+        fail(kBadFileName);
         return;
     }
     const std::string path(name);
-    // O_NONBLOCK only for the open itself: a FIFO without a reader must fail, not hang the
-    // program thread. O_APPEND puts every write at the end, even when others append too.
-    int handle;
-    do {
-        handle = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
-    } while (handle < 0 && errno == EINTR);
+    const int handle = openAppending(path);
     if (handle < 0) {
-        raiseError(openErrorCode(errno));
+        fail(openErrorCode(errno));
         return;
     }
-    const int flags = ::fcntl(handle, F_GETFL);
-    if (flags < 0 || ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) < 0) {
-        const int error = errno;
-        ::close(handle);
-        raiseError(openErrorCode(error));
-        return;
-    }
-    entry = Entry{handle, kSequentialOutput, true, 1, 0};
+    entry = Entry{};
+    entry.mode = kSequentialOutput;
+    entry.writeAccess = true;
+    entry.path = path;
+    adopt(entry, handle);
 }
 
-bool FileTable::writeAll(Entry& entry, std::string_view bytes) {
+// Makes `handle` the entry's open file.
+void FileTable::adopt(Entry& entry, int handle) {
+    struct stat opened {};
+    const bool known = ::fstat(handle, &opened) == 0;
+    if (entry.handle >= 0) ::close(entry.handle);
+    entry.handle = handle;
+    entry.device = known ? static_cast<std::uint64_t>(opened.st_dev) : 0;
+    entry.inode = known ? static_cast<std::uint64_t>(opened.st_ino) : 0;
+    entry.regular = known && S_ISREG(opened.st_mode);
+    entry.knownEnd = -1;
+}
+
+void FileTable::fail(std::int64_t code) {
+    ++failures_;
+    raiseError(code);
+}
+
+// Log writers' rule: a path that names another file now (renamed away and replaced, or gone) is
+// opened anew, so that later reports land where the user looks for them.
+bool FileTable::followPath(Entry& entry) {
+    struct stat named {};
+    if (::stat(entry.path.c_str(), &named) == 0) {
+        if (static_cast<std::uint64_t>(named.st_dev) == entry.device &&
+            static_cast<std::uint64_t>(named.st_ino) == entry.inode)
+            return true;
+    } else if (errno != ENOENT && errno != ENOTDIR) {
+        return true; // no answer (a directory closed to us): the open file is the best guess
+    }
+    const int handle = openAppending(entry.path);
+    if (handle < 0) {
+        fail(openErrorCode(errno));
+        return false;
+    }
+    adopt(entry, handle);
+    return true;
+}
+
+namespace {
+
+// An exclusive flock for the time of one line. Waits a second at most: a lock held that long is
+// not one of ours, and writing without it is better than hanging.
+class LineLock {
+  public:
+    explicit LineLock(int handle) {
+        if (handle < 0) return;
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            if (::flock(handle, LOCK_EX | LOCK_NB) == 0) {
+                handle_ = handle;
+                return;
+            }
+            if (errno != EWOULDBLOCK && errno != EINTR) return;
+            ::usleep(1000);
+        }
+    }
+    ~LineLock() {
+        if (handle_ >= 0) ::flock(handle_, LOCK_UN);
+    }
+    LineLock(const LineLock&) = delete;
+    LineLock& operator=(const LineLock&) = delete;
+
+  private:
+    int handle_ = -1;
+};
+
+} // namespace
+
+bool FileTable::writeLines(Entry& entry, std::string_view bytes) {
+    if (!followPath(entry)) return false;
+    const bool regular = entry.regular;
+    // Instances of this program take turns per line, so that one never reads the end of the file
+    // while another's line is half there (a write that crosses a page shows its first part first).
+    const LineLock lock(regular ? entry.handle : -1);
+    struct stat file {};
+    const bool sized = regular && ::fstat(entry.handle, &file) == 0;
+    std::string withLineEnd;
+    // Where the file still ends with this entry's last line, that line's end is known.
+    if (sized && file.st_size > 0 && file.st_size != entry.knownEnd) {
+        char last = 0;
+        if (::pread(entry.handle, &last, 1, file.st_size - 1) == 1 && last != '\n') {
+            withLineEnd.assign(kLineEnd);
+            withLineEnd.append(bytes);
+            bytes = withLineEnd;
+        }
+    }
+    entry.knownEnd = -1;
+    // One call carries the whole text; more than one only when the system takes part of it, as a
+    // disk that fills up does.
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(entry.handle, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            raiseError(writeErrorCode(errno));
-            return false;
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
         }
-        if (n == 0) { // the system took nothing and gave no reason: a short write
-            raiseError(kPathFileAccessError);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-        entry.position += n;
+        if (n < 0 && errno == EINTR) continue;
+        // n == 0: the system took nothing and gave no reason, a short write.
+        const std::int64_t code = n < 0 ? writeErrorCode(errno) : kPathFileAccessError;
+        // Take the part back, unless someone else has appended since: the file keeps whole lines.
+        struct stat now {};
+        if (sized && done > 0 && ::fstat(entry.handle, &now) == 0 &&
+            now.st_size == file.st_size + static_cast<off_t>(done))
+            (void)::ftruncate(entry.handle, file.st_size);
+        fail(code);
+        return false;
     }
+    entry.position += static_cast<std::int64_t>(bytes.size());
+    if (sized && bytes.back() == '\n') entry.knownEnd = file.st_size + static_cast<off_t>(bytes.size());
     return true;
 }
+
+namespace {
+
+void advanceColumn(std::int64_t& column, std::string_view text) {
+    for (const char c : text) {
+        if (c == '\r') {
+            column = 1;
+        } else if (c != '\n') {
+            ++column;
+        }
+    }
+}
+
+} // namespace
 
 void FileTable::writeToFile(int fileNumber, std::string_view text, bool lineEnd) {
     if (errorPending()) return;
     std::lock_guard lock(mutex_);
     if (!validNumber(fileNumber) || entries_[static_cast<std::size_t>(fileNumber)].handle < 0) {
-        raiseError(kBadFileNumber);
+        fail(kBadFileNumber);
         return;
     }
     Entry& entry = entries_[static_cast<std::size_t>(fileNumber)];
     if (entry.mode != kSequentialOutput) {
-        raiseError(kBadFileMode);
+        fail(kBadFileMode);
         return;
     }
     if (!entry.writeAccess) {
-        raiseError(kPathFileAccessError);
+        fail(kPathFileAccessError);
         return;
     }
-    // The column follows what reached the file, so it is updated only after a complete write.
-    if (!writeAll(entry, text)) return;
-    for (const char c : text) {
-        if (c == '\r') {
-            entry.column = 1;
-        } else if (c != '\n') {
-            ++entry.column;
-        }
-    }
+    advanceColumn(entry.column, text);
+    entry.unfinished.append(text);
     if (lineEnd) {
-        if (!writeAll(entry, kLineEnd)) return;
+        entry.unfinished.append(kLineEnd);
         entry.column = 1;
+    }
+    const std::size_t lastLineEnd = entry.unfinished.rfind('\n');
+    if (lastLineEnd == std::string::npos) return;
+    const std::string lines = entry.unfinished.substr(0, lastLineEnd + 1);
+    entry.unfinished.erase(0, lastLineEnd + 1);
+    if (!writeLines(entry, lines)) {
+        // The lines are gone, the file ends where it ended: the column counts from its start.
+        entry.column = 1;
+        advanceColumn(entry.column, entry.unfinished);
     }
 }
 
@@ -235,18 +375,23 @@ void FileTable::closeFile(int fileNumber) {
         raiseError(kBadFileNumber);
         return;
     }
-    Entry& entry = entries_[static_cast<std::size_t>(fileNumber)];
-    if (entry.handle >= 0) ::close(entry.handle);
+    close(entries_[static_cast<std::size_t>(fileNumber)]);
+}
+
+// An unfinished line goes out as it is: it shows where the run ended (a run stopped at a prompt).
+void FileTable::close(Entry& entry) {
+    if (entry.handle >= 0) {
+        if (!entry.unfinished.empty()) writeLines(entry, entry.unfinished);
+        ::close(entry.handle);
+    }
     entry = Entry{};
 }
 
 void FileTable::closeAll() {
     // Shutdown closes whatever is open, pending error or not: nothing may be left unflushed.
     std::lock_guard lock(mutex_);
-    for (Entry& entry : entries_) {
-        if (entry.handle >= 0) ::close(entry.handle);
-        entry = Entry{};
-    }
+    for (Entry& entry : entries_)
+        close(entry);
 }
 
 bool FileTable::isOpen(int fileNumber) const {
@@ -264,6 +409,11 @@ std::int64_t FileTable::position(int fileNumber) const {
     std::lock_guard lock(mutex_);
     if (!validNumber(fileNumber) || entries_[static_cast<std::size_t>(fileNumber)].handle < 0) return 0;
     return entries_[static_cast<std::size_t>(fileNumber)].position;
+}
+
+std::int64_t FileTable::failures() const {
+    std::lock_guard lock(mutex_);
+    return failures_;
 }
 
 FileTable& files() {

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <mutex>
+#include <optional>
 #include <pthread.h>
 #include <system_error>
 #include <thread>
@@ -32,6 +35,7 @@ std::atomic<Frontend*> gActiveFrontend{nullptr};
 std::atomic<std::int64_t> gClockTimeOfDay_ms{0};
 std::atomic<std::int64_t> gClockTicks_ms{0};
 std::atomic<int> gSignalsSeen{0};
+std::atomic<int> gFirstSignal{0};
 std::atomic<std::thread::id> gProgramThreadId{};
 std::atomic<bool> gProgramThreadFinished{false};
 std::atomic<bool> gProgramThreadParked{false};
@@ -50,11 +54,13 @@ void sleepFor(std::chrono::milliseconds d) {
 
 // ---- signals ---------------------------------------------------------------------------------
 
-// The first SIGINT, SIGTERM or SIGHUP asks for the orderly shutdown (files closed, exit code
-// unchanged); a second one while that is under way gives up waiting: the terminal is restored and
-// the process ends at once. Output files are written unbuffered, so nothing written is lost.
+// The first SIGINT, SIGTERM or SIGHUP asks for the orderly shutdown (files closed, then exit code
+// 128 + the signal number); a second one while that is under way gives up waiting: the terminal is
+// restored and the process ends at once. Every finished line is in its file already; only a line
+// still unfinished (the molality prompt's) is not written then.
 extern "C" void onTerminationSignal(int signalNumber) {
     if (gSignalsSeen.fetch_add(1) == 0) {
+        gFirstSignal.store(signalNumber);
         processFlags().closeRequested.store(1);
         return;
     }
@@ -67,10 +73,12 @@ constexpr int kTerminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct SavedSignals {
     struct sigaction termination[std::size(kTerminationSignals)];
     struct sigaction pipe;
+    struct sigaction fileSize;
 };
 
 void installSignals(SavedSignals& saved) {
     gSignalsSeen.store(0);
+    gFirstSignal.store(0);
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
@@ -83,6 +91,9 @@ void installSignals(SavedSignals& saved) {
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, &saved.pipe);
+    // Nor must a file-size limit (ulimit -f): the write or the audio set-up then fails with EFBIG,
+    // which the program reports (an error box, silent tones) instead of dying with a core.
+    sigaction(SIGXFSZ, &ignore, &saved.fileSize);
 }
 
 void restoreSignals(const SavedSignals& saved) {
@@ -90,6 +101,7 @@ void restoreSignals(const SavedSignals& saved) {
         sigaction(kTerminationSignals[i], &saved.termination[i], nullptr);
     }
     sigaction(SIGPIPE, &saved.pipe, nullptr);
+    sigaction(SIGXFSZ, &saved.fileSize, nullptr);
 }
 
 // ---- threads -----------------------------------------------------------------------------------
@@ -126,11 +138,24 @@ std::thread fatalSignalBox(std::uint32_t code) {
     });
 }
 
+// The timer thread serves no timed event of the calculator's, so it sleeps until the shutdown
+// wakes it (the timeout only guards against a stop that came another way) instead of polling.
+std::mutex gTimerMutex;
+std::condition_variable gTimerWake;
+
 void timerThreadBody() {
     ProcessFlags& flags = processFlags();
-    while (flags.stopRequested.load() == 0)
-        sleepFor(16ms);
+    {
+        std::unique_lock lock(gTimerMutex);
+        while (flags.stopRequested.load() == 0)
+            gTimerWake.wait_for(lock, 250ms);
+    }
     flags.threadsDone.fetch_or(2);
+}
+
+void wakeTimerThread() {
+    { std::lock_guard lock(gTimerMutex); }
+    gTimerWake.notify_all();
 }
 
 } // namespace
@@ -139,7 +164,8 @@ void timerThreadBody() {
 
 KeyOutcome dispatchKey(const KeyEvent& key) {
     ProcessFlags& flags = processFlags();
-    if (key.name == KeyName::modifier) return KeyOutcome::ignored;
+    if (key.name == KeyName::modifier || key.name == KeyName::wheelUp || key.name == KeyName::wheelDown)
+        return KeyOutcome::ignored;
 
     const bool ctrlC = key.character == 3; // Ctrl+C keeps the promise of the start-up screen
     if (key.name == KeyName::breakKey || (key.ctrl && key.name == KeyName::scrollLock) ||
@@ -257,6 +283,21 @@ void BoxChannel::answer(BoxAnswer answer) {
 
 // ---- command line --------------------------------------------------------------------------------
 
+namespace {
+
+// A whole number from 1 to kMaxWindowScale, written in plain digits; 0 for anything else.
+int parseScale(const std::string& text) {
+    if (text.empty() || text.size() > 2) return 0;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return 0;
+        value = value * 10 + (c - '0');
+    }
+    return value <= kMaxWindowScale ? value : 0;
+}
+
+} // namespace
+
 FrontendOptions parseFrontendOptions(int argc, const char* const* argv) {
     FrontendOptions options;
     auto setKind = [&](FrontendKind kind, const char* arg) {
@@ -267,7 +308,11 @@ FrontendOptions parseFrontendOptions(int argc, const char* const* argv) {
     };
     for (int i = 1; i < argc && options.error.empty(); ++i) {
         const std::string arg = argv[i] != nullptr ? argv[i] : "";
-        if (arg == "--window") {
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else if (arg == "--window") {
             setKind(FrontendKind::window, argv[i]);
         } else if (arg == "--terminal") {
             setKind(FrontendKind::terminal, argv[i]);
@@ -279,16 +324,54 @@ FrontendOptions parseFrontendOptions(int argc, const char* const* argv) {
             } else {
                 options.transcriptPath = argv[++i];
             }
+        } else if (arg == "--scale" || arg.rfind("--scale=", 0) == 0) {
+            std::string value;
+            if (arg != "--scale") {
+                value = arg.substr(std::strlen("--scale="));
+            } else if (i + 1 < argc && argv[i + 1] != nullptr) {
+                value = argv[++i];
+            } else {
+                options.error = "--scale needs a number";
+                break;
+            }
+            options.scale = parseScale(value);
+            if (options.scale == 0) {
+                options.error = "invalid --scale value '" + value + "' (a whole number from 1 to " +
+                                std::to_string(kMaxWindowScale) + ")";
+            }
         } else if (arg.rfind("--transcript=", 0) == 0) {
             options.transcriptPath = arg.substr(std::strlen("--transcript="));
             if (options.transcriptPath.empty()) options.error = "--transcript needs a file name";
+        } else if (arg == "--on-error" || arg.rfind("--on-error=", 0) == 0) {
+            std::string value;
+            if (arg != "--on-error") {
+                value = arg.substr(std::strlen("--on-error="));
+            } else if (i + 1 < argc && argv[i + 1] != nullptr) {
+                value = argv[++i];
+            }
+            options.onErrorGiven = true;
+            if (value == "stop") {
+                options.onError = ErrorBoxPolicy::stop;
+            } else if (value == "continue") {
+                options.onError = ErrorBoxPolicy::proceed;
+            } else if (value == "keys") {
+                options.onError = ErrorBoxPolicy::keys;
+            } else {
+                options.error = "--on-error takes stop, continue or keys, not '" + value + "'";
+            }
         } else {
             options.error = "unknown option " + arg;
         }
     }
-    if (options.error.empty() && !options.transcriptPath.empty() && options.kind != FrontendKind::headless &&
+    const bool headlessOnly = !options.transcriptPath.empty() || options.onErrorGiven;
+    if (options.error.empty() && headlessOnly && options.kind != FrontendKind::headless &&
         options.kind != FrontendKind::automatic) {
-        options.error = "--transcript works with the headless front end only";
+        options.error = std::string(options.transcriptPath.empty() ? "--on-error" : "--transcript") +
+                        " works with the headless front end only";
+    }
+    if (options.error.empty() && options.scale != 0 && options.kind != FrontendKind::window &&
+        options.kind != FrontendKind::automatic) {
+        options.error = "--scale works with the window only";
     }
     return options;
 }
@@ -375,7 +458,9 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     SavedSignals savedSignals{};
     installSignals(savedSignals);
 
-    if (!frontend.audible()) toneGenerator().setOutput(makeSilentAudio(true));
+    // Without a device and without a screen to pace, silent tones keep their order but take no time.
+    toneGenerator().setPaced(frontend.audible());
+    if (!frontend.audible()) toneGenerator().setOutput(makeSilentAudio(false));
 
     std::thread programThread;
     std::thread timerThread;
@@ -390,6 +475,8 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
 
     // Main loop.
     std::thread fatalBox;
+    std::optional<ScreenImage> captured;
+    std::uint64_t capturedChange = 0;
     for (;;) {
         if (const std::uint32_t fatal = takeFatalSignal(); fatal != 0 && !fatalBox.joinable())
             fatalBox = fatalSignalBox(fatal);
@@ -404,14 +491,24 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
             if (frontend.handleEvents() == EventsResult::closeWindow) break;
             continue;
         }
-        sleepFor(15ms);
-        sleepFor(1ms);
+        // One sleep per pass: every wake-up of an idle program costs the machine more than the work
+        // of the pass itself.
+        sleepFor(16ms);
         if (flags.closeRequested.load() != 0) break;
         serviceToneQueue();
+        // Unpaced tones are over as soon as they start: play the whole queue in this pass.
+        for (int n = 0; !frontend.audible() && n < kToneSlots && toneGenerator().pendingCount() > 0; ++n)
+            serviceToneQueue();
         const bool phase = !gLoopPhase.load();
         gLoopPhase.store(phase);
         if (phase) {
-            frontend.refresh(captureScreen());
+            // An idle screen is copied once, not on every pass; the count is read first, so a
+            // change made during the copy is copied again next time.
+            if (const std::uint64_t change = screen().changeCount(); !captured || change != capturedChange) {
+                capturedChange = change;
+                captured = captureScreen();
+            }
+            frontend.refresh(*captured);
             gRefreshCount.fetch_add(1);
         } else if (frontend.handleEvents() == EventsResult::closeWindow) {
             break;
@@ -421,6 +518,7 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     // Shutdown.
     flags.stopRequested.store(1);
     errorState().eventFlag.store(1);
+    wakeTimerThread();
     if (fatalBox.joinable()) fatalBox.join(); // its box returns once stopRequested is set
     if (programThread.joinable()) {
         while (!gProgramThreadFinished.load() && !gProgramThreadParked.load())
@@ -452,6 +550,8 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     gProgramThreadId.store(std::thread::id{});
     gProgramThreadFinished.store(false);
     gProgramThreadParked.store(false);
+    toneGenerator().setPaced(true);
+    if (const int signalNumber = gFirstSignal.load(); signalNumber != 0) return 128 + signalNumber;
     return flags.exitCode.load();
 }
 

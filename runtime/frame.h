@@ -22,15 +22,33 @@ using ProgramMain = void (*)();
 
 enum class FrontendKind : std::uint8_t { automatic, window, terminal, headless };
 
+// What the headless front end does with an error box, which nobody is there to read:
+//   stop     the first box ends the run in order, with exit status 3 (the default);
+//   proceed  every box is answered Yes (OK) without taking a byte of the input (--on-error continue);
+//   keys     the next input byte answers, as a user at the keyboard would.
+enum class ErrorBoxPolicy : std::uint8_t { stop, proceed, keys };
+
+// Exit status of a headless run that an error box stopped.
+inline constexpr int kExitStoppedAtErrorBox = 3;
+
+// The largest --scale: 16 x 640 x 400 is already beyond any display.
+inline constexpr int kMaxWindowScale = 16;
+
 struct FrontendOptions {
     FrontendKind kind = FrontendKind::automatic;
-    std::string transcriptPath; // --transcript FILE (headless)
-    std::string error;          // non-empty: the command line was not understood
+    std::string transcriptPath; // --transcript FILE (headless); "-" is standard output
+    ErrorBoxPolicy onError = ErrorBoxPolicy::stop;
+    bool onErrorGiven = false;
+    int scale = 0;        // --scale N (window): 1..kMaxWindowScale, 0 from the display size
+    bool help = false;    // --help, -h: print the usage and the keys, exit 0
+    bool version = false; // --version: print the version, exit 0
+    std::string error;    // non-empty: the command line was not understood
 };
 
-// Reads --window, --terminal, --headless and --transcript FILE (also --transcript=FILE). The
-// calculator itself reads no option; unknown arguments are an error so that a typo never starts
-// the wrong front end silently.
+// Reads --window, --terminal, --headless, --scale N, --transcript FILE, --on-error
+// stop|continue|keys (also in the form --option=value), --help and --version. The calculator itself
+// reads no option; unknown arguments are an error so that a typo never starts the wrong front end
+// silently.
 FrontendOptions parseFrontendOptions(int argc, const char* const* argv);
 
 // The process entry: chooses the front end (without a flag: the window when a display is set and
@@ -45,7 +63,8 @@ int runProcess(int argc, char** argv, ProgramMain programMain);
 // message box, the process-end handler and the signal handlers, starts the program thread (which
 // sets up the floating-point unit, then calls programMain) and the timer thread, runs the main
 // loop until closeRequested or a close from the front end, and shuts down in order. Returns the
-// exit code. Restores every hook it installed, so tests can run it more than once per process.
+// exit code: 128 + the signal number after SIGINT, SIGTERM or SIGHUP, as shells expect. Restores every hook
+// it installed, so tests can run it more than once per process.
 int runFrame(Frontend& frontend, ProgramMain programMain);
 
 // Program thread asks the main thread to hold still: 0 idle, 1 requested, 2 acknowledged (the

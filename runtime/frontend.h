@@ -62,6 +62,8 @@ enum class KeyName : std::uint8_t {
     f15,
     enter,    // Enter or keypad Enter
     modifier, // Shift, Ctrl, Alt, Caps Lock ... pressed on their own: never a key of their own
+    wheelUp,  // the mouse wheel: the front ends' scrollback takes it, the key rules never see it
+    wheelDown,
 };
 
 struct KeyEvent {
@@ -70,6 +72,7 @@ struct KeyEvent {
     bool alt = false;
     std::uint8_t character = 0; // code page 437 code of the key's character, 0 when it has none
     std::uint8_t extended = 0;  // PC scan code (see scan::) when character is 0
+    bool shift = false;         // only the scrollback asks (Shift+PgUp); the key rules ignore it
 };
 
 enum class KeyOutcome : std::uint8_t {

@@ -7,6 +7,7 @@
 
 #include "runtime/cp437.h"
 #include "core/errors.h"
+#include "runtime/files.h"
 #include "runtime/keyboard.h"
 #include "runtime/screen.h"
 
@@ -40,8 +41,9 @@ HeadlessFrontend::~HeadlessFrontend() {
 }
 
 int HeadlessFrontend::start() {
+    fileFailuresAtStart_ = files().failures();
     if (!transcriptPath_.empty()) {
-        transcript_ = std::fopen(transcriptPath_.c_str(), "wb");
+        transcript_ = transcriptPath_ == "-" ? stdout : std::fopen(transcriptPath_.c_str(), "wb");
         if (transcript_ == nullptr) {
             std::string message =
                 "Unable to open transcript " + transcriptPath_ + ": " + std::strerror(errno) + "\n";
@@ -122,6 +124,17 @@ void HeadlessFrontend::feedNextKey() {
 BoxAnswer HeadlessFrontend::messageBox(const std::string& caption, const std::string& text,
                                        BoxButtons buttons) {
     writeAllTo(errorFd_, cp437TextToUtf8(caption) + "\n" + cp437TextToUtf8(text) + "\n");
+    const BoxAnswer refusal = buttons == BoxButtons::ok ? BoxAnswer::ok : BoxAnswer::no;
+    switch (policy_) {
+    case ErrorBoxPolicy::stop:
+        stoppedAtBox_.store(true);
+        processFlags().exitCode.store(kExitStoppedAtErrorBox);
+        return refusal;
+    case ErrorBoxPolicy::proceed:
+        return buttons == BoxButtons::ok ? BoxAnswer::ok : BoxAnswer::yes;
+    case ErrorBoxPolicy::keys:
+        break;
+    }
     if (buttons == BoxButtons::ok) return BoxAnswer::ok;
     for (;;) {
         if (processFlags().stopRequested.load() != 0) return BoxAnswer::no;
@@ -153,7 +166,11 @@ void HeadlessFrontend::writeTranscriptLine(const std::string& line) {
     if (transcript_ == nullptr) return;
     std::fwrite(line.data(), 1, line.size(), transcript_);
     std::fputc('\n', transcript_);
-    std::fflush(transcript_);
+    if (std::fflush(transcript_) != 0 || std::ferror(transcript_)) noteTranscriptFailure();
+}
+
+void HeadlessFrontend::noteTranscriptFailure() {
+    if (transcriptError_ == 0) transcriptError_ = errno != 0 ? errno : EIO;
 }
 
 void HeadlessFrontend::shutdown() {
@@ -167,8 +184,26 @@ void HeadlessFrontend::shutdown() {
                 writeTranscriptLine(transcriptLine(&last_->at(row, 1), last_->columns));
             }
         }
-        std::fclose(transcript_);
+        if (transcript_ == stdout ? std::fflush(transcript_) != 0 : std::fclose(transcript_) != 0)
+            noteTranscriptFailure();
         transcript_ = nullptr;
+    }
+    // Failures that only an error box mentioned, or none, must not look like success to a script.
+    ProcessFlags& flags = processFlags();
+    if (transcriptError_ != 0) {
+        writeAllTo(errorFd_, "co2calc: the transcript could not be written to " + transcriptPath_ + ": " +
+                                 std::strerror(transcriptError_) + "\n");
+    }
+    const std::int64_t lost = files().failures() - fileFailuresAtStart_;
+    if (lost > 0) {
+        writeAllTo(errorFd_, "co2calc: " + std::to_string(lost) +
+                                 (lost == 1 ? " output file operation" : " output file operations") +
+                                 " failed; the error boxes above name the errors\n");
+    }
+    if (stoppedAtBox_.load()) {
+        flags.exitCode.store(kExitStoppedAtErrorBox);
+    } else if (flags.exitCode.load() == 0 && (transcriptError_ != 0 || lost > 0)) {
+        flags.exitCode.store(EXIT_FAILURE);
     }
 }
 

@@ -7,12 +7,18 @@
 // the calculator took. When the input has ended and the calculator waits for a key again, the
 // program shuts down as if its window were closed. Byte 3 (Ctrl+C) ends the program in order.
 //
-// Error boxes: caption and text on standard error (UTF-8); the answer is the next input byte:
-// y, Y or Enter = Yes; n, N or Escape = No; other bytes are skipped; end of input = No. OK boxes
-// read nothing.
+// Error boxes: caption and text on standard error (UTF-8); then, by the error-box policy (frame.h):
+// stop ends the run (exit status 3), proceed answers Yes, keys takes the next input byte as the
+// answer: y, Y or Enter = Yes; n, N or Escape = No; other bytes are skipped; end of input = No.
+// OK boxes read nothing.
 //
 // Transcript: every row that scrolls off the top of the screen, and the 25 rows of the final
-// screen at exit, in UTF-8 with trailing blanks removed, one line (LF) per row.
+// screen at exit, in UTF-8 with trailing blanks removed, one line (LF) per row; "-" writes it to
+// standard output.
+//
+// Nobody reads the boxes of a script, so the exit status tells: 3 after a box stopped the run,
+// 1 when the transcript or the output file lost text (a message on standard error says which),
+// otherwise the frame's.
 #pragma once
 
 #include <atomic>
@@ -20,6 +26,7 @@
 #include <optional>
 #include <string>
 
+#include "runtime/frame.h"
 #include "runtime/frontend.h"
 
 namespace rt {
@@ -34,6 +41,8 @@ class HeadlessFrontend final : public Frontend {
     explicit HeadlessFrontend(int inputFd = 0, int errorFd = 2, std::string transcriptPath = {},
                               KeyQueue* queue = nullptr, Screen* screen = nullptr);
     ~HeadlessFrontend() override;
+
+    void setErrorPolicy(ErrorBoxPolicy policy) { policy_ = policy; }
 
     const char* name() const override { return "headless"; }
     int start() override;
@@ -54,9 +63,15 @@ class HeadlessFrontend final : public Frontend {
     void feedNextKey();
     void writeTranscriptLine(const std::string& line);
 
+    void noteTranscriptFailure();
+
     int inputFd_;
     int errorFd_;
     std::string transcriptPath_;
+    ErrorBoxPolicy policy_ = ErrorBoxPolicy::stop;
+    std::atomic<bool> stoppedAtBox_{false};
+    int transcriptError_ = 0; // errno of the first failed transcript write
+    std::int64_t fileFailuresAtStart_ = 0;
     KeyQueue* queue_;
     Screen* screen_;
     std::FILE* transcript_ = nullptr;

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "runtime/cp437.h"
+#include "runtime/screen.h"
 #include "runtime/tones.h"
 
 namespace rt {
@@ -35,10 +36,12 @@ int gRestoreInputFd = 0;
 std::atomic<int> gSavedStderr{-1};
 std::FILE* gStderrBuffer = nullptr;
 
-// Leaves the alternate screen, shows the cursor in its usual shape, resets the colours and lets
-// lines wrap again.
-constexpr char kRestoreSequence[] = "\x1b[0m\x1b[0 q\x1b[?25h\x1b[?7h\x1b[?1049l";
-constexpr char kTakeSequence[] = "\x1b[?1049h\x1b[?7l\x1b[?25l\x1b[3 q\x1b[0m\x1b[2J";
+// Leaves the alternate screen, shows the cursor in its usual shape, resets the colours, lets
+// lines wrap again and gives the mouse back to the terminal.
+constexpr char kRestoreSequence[] = "\x1b[0m\x1b[0 q\x1b[?25h\x1b[?7h\x1b[?1006l\x1b[?1000l\x1b[?1049l";
+// Mouse reports (SGR form) bring the wheel to the scrollback; as in other full-screen programs,
+// Shift with the mouse still selects text in the terminal.
+constexpr char kTakeSequence[] = "\x1b[?1049h\x1b[?7l\x1b[?25l\x1b[3 q\x1b[0m\x1b[2J\x1b[?1000h\x1b[?1006h";
 
 void restoreTerminalNow() noexcept {
     if (!gTerminalTaken.exchange(false)) return;
@@ -86,7 +89,8 @@ constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGABRT};
 struct termios gRawTermios {};
 std::atomic<bool> gStopPending{false};
 
-// Stopped from outside (kill -TSTP; Ctrl+Z itself is a key). The signal may land on any thread,
+// Stopped from outside (kill -TSTP), or by Ctrl+Z, which the raw terminal delivers as a key and
+// handleEvents turns into the same request. The signal may land on any thread,
 // possibly while the main thread is half-way through a frame, so the handler only takes note;
 // the main thread stops the process between two frames (stopForTheShell).
 extern "C" void onStopSignal(int) {
@@ -153,7 +157,23 @@ KeyEvent extendedKey(std::uint8_t code, Modifiers m = {}) {
     key.extended = code;
     key.ctrl = m.ctrl;
     key.alt = m.alt;
+    key.shift = m.shift;
     return key;
+}
+
+// Mouse button numbers of a report: 64 and 65 are the wheel, with 4, 8 and 16 for the modifiers.
+std::optional<KeyEvent> mouseKey(int button) {
+    KeyEvent key;
+    switch (button & ~(4 | 8 | 16)) {
+    case 64:
+        key.name = KeyName::wheelUp;
+        return key;
+    case 65:
+        key.name = KeyName::wheelDown;
+        return key;
+    default:
+        return std::nullopt; // clicks and moves mean nothing here
+    }
 }
 
 // A cursor-block key with its plain, Ctrl and Alt scan codes.
@@ -310,7 +330,21 @@ std::vector<KeyEvent> parseTerminalInput(std::string& pending, bool flush) {
                 const char final = static_cast<char>(at(j));
                 const Modifiers m = modifiersOf(parameters.size() >= 2 ? parameters[1] : 1);
                 std::optional<KeyEvent> key;
-                if (final == '~') {
+                if (next == '[' && final == 'M' && j == i + 2) {
+                    // The old mouse report: three bytes of button, column and row follow.
+                    if (j + 3 >= size) {
+                        if (!flush) break;
+                        i = size;
+                        continue;
+                    }
+                    key = mouseKey(at(j + 1) - 32);
+                    if (key) keys.push_back(*key);
+                    i = j + 4;
+                    continue;
+                }
+                if (next == '[' && at(i + 2) == '<') {
+                    if (final == 'M' && !parameters.empty()) key = mouseKey(parameters[0]);
+                } else if (final == '~') {
                     key = tildeKey(parameters.empty() ? 0 : parameters[0], m);
                 } else if (final == 'Z' && next == '[') {
                     key = extendedKey(scan::shiftTab);
@@ -526,6 +560,7 @@ int TerminalFrontend::start() {
     writeAll(kTakeSequence);
     divertStderr();
     toneGenerator().setOutput(makeSdlAudio());
+    scrollback_.attach(rt::screen());
     return 0;
 }
 
@@ -579,11 +614,15 @@ void TerminalFrontend::refresh(const ScreenImage& screen) {
 
     BoxChannel::Request request;
     const ScreenImage* shown = &screen;
-    ScreenImage withBox;
+    ScreenImage composed;
     if (box_.pending(&request)) {
-        withBox = screen;
-        drawBoxInto(withBox, request.caption, request.text, request.buttons);
-        shown = &withBox;
+        scrollback_.returnToLive();
+        composed = screen;
+        drawBoxInto(composed, request.caption, request.text, request.buttons);
+        shown = &composed;
+    } else if (scrollback_.active()) {
+        composed = scrollback_.compose(screen);
+        shown = &composed;
     }
     const std::string update = renderScreenUpdate(painted_ ? &*painted_ : nullptr, *shown);
     if (!update.empty()) writeAll(update);
@@ -613,6 +652,13 @@ EventsResult TerminalFrontend::handleEvents() {
     // within one pass.
     const bool flush = !gotBytes && !pendingInput_.empty();
     for (const KeyEvent& key : parseTerminalInput(pendingInput_, flush || hungUp)) {
+        if (key.character == 26) {
+            // Ctrl+Z: the raw terminal sends no SIGTSTP, so the stop is asked for here and made,
+            // as for a stop signal, between two frames.
+            gStopPending.store(true);
+            continue;
+        }
+        if (!box_.pending() && scrollback_.takeKey(key)) continue;
         const bool endsProgram = key.character == 3 || key.name == KeyName::breakKey ||
                                  (key.ctrl && (key.name == KeyName::f15 || key.name == KeyName::scrollLock));
         if (!endsProgram && box_.pending()) {
@@ -645,6 +691,7 @@ BoxAnswer TerminalFrontend::messageBox(const std::string& caption, const std::st
 
 void TerminalFrontend::shutdown() {
     if (!started_ || restored_.exchange(true)) return;
+    scrollback_.detach();
     restoreTerminalNow();
     replayStderr();
     struct sigaction standard {};

@@ -10,14 +10,15 @@
 #include <vector>
 
 #include "runtime/frontend.h"
+#include "runtime/scrollback.h"
 
 namespace rt {
 
 // ---- pure pieces (tested on their own) --------------------------------------------------------
 
-// Turns terminal input bytes into key events. `pending` holds bytes of an escape sequence or a
-// UTF-8 character cut off at the end of a read; with `flush` a lone Escape at the end is taken as
-// the Escape key and unfinished sequences are dropped.
+// Turns terminal input bytes into key events (the mouse wheel's reports into wheel keys). `pending` holds
+// bytes of an escape sequence or a UTF-8 character cut off at the end of a read; with `flush` a lone Escape
+// at the end is taken as the Escape key and unfinished sequences are dropped.
 std::vector<KeyEvent> parseTerminalInput(std::string& pending, bool flush);
 
 // The bytes that turn a terminal showing `before` (nothing known when null) into `after`.
@@ -58,6 +59,7 @@ class TerminalFrontend final : public Frontend {
     int columns_ = 0; // terminal size at the last refresh
     int rows_ = 0;
     std::string pendingInput_;
+    ScrollbackView scrollback_;
     BoxChannel box_;
 };
 

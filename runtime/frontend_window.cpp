@@ -2,6 +2,7 @@
 
 #include "runtime/cp437.h"
 #include "runtime/font_cp437.h"
+#include "runtime/screen.h"
 #include "runtime/tones.h"
 
 #include <algorithm>
@@ -15,6 +16,7 @@ namespace {
 constexpr int kRepeatDelay_ms = 500;
 constexpr int kRepeatInterval_ms = 30;
 constexpr int kIconSize = 32;
+constexpr Uint32 kVideoFlags = SDL_SWSURFACE | SDL_RESIZABLE;
 
 // Box colours: black on light grey, the highlighted button bright white on blue.
 constexpr std::uint8_t kBoxAttribute = 0x70;
@@ -157,6 +159,7 @@ KeyEvent translateKey(const SDL_keysym& key) {
     event.ctrl = (key.mod & KMOD_CTRL) != 0;
     event.alt = (key.mod & KMOD_ALT) != 0;
     const bool shift = (key.mod & KMOD_SHIFT) != 0;
+    event.shift = shift;
 
     switch (key.sym) {
     case SDLK_BREAK:
@@ -306,6 +309,20 @@ void drawBox(ScreenImage& image, const BoxLayout& layout, const std::string& cap
     }
 }
 
+int defaultWindowScale(int displayWidth, int displayHeight) {
+    const long long pictureWidth = 80LL * kGlyphWidth;
+    const long long pictureHeight = 25LL * kGlyphHeight;
+    const long long halfDisplay = static_cast<long long>(displayWidth) * displayHeight / 2;
+    int scale = 1;
+    for (int next = 2; next <= 16; ++next) {
+        const long long w = pictureWidth * next;
+        const long long h = pictureHeight * next;
+        if (w > displayWidth || h > displayHeight || w * h > halfDisplay) break;
+        scale = next;
+    }
+    return scale;
+}
+
 std::pair<int, int> cursorPixelRows(std::uint8_t start, std::uint8_t stop) {
     if (start == 4 && stop == 4) return {14, 14};
     const int first = std::min<int>(start, kGlyphHeight - 1);
@@ -316,7 +333,7 @@ std::pair<int, int> cursorPixelRows(std::uint8_t start, std::uint8_t stop) {
 
 // ---- the front end ------------------------------------------------------------------------------
 
-WindowFrontend::WindowFrontend() = default;
+WindowFrontend::WindowFrontend(int scale) : requestedScale_(scale) {}
 
 WindowFrontend::~WindowFrontend() {
     shutdown();
@@ -325,12 +342,18 @@ WindowFrontend::~WindowFrontend() {
 int WindowFrontend::start() {
     // Audio is opened on its own at the first tone, so that a machine without sound still gets
     // its window; the parachute stays off because the frame handles the fatal signals itself.
-    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_CDROM | SDL_INIT_NOPARACHUTE) != 0) {
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_CDROM | SDL_INIT_NOPARACHUTE) != 0) {
         std::fprintf(stderr, "Unable to init SDL: %s\n", SDL_GetError());
         return 100;
     }
     ownsSdl_ = true;
     started_ = true;
+    scale_ = requestedScale_;
+    if (scale_ < 1) {
+        // Before the first video mode is set, the video information describes the desktop.
+        const SDL_VideoInfo* info = SDL_GetVideoInfo();
+        scale_ = info != nullptr ? defaultWindowScale(info->current_w, info->current_h) : 1;
+    }
     icon_ = makeIcon();
     if (icon_ != nullptr) SDL_WM_SetIcon(icon_, nullptr);
     SDL_WM_SetCaption("Untitled", "Untitled");
@@ -341,18 +364,34 @@ int WindowFrontend::start() {
     }
     SDL_EnableUNICODE(1);
     toneGenerator().setOutput(makeSdlAudio());
+    scrollback_.attach(rt::screen());
     return 0;
 }
 
 bool WindowFrontend::createSurface(int columns, int rows) {
-    surface_ = SDL_SetVideoMode(columns * kGlyphWidth, rows * kGlyphHeight, 32, SDL_SWSURFACE);
-    if (surface_ == nullptr) return false;
     columns_ = columns;
     rows_ = rows;
     painted_.assign(static_cast<std::size_t>(columns * rows), Painted{});
     paletteKnown_ = false;
-    repaintAll_ = true;
+    return setVideoMode(columns * kGlyphWidth * scale_, rows * kGlyphHeight * scale_);
+}
+
+bool WindowFrontend::setVideoMode(int width, int height) {
+    // On failure SDL keeps no surface at all; refresh() then tries again at the picture's size.
+    surface_ = SDL_SetVideoMode(width, height, 32, kVideoFlags);
+    if (surface_ == nullptr) return false;
+    paletteKnown_ = false; // colours are mapped to the new surface's format
+    placePicture();
     return true;
+}
+
+void WindowFrontend::placePicture() {
+    const int pictureWidth = columns_ * kGlyphWidth;
+    const int pictureHeight = rows_ * kGlyphHeight;
+    scale_ = std::max(1, std::min(surface_->w / pictureWidth, surface_->h / pictureHeight));
+    originX_ = std::max(0, (surface_->w - pictureWidth * scale_) / 2);
+    originY_ = std::max(0, (surface_->h - pictureHeight * scale_) / 2);
+    repaintAll_ = true;
 }
 
 bool WindowFrontend::hidden() const {
@@ -374,8 +413,8 @@ void WindowFrontend::refresh(const ScreenImage& screen) {
     if (screen.columns < 1 || screen.rows < 1 || screen.columns > 256 || screen.rows > 256 ||
         screen.cells.size() < static_cast<std::size_t>(screen.columns * screen.rows))
         return; // not a picture of a text screen
-    if (screen.columns != columns_ || screen.rows != rows_) {
-        // The picture always equals the text screen in pixels.
+    if (screen.columns != columns_ || screen.rows != rows_ || surface_ == nullptr) {
+        // The picture always shows the whole text screen.
         if (!createSurface(screen.columns, screen.rows)) return;
     }
     BoxChannel::Request request;
@@ -388,9 +427,14 @@ void WindowFrontend::refresh(const ScreenImage& screen) {
         boxOpen_ = false; // given up by the program thread (stop requested)
     }
     if (!boxOpen_) {
-        paint(screen);
+        if (scrollback_.active()) {
+            paint(scrollback_.compose(screen));
+        } else {
+            paint(screen);
+        }
         return;
     }
+    scrollback_.returnToLive();
     ScreenImage shown = screen;
     shown.cursorVisible = false;
     drawBox(shown, boxLayout_, boxRequest_.caption, boxFocus_);
@@ -423,6 +467,9 @@ void WindowFrontend::paint(const ScreenImage& screen) {
     const bool cursorShown = screen.cursorVisible && cursorPhase;
     const auto cursorRows = cursorPixelRows(screen.cursorStart, screen.cursorStop);
 
+    const bool everything = repaintAll_;
+    // The border around a scaled or centred picture.
+    if (everything) SDL_FillRect(surface_, nullptr, SDL_MapRGB(surface_->format, 0, 0, 0));
     if (SDL_MUSTLOCK(surface_) && SDL_LockSurface(surface_) != 0) return;
     std::vector<SDL_Rect> dirty;
     int redrawn = 0;
@@ -443,17 +490,24 @@ void WindowFrontend::paint(const ScreenImage& screen) {
             if (firstDirty == 0) firstDirty = column;
             lastDirty = column;
         }
-        if (firstDirty != 0) {
-            dirty.push_back(SDL_Rect{static_cast<Sint16>((firstDirty - 1) * kGlyphWidth),
-                                     static_cast<Sint16>((row - 1) * kGlyphHeight),
-                                     static_cast<Uint16>((lastDirty - firstDirty + 1) * kGlyphWidth),
-                                     static_cast<Uint16>(kGlyphHeight)});
+        if (firstDirty != 0 && !everything) {
+            const int x = originX_ + (firstDirty - 1) * kGlyphWidth * scale_;
+            const int y = originY_ + (row - 1) * kGlyphHeight * scale_;
+            const int w = std::min((lastDirty - firstDirty + 1) * kGlyphWidth * scale_, surface_->w - x);
+            const int h = std::min(kGlyphHeight * scale_, surface_->h - y);
+            if (w > 0 && h > 0)
+                dirty.push_back(SDL_Rect{static_cast<Sint16>(x), static_cast<Sint16>(y),
+                                         static_cast<Uint16>(w), static_cast<Uint16>(h)});
         }
     }
     if (SDL_MUSTLOCK(surface_)) SDL_UnlockSurface(surface_);
     repaintAll_ = false;
     cellsRedrawn_ = redrawn;
-    if (!dirty.empty()) SDL_UpdateRects(surface_, static_cast<int>(dirty.size()), dirty.data());
+    if (everything) {
+        SDL_UpdateRect(surface_, 0, 0, 0, 0);
+    } else if (!dirty.empty()) {
+        SDL_UpdateRects(surface_, static_cast<int>(dirty.size()), dirty.data());
+    }
 }
 
 void WindowFrontend::paintCell(int row, int column, const ScreenCell& cell, bool hidden, bool cursor,
@@ -461,19 +515,26 @@ void WindowFrontend::paintCell(int row, int column, const ScreenCell& cell, bool
     const Uint32 foreground = paletteMapped_[cell.attribute & 0x0F];
     const Uint32 background = paletteMapped_[(cell.attribute >> 4) & 0x07];
     const Uint32 ink = hidden ? background : foreground;
-    const int x0 = (column - 1) * kGlyphWidth;
-    const int y0 = (row - 1) * kGlyphHeight;
+    // Every glyph pixel becomes a square of scale_ x scale_ pixels; what lies outside a window
+    // smaller than the picture is left out.
+    const int x0 = originX_ + (column - 1) * kGlyphWidth * scale_;
+    const int y0 = originY_ + (row - 1) * kGlyphHeight * scale_;
+    const int x1 = std::min(x0 + kGlyphWidth * scale_, surface_->w);
     for (int y = 0; y < kGlyphHeight; ++y) {
-        auto* line =
-            reinterpret_cast<Uint32*>(static_cast<Uint8*>(surface_->pixels) + (y0 + y) * surface_->pitch) +
-            x0;
         const bool cursorLine = cursor && y >= cursorRows.first && y <= cursorRows.second;
         const std::uint8_t bits = kCp437Glyphs[cell.character][y];
-        for (int x = 0; x < kGlyphWidth; ++x) {
-            if (cursorLine) {
-                line[x] = foreground;
-            } else {
-                line[x] = ((bits >> (7 - x)) & 1) != 0 ? ink : background;
+        for (int dy = 0; dy < scale_; ++dy) {
+            const int py = y0 + y * scale_ + dy;
+            if (py >= surface_->h) return;
+            auto* line =
+                reinterpret_cast<Uint32*>(static_cast<Uint8*>(surface_->pixels) + py * surface_->pitch);
+            for (int px = x0; px < x1; ++px) {
+                const int x = (px - x0) / scale_;
+                if (cursorLine) {
+                    line[px] = foreground;
+                } else {
+                    line[px] = ((bits >> (7 - x)) & 1) != 0 ? ink : background;
+                }
             }
         }
     }
@@ -503,12 +564,22 @@ EventsResult WindowFrontend::handleEvents() {
         case SDL_VIDEOEXPOSE:
             repaintAll_ = true;
             break;
+        case SDL_VIDEORESIZE:
+            if (surface_ != nullptr && (event.resize.w != surface_->w || event.resize.h != surface_->h) &&
+                event.resize.w > 0 && event.resize.h > 0) {
+                setVideoMode(event.resize.w, event.resize.h);
+            }
+            break;
         case SDL_ACTIVEEVENT:
             if (event.active.gain != 0 && (event.active.state & SDL_APPACTIVE) != 0) repaintAll_ = true;
             break;
         case SDL_MOUSEBUTTONDOWN:
             if (boxOpen_ && event.button.button == SDL_BUTTON_LEFT)
                 handleBoxClick(event.button.x, event.button.y);
+            if (!boxOpen_ && event.button.button == SDL_BUTTON_WHEELUP)
+                scrollback_.scroll(ScrollbackView::kWheelRows);
+            if (!boxOpen_ && event.button.button == SDL_BUTTON_WHEELDOWN)
+                scrollback_.scroll(-ScrollbackView::kWheelRows);
             break;
         case SDL_KEYDOWN: {
             const KeyEvent key = translateKey(event.key.keysym);
@@ -519,6 +590,7 @@ EventsResult WindowFrontend::handleEvents() {
                 handleBoxKey(event.key.keysym);
                 break;
             }
+            if (scrollback_.takeKey(key)) break;
             if (dispatchKey(key) == KeyOutcome::toggleFullScreen && surface_ != nullptr) {
                 if (SDL_WM_ToggleFullScreen(surface_) != 0) repaintAll_ = true;
             }
@@ -567,8 +639,9 @@ void WindowFrontend::handleBoxKey(const SDL_keysym& key) {
 }
 
 void WindowFrontend::handleBoxClick(int x, int y) {
-    const int column = x / kGlyphWidth + 1;
-    const int row = y / kGlyphHeight + 1;
+    if (x < originX_ || y < originY_) return;
+    const int column = (x - originX_) / (kGlyphWidth * scale_) + 1;
+    const int row = (y - originY_) / (kGlyphHeight * scale_) + 1;
     for (const BoxLayout::Button& b : boxLayout_.buttons) {
         if (row == b.row && column >= b.firstColumn && column <= b.lastColumn) {
             answerBox(b.answer);
@@ -585,6 +658,7 @@ BoxAnswer WindowFrontend::messageBox(const std::string& caption, const std::stri
 void WindowFrontend::shutdown() {
     if (!started_) return;
     started_ = false;
+    scrollback_.detach();
     toneGenerator().shutdown();
     SDL_ShowCursor(SDL_DISABLE);
     if (icon_ != nullptr) SDL_FreeSurface(icon_);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "runtime/frontend.h"
+#include "runtime/scrollback.h"
 
 namespace rt {
 
@@ -48,15 +49,23 @@ void drawBox(ScreenImage& image, const BoxLayout& layout, const std::string& cap
 // PC scan code for keys without a character).
 KeyEvent translateKey(const SDL_keysym& key);
 
+// The largest whole-pixel scale at which the 640 x 400 picture covers at most about half of a
+// display of the given size (and fits on it); 1 when the size is unknown or small.
+int defaultWindowScale(int displayWidth, int displayHeight);
+
 // Pixel row(s) of the cursor within a cell: the default shape (start and stop 4) is one line at
 // row 14; other shapes cover their scan lines, clipped to the cell.
 std::pair<int, int> cursorPixelRows(std::uint8_t start, std::uint8_t stop);
 
 // ---- the front end ------------------------------------------------------------------------------
 
+// The window is resizable: the picture is drawn at the largest whole-pixel scale that fits,
+// centred on black (clipped at the right and bottom when the window is smaller than 640 x 400).
 class WindowFrontend final : public Frontend {
   public:
-    WindowFrontend();
+    // `scale`: the window's first size in multiples of 640 x 400; 0 takes defaultWindowScale of
+    // the display.
+    explicit WindowFrontend(int scale = 0);
     ~WindowFrontend() override;
 
     const char* name() const override { return "window"; }
@@ -69,7 +78,11 @@ class WindowFrontend final : public Frontend {
 
     // For tests and diagnostics: the painted picture and what the last refresh did.
     SDL_Surface* surface() const { return surface_; }
-    std::uint32_t pixelArgb(int x, int y) const; // the colour at (x, y) of the window's picture
+    std::uint32_t pixelArgb(int x, int y) const; // the colour at (x, y) of the window's surface
+    int scale() const { return scale_; }
+    int originX() const { return originX_; } // where the picture's top-left pixel lies
+    int originY() const { return originY_; }
+    const ScrollbackView& scrollback() const { return scrollback_; }
     int cellsRedrawnLastTime() const { return cellsRedrawn_; }
     std::uint64_t paintings() const { return paintCounter_; }
     bool boxShown() const { return boxOpen_; }
@@ -86,6 +99,8 @@ class WindowFrontend final : public Frontend {
     };
 
     bool createSurface(int columns, int rows);
+    bool setVideoMode(int width, int height);
+    void placePicture();
     void paint(const ScreenImage& screen);
     void paintCell(int row, int column, const ScreenCell& cell, bool hidden, bool cursor,
                    std::pair<int, int> cursorRows);
@@ -100,6 +115,10 @@ class WindowFrontend final : public Frontend {
     SDL_Surface* icon_ = nullptr;
     int columns_ = 0;
     int rows_ = 0;
+    int requestedScale_ = 0;
+    int scale_ = 1;
+    int originX_ = 0;
+    int originY_ = 0;
     std::vector<Painted> painted_;
     std::array<std::uint32_t, 16> paletteArgb_{};
     std::array<Uint32, 16> paletteMapped_{};
@@ -110,6 +129,7 @@ class WindowFrontend final : public Frontend {
     bool repeatOn_ = false;
     bool repeatKnown_ = false;
 
+    ScrollbackView scrollback_;
     BoxChannel box_;
     bool boxOpen_ = false;
     BoxChannel::Request boxRequest_;

@@ -108,7 +108,8 @@ class Screen {
     void restore(const ScreenCopy& saved);
 
     // Called with the 80 cells of the top row of the scrolling area just before a scroll loses
-    // it (program thread). A transcript uses it to keep every row that leaves the screen.
+    // it (program thread). A transcript or a scrollback uses it to keep every row that leaves the
+    // screen.
     void setScrollOffHandler(std::function<void(const ScreenCell* row)> handler);
 
   private:

@@ -147,7 +147,7 @@ void ToneGenerator::enqueue(int slot, bool wait) {
         freeSlot(slot);
         return;
     }
-    if (wait) {
+    if (wait && paced()) {
         waitPosition_.store(write, std::memory_order_relaxed);
         processFlags().suspendRequested.fetch_or(2, std::memory_order_relaxed);
         errorState().eventFlag.store(1, std::memory_order_relaxed);
@@ -201,6 +201,14 @@ void ToneGenerator::service() {
     const int play = playPosition_.load(std::memory_order_relaxed);
     if (play == writePosition_.load(std::memory_order_acquire)) return;
     if (!ensureOutputOpen()) return;
+    if (output_->broken()) {
+        // Say so once and go on as on a machine without sound; the tone that was playing is over.
+        std::fprintf(stderr, "Audio output stopped; tones will be silent\n");
+        output_->close();
+        output_ = makeSilentAudio(true);
+        std::string ignored;
+        output_->open(ignored);
+    }
     if (playingSlot_ >= 0) {
         if (output_->playing()) return;
         output_->finish();
@@ -267,7 +275,7 @@ void soundTicks(double freq_hz, double ticks) {
 
 void bell() {
     playTone(kBellFrequency_hz, kBellDuration_s, false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(kBellPause_ms));
+    if (toneGenerator().paced()) std::this_thread::sleep_for(std::chrono::milliseconds(kBellPause_ms));
 }
 
 void serviceToneQueue() {

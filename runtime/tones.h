@@ -54,14 +54,24 @@ class AudioOutput {
     virtual void finish() = 0;
     // Stops any sound and closes the device; called once at shutdown (or never).
     virtual void close() = 0;
+    // Whether the device stopped by itself after it was opened (a driver's write failed, say
+    // under a file-size limit, or the device went away); the tones then go on in silence.
+    virtual bool broken() { return false; }
 };
+
+// Whether this machine has anything that could play sound: an ALSA playback device, an OSS
+// device, a sound server's socket or an ALSA configuration of the user's. `deviceDirectory` is
+// where the ALSA devices live (tests point it elsewhere).
+bool soundOutputLikely(const std::string& deviceDirectory = "/dev/snd");
 
 // No sound, but each tone lasts its real duration, so queue order and waiting behave as with a
 // device. With `realTime` false every tone is over as soon as it has started (tests).
 std::unique_ptr<AudioOutput> makeSilentAudio(bool realTime = true);
 
 // The SDL_mixer output: 22050 Hz, signed 16-bit stereo, 1024-frame buffer, 256 mixing channels.
-// Opening initialises SDL's audio subsystem itself, so it works without a window. Defined in
+// Opening initialises SDL's audio subsystem itself, so it works without a window. Unless
+// SDL_AUDIODRIVER names a driver, opening fails at once ("no sound device") where
+// soundOutputLikely() finds nothing, instead of letting every driver try and complain. Defined in
 // audio_sdl.cpp, which belongs to the front-end library.
 std::unique_ptr<AudioOutput> makeSdlAudio();
 
@@ -89,6 +99,12 @@ class ToneGenerator {
     // Main thread, at shutdown: stops the sound and frees every slot.
     void shutdown();
 
+    // Paced (the default): a waiting tone statement holds the program thread until its tone starts,
+    // and the bell pauses. Unpaced (no device, no screen): the tones are queued in order all the
+    // same, but nothing waits for them.
+    void setPaced(bool paced) { paced_.store(paced, std::memory_order_relaxed); }
+    bool paced() const { return paced_.load(std::memory_order_relaxed); }
+
     // Tones queued and not yet started (for tests and diagnostics).
     std::size_t pendingCount() const;
     // Slots holding a tone (queued, playing, or finished but not yet freed).
@@ -111,6 +127,7 @@ class ToneGenerator {
     std::atomic<int> playPosition_{0};
     std::atomic<int> waitPosition_{-1};
     std::atomic<bool> firstUseDone_{false};
+    std::atomic<bool> paced_{true};
 
     // Main thread only.
     std::unique_ptr<AudioOutput> output_;

@@ -9,53 +9,60 @@
 #include <string_view>
 #include <vector>
 
+#include "model/quantities.h"
+
 namespace co2::table {
 
-// Numeric quantities of one state point, in report order.
+// The numeric columns are the model's reported quantities (model/quantities.h), in their order;
+// a point's values are indexed like that table. The quantities the tool's code names:
+consteval std::uint8_t quantity(std::string_view name) {
+    const std::size_t index = co2::quantityIndexOf(name);
+    if (index >= co2::kReportedCount) throw "no such quantity in the model's table";
+    return static_cast<std::uint8_t>(index);
+}
 enum class Value : std::uint8_t {
-    T_C,
-    P,
-    rho_H2O,
-    V_H2O,
-    S_H2O,
-    Cp_H2O,
-    g_H2O,
-    h_H2O,
-    f_H2O,
-    phi_H2O,
-    y_CO2_vap,
-    rho_CO2,
-    V_CO2,
-    S_CO2,
-    Cp_CO2,
-    g_CO2,
-    h_CO2,
-    f_CO2,
-    phi_CO2,
-    kH,
-    ln_kH,
-    Gaq,
-    S2,
-    V2,
-    Cp2,
-    sol_x,
-    sol_m,
-    sol_g,
-    m,
-    gamma_CO2,
-    phi_osm,
-    a_H2O,
-    gamma_H2O,
-    Sex_H2O,
-    Cpex_H2O,
-    Sex_CO2,
-    Cpex_CO2,
-    Vex,
-    V_sol,
-    rho_sol,
-    count
+    T_C = quantity("T_C"),
+    P = quantity("P"),
+    rho_H2O = quantity("rho_H2O"),
+    V_H2O = quantity("V_H2O"),
+    S_H2O = quantity("S_H2O"),
+    Cp_H2O = quantity("Cp_H2O"),
+    g_H2O = quantity("g_H2O"),
+    h_H2O = quantity("h_H2O"),
+    f_H2O = quantity("f_H2O"),
+    phi_H2O = quantity("phi_H2O"),
+    y_CO2_vap = quantity("y_CO2_vap"),
+    rho_CO2 = quantity("rho_CO2"),
+    V_CO2 = quantity("V_CO2"),
+    S_CO2 = quantity("S_CO2"),
+    Cp_CO2 = quantity("Cp_CO2"),
+    g_CO2 = quantity("g_CO2"),
+    h_CO2 = quantity("h_CO2"),
+    f_CO2 = quantity("f_CO2"),
+    phi_CO2 = quantity("phi_CO2"),
+    kH = quantity("kH"),
+    ln_kH = quantity("ln_kH"),
+    Gaq = quantity("Gaq"),
+    S2 = quantity("S2"),
+    V2 = quantity("V2"),
+    Cp2 = quantity("Cp2"),
+    sol_x = quantity("sol_x"),
+    sol_m = quantity("sol_m"),
+    sol_g = quantity("sol_g"),
+    m = quantity("m"),
+    gamma_CO2 = quantity("gamma_CO2"),
+    phi_osm = quantity("phi_osm"),
+    a_H2O = quantity("a_H2O"),
+    gamma_H2O = quantity("gamma_H2O"),
+    Sex_H2O = quantity("Sex_H2O"),
+    Cpex_H2O = quantity("Cpex_H2O"),
+    Sex_CO2 = quantity("Sex_CO2"),
+    Cpex_CO2 = quantity("Cpex_CO2"),
+    Vex = quantity("Vex"),
+    V_sol = quantity("V_sol"),
+    rho_sol = quantity("rho_sol"),
 };
-inline constexpr std::size_t kValueCount = static_cast<std::size_t>(Value::count);
+inline constexpr std::size_t kValueCount = co2::kReportedCount;
 
 // What the calculator would warn about at the point; one bit each.
 enum class Flag : std::uint8_t {
@@ -63,11 +70,17 @@ enum class Flag : std::uint8_t {
     pressureRange,    // above 100 MPa
     belowSaturation,  // below the water saturation pressure: the "water" is vapour
     molality,         // molality above the solubility
+    hydrate,          // inside the CO2-clathrate stability field of phase curves 2 and 3
     count
 };
 inline constexpr std::size_t kFlagCount = static_cast<std::size_t>(Flag::count);
 
-enum class ColumnKind : std::uint8_t { value, flag, error };
+// The phase of pure CO2 at a point, by the model's own equation of state and vapour-pressure curve.
+enum class Co2Phase : std::uint8_t { none, gas, liquid, supercritical };
+std::string_view co2PhaseName(Co2Phase phase);
+
+// `phase` and `note` are text cells: the CO2 phase label, and why a point's solubility is left out.
+enum class ColumnKind : std::uint8_t { value, flag, phase, note, error };
 
 struct Column {
     std::string_view name; // what --columns takes
@@ -80,16 +93,33 @@ struct Column {
 // Every column, in default order (the error column last).
 std::span<const Column> allColumns();
 
+// The units of the temperature and pressure columns (and of their inputs); the other columns keep
+// the units of the report.
+enum class TemperatureUnit : std::uint8_t { celsius, kelvin };
+enum class PressureUnit : std::uint8_t { MPa, bar };
+struct Units {
+    TemperatureUnit temperature = TemperatureUnit::celsius;
+    PressureUnit pressure = PressureUnit::MPa;
+};
+
+// The column's name and unit in the units chosen: the temperature column is T_C in C and T_K in K.
+std::string_view columnName(const Column& column, Units units = {});
+std::string_view columnUnit(const Column& column, Units units = {});
+
 // The header cell: name, then the unit in brackets when it has one.
-std::string headerText(const Column& column);
+std::string headerText(const Column& column, Units units = {});
+
+// The solubility and solution columns: left empty where the model gives no usable solubility.
+bool isSolutionValue(Value value);
 
 struct ColumnSelection {
     std::vector<const Column*> columns;
     std::string error; // empty on success
 };
 
-// Parses "--columns a,b,c". The error column is appended when it was not chosen, so that a
-// failed point can never pass for an empty one.
+// Parses "--columns a,b,c" (T_K names the temperature column as well as T_C). The note and error
+// columns are appended when they were not chosen, so that a failed or left-out point can never
+// pass for an empty one.
 ColumnSelection selectColumns(std::string_view list);
 // Every column.
 std::vector<const Column*> defaultColumns();

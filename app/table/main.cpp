@@ -1,5 +1,7 @@
 // co2table: the calculator's model over grids of state points, as CSV, TSV or JSON and as plots.
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -9,14 +11,23 @@
 #include "core/errors.h"
 
 int main(int argc, char** argv) {
-    // A critical runtime error ends the calculator; here it must not pass for a finished table.
+    // A critical runtime error ends the calculator; here it must not pass for a finished table,
+    // nor leave the half-written temporary behind.
     rt::setProcessEnd([](int) {
         std::fputs("co2table: a critical runtime error stopped the computation; the table is incomplete\n",
                    stderr);
         std::fflush(nullptr);
+        co2::table::removePartialOutput();
         ::_exit(co2::table::kExitFailed);
     });
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    const co2::table::ModelEvaluator evaluator;
-    return co2::table::runTable(args, evaluator, stdout, stderr);
+    try {
+        const std::vector<std::string> args(argv + 1, argv + argc);
+        const co2::table::ModelEvaluator evaluator;
+        return co2::table::runTableSafely(args, evaluator, stdout, stderr);
+    } catch (const std::bad_alloc&) {
+        std::fputs("co2table: out of memory\n", stderr);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "co2table: %s\n", e.what());
+    }
+    return co2::table::kExitFailed;
 }

@@ -1,5 +1,6 @@
 #include "app/table/options.h"
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <set>
@@ -17,19 +18,27 @@ bool endsWith(const std::string& s, std::string_view suffix) {
     return tail == suffix;
 }
 
+// The range and the integrality are checked on the double: converting 1e19 to long first would
+// be undefined.
 std::optional<long> parseWhole(const std::string& text, long low, long high) {
     const auto value = parseNumber(text);
-    if (!value || *value != static_cast<double>(static_cast<long>(*value))) return std::nullopt;
-    const long whole = static_cast<long>(*value);
-    if (whole < low || whole > high) return std::nullopt;
-    return whole;
+    if (!value || !(*value >= static_cast<double>(low) && *value <= static_cast<double>(high)) ||
+        std::trunc(*value) != *value)
+        return std::nullopt;
+    return static_cast<long>(*value);
+}
+
+std::string shown(double value) {
+    return numberText(value);
 }
 
 // Options that take a value; the others are switches.
 const std::set<std::string>& valueOptions() {
     static const std::set<std::string> names = {
-        "--temperature", "--pressure", "--curve",  "--molality",      "--format",    "--output",
-        "--columns",     "--plot",     "--plot-x", "--plot-measured", "--plot-size", "--threads"};
+        "--temperature",  "--pressure", "--curve",  "--molality", "--format",
+        "--output",       "--columns",  "--plot",   "--plot-x",   "--plot-measured",
+        "--plot-size",    "--threads",  "--digits", "--header",   "--temperature-unit",
+        "--pressure-unit"};
     return names;
 }
 
@@ -46,7 +55,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     Options& o = parsed.options;
     std::set<std::string> seen;
     std::optional<std::string> temperature, pressure, curve, molality, format, columns, plotX, plotSize,
-        threads;
+        threads, digits, header, temperatureUnit, pressureUnit;
     const auto fail = [&](std::string message) {
         parsed.error = std::move(message);
         return parsed;
@@ -65,6 +74,14 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
         }
         if (name == "--version") {
             o.version = true;
+            continue;
+        }
+        if (name == "--raw") {
+            o.style.raw = true;
+            continue;
+        }
+        if (name == "--exact") {
+            o.exact = true;
             continue;
         }
         if (!valueOptions().contains(name)) {
@@ -100,13 +117,47 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
             plotSize = value;
         else if (name == "--threads")
             threads = value;
+        else if (name == "--digits")
+            digits = value;
+        else if (name == "--header")
+            header = value;
+        else if (name == "--temperature-unit")
+            temperatureUnit = value;
+        else if (name == "--pressure-unit")
+            pressureUnit = value;
     }
     if (o.help || o.version) return parsed;
+
+    if (temperatureUnit) {
+        if (*temperatureUnit == "C")
+            o.units.temperature = TemperatureUnit::celsius;
+        else if (*temperatureUnit == "K")
+            o.units.temperature = TemperatureUnit::kelvin;
+        else
+            return fail("temperature-unit: \"" + *temperatureUnit + "\" is neither C nor K");
+    }
+    if (pressureUnit) {
+        if (*pressureUnit == "MPa")
+            o.units.pressure = PressureUnit::MPa;
+        else if (*pressureUnit == "bar")
+            o.units.pressure = PressureUnit::bar;
+        else
+            return fail("pressure-unit: \"" + *pressureUnit + "\" is neither MPa nor bar");
+    }
+    const bool kelvin = o.units.temperature == TemperatureUnit::kelvin;
+    const bool bar = o.units.pressure == PressureUnit::bar;
 
     if (!temperature) return fail("--temperature is missing (try --help)");
     ParseResult t = parseValueList(*temperature, "temperature");
     if (!t.error.empty()) return fail(t.error);
-    o.temperatures = std::move(t.values);
+    o.temperaturesShown = std::move(t.values);
+    o.temperatures.reserve(o.temperaturesShown.size());
+    for (double v : o.temperaturesShown) {
+        const double celsius = kelvin ? addDecimal(v, -27315, 2) : v;
+        if (celsius < -273.15)
+            return fail("temperature: " + shown(v) + (kelvin ? " K" : " °C") + " is below absolute zero");
+        o.temperatures.push_back(celsius);
+    }
 
     if (curve) {
         const auto n = parseWhole(*curve, 1, 4);
@@ -117,16 +168,38 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
         if (!pressure) return fail("--pressure is missing (or give --curve 1..4)");
         ParseResult p = parseValueList(*pressure, "pressure");
         if (!p.error.empty()) return fail(p.error);
-        for (double v : p.values)
-            if (v < 0) return fail("pressure: " + std::to_string(v) + " MPa is negative");
-        o.pressures = std::move(p.values);
+        o.pressuresShown = std::move(p.values);
+        o.pressures.reserve(o.pressuresShown.size());
+        for (double v : o.pressuresShown) {
+            if (v < 0) return fail("pressure: " + shown(v) + (bar ? " bar" : " MPa") + " is negative");
+            o.pressures.push_back(bar ? shiftDecimal(v, -1) : v);
+        }
     }
 
     if (molality) {
         ParseResult m = parseValueList(*molality, "molality");
         if (!m.error.empty()) return fail(m.error);
+        for (double v : m.values)
+            if (v < 0) return fail("molality: " + shown(v) + " mol/kg is negative");
         o.molalities = std::move(m.values);
     }
+
+    if (digits) {
+        const auto n = parseWhole(*digits, 1, 17);
+        if (!n) return fail("digits: \"" + *digits + "\" is not a whole number from 1 to 17");
+        o.style.digits = static_cast<int>(*n);
+    }
+    if (header) {
+        if (*header == "units")
+            o.style.header = HeaderStyle::units;
+        else if (*header == "names")
+            o.style.header = HeaderStyle::names;
+        else if (*header == "none")
+            o.style.header = HeaderStyle::none;
+        else
+            return fail("header: \"" + *header + "\" is not one of units, names, none");
+    }
+    o.style.units = o.units;
 
     if (format) {
         const auto f = parseFormat(*format);
@@ -181,6 +254,12 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
                               (o.curve != 0 ? 1 : o.pressures.size()) *
                               (o.molalities.empty() ? 1 : o.molalities.size());
     if (total > 1e10L) return fail("the grid has more than 10^10 points");
+    // A plot holds its points in memory until gnuplot draws them, and gnuplot would not draw
+    // more usefully anyway.
+    const std::size_t plotted = o.temperatures.size() * (o.curve != 0 ? 1 : o.pressures.size());
+    if (plotting && plotted > kMaxPlotPoints)
+        return fail("plot: the grid has " + std::to_string(plotted) + " state points; a plot takes at most " +
+                    std::to_string(kMaxPlotPoints) + " (choose coarser steps, or drop --plot for the table)");
     return parsed;
 }
 
@@ -189,12 +268,14 @@ std::string helpText() {
 
 Computes the CO2 solubility model of the calculator over a grid of state points and writes one
 row per point: the inputs, every quantity of the calculator's report with its unit, the
-calculator's warnings as 0/1 flags, and an error column. Values carry 17 significant digits,
-the calculator's own values before its print templates round them.
+calculator's warnings as 0/1 flags, the CO2 phase and hydrate labels, a note and an error
+column. Numbers are the shortest text that reads back as the model's double, the calculator's
+own values before its print templates round them.
 
 Grid
-  --temperature LIST   temperatures in C
-  --pressure LIST      total pressures in MPa (0: the water saturation pressure)
+  --temperature LIST   temperatures (C, or K with --temperature-unit K)
+  --pressure LIST      total pressures (MPa, or bar with --pressure-unit bar; 0: the water
+                       saturation pressure)
   --curve N            take the pressure from phase-boundary curve N instead:
                          1 H2O(l)-CO2(l)-CO2(v)       -1.6 .. +31.48 C
                          2 Clathrate-H2O(l)-CO2(l)    +9.93 .. +20.0 C
@@ -203,33 +284,47 @@ Grid
                        a temperature outside the curve's range gives a row with an error
   --molality LIST      CO2 molalities (mol/kg) of the finite-concentration properties
                        (default: the solubility at each point; 0 means 1e-8)
+  --temperature-unit C|K  unit of --temperature and of the temperature column (T_C or T_K)
+  --pressure-unit MPa|bar  unit of --pressure and of the P column
   A LIST is comma-separated numbers and start:stop:step ranges, e.g. 0:100:5 or
   0.1,1,5,10:100:10; a range includes its stop when the steps land on it. Rows come in the
   order temperature, then pressure, then molality.
 
 Output
   --format csv|tsv|json  (default csv, or from the --output file's extension)
-  --output FILE        write the table to FILE (default: standard output)
-  --columns a,b,c      only these columns, in this order (the error column is always kept)
+  --output FILE        write the table to FILE (default, or -: standard output)
+  --columns a,b,c      only these columns, in this order (note and error are always kept)
+  --header units|names|none  CSV/TSV header: "sol_m [mol/kg]" (default), "sol_m", or none
+  --digits N           N significant digits (1..17) instead of the shortest exact text
+  --raw                fill the solubility and solution columns even where the note says
+                       the model gives no usable solubility there
   --threads N          worker threads (default: one per core)
+  --exact              the calculator's extended arithmetic: its numbers to the last bit
+                       (default: the faster double path, which prints the same digits)
 
 Plot (needs gnuplot: apt-get install gnuplot-nox)
   --plot FILE.png|FILE.svg  draw the solubility (mol/kg) against pressure, one curve per
-                       temperature; without --output no table is written
+                       temperature; without --output no table is written; points in the
+                       hydrate field are drawn dashed; at most 1000000 state points
   --plot-x temperature  draw against temperature instead, one curve per pressure
-  --plot-measured FILE.csv  overlay measured solubilities (columns T_C, P_MPa, m_CO2) and
-                       print their mean absolute deviation from the model
+  --plot-measured FILE.csv  overlay measured solubilities (columns T_C, P_MPa, m_CO2; at most
+                       100 MB) and print their mean absolute deviation from the model
   --plot-size WxH      image size in pixels (default 960x720)
 
   --help, --version
 
-Exit status: 0 done (rows of failed points carry their error), 1 output or plot failed,
-2 bad command line, 130 interrupted (an --output file is then not written).
+Exit status: 0 done (rows of failed points carry their error), 1 output or plot failed (or
+out of memory), 2 bad command line, 128+N after signal N: 129 hangup, 130 Ctrl+C, 143
+terminated (an --output file is then not written).
 
 Columns:
 )";
     for (const Column& c : allColumns()) {
         std::string line = "  " + headerText(c);
+        if (c.kind == ColumnKind::value && c.index == static_cast<std::uint8_t>(Value::T_C))
+            line += " or T_K [K]";
+        if (c.kind == ColumnKind::value && c.index == static_cast<std::uint8_t>(Value::P))
+            line += " or [bar]";
         // Pad by characters, not bytes: the units hold UTF-8 symbols.
         std::size_t width = 0;
         for (unsigned char ch : line)

@@ -12,13 +12,22 @@ namespace co2::table {
 
 enum class PlotAxis { pressure, temperature };
 
+// Limits of what a run may be asked for: past them the request is refused before any work.
+inline constexpr std::size_t kMaxPlotPoints = 1'000'000;
+
 struct Options {
-    std::vector<double> temperatures; // C
-    std::vector<double> pressures;    // MPa; empty with a curve
+    std::vector<double> temperatures; // C, for the model
+    std::vector<double> pressures;    // MPa, for the model; empty with a curve
+    // The same as given, in the units of the command line (what the input columns show).
+    std::vector<double> temperaturesShown;
+    std::vector<double> pressuresShown;
+    Units units;
     int curve = 0;
     std::vector<double> molalities; // mol/kg; empty: the solubility at each point
+    bool exact = false;             // the calculator's arithmetic instead of the fast path
     Format format = Format::csv;
-    std::string output; // empty: standard output
+    TableStyle style;
+    std::string output; // empty or "-": standard output
     std::vector<const Column*> columns;
     std::string plot;
     PlotAxis plotX = PlotAxis::pressure;

@@ -57,29 +57,45 @@ std::string number17(double v) {
     return s;
 }
 
+struct XY {
+    double x = 0, y = 0;
+    bool hydrate = false;
+    bool operator<(const XY& other) const { return x < other.x; }
+};
+
 struct Series {
     std::string title;
     double key = 0; // the temperature of an isotherm, the pressure of an isobar
-    std::vector<std::pair<double, double>> xy;
+    std::vector<XY> xy;
 };
+
+std::string_view temperatureUnit(const Units& u) {
+    return u.temperature == TemperatureUnit::kelvin ? "K" : "°C";
+}
+std::string_view pressureUnit(const Units& u) {
+    return u.pressure == PressureUnit::bar ? "bar" : "MPa";
+}
 
 std::vector<Series> buildSeries(const PlotRequest& r) {
     std::vector<Series> series;
     const auto xOf = [&](const PlotPoint& p) { return r.axis == PlotAxis::pressure ? p.P : p.T_C; };
+    const auto add = [](Series& s, double x, const PlotPoint& p) {
+        if (p.valid) s.xy.push_back({x, p.sol_m, p.hydrate});
+    };
     if (r.curve != 0) {
         Series s;
         s.title = "curve " + std::to_string(r.curve) + ": " + kCurveNames[r.curve - 1];
         for (const PlotPoint& p : r.points)
-            if (p.valid) s.xy.emplace_back(xOf(p), p.sol_m);
+            add(s, xOf(p), p);
         series.push_back(std::move(s));
     } else if (r.axis == PlotAxis::pressure) {
         for (std::size_t t = 0; t < r.temperatures.size(); ++t) {
             Series s;
             s.key = r.temperatures[t];
-            s.title = shortNumber(s.key) + " °C";
+            s.title = shortNumber(s.key) + " " + std::string(temperatureUnit(r.units));
             for (std::size_t p = 0; p < r.pressures.size(); ++p) {
                 const PlotPoint& pt = r.points[t * r.pressures.size() + p];
-                if (pt.valid) s.xy.emplace_back(pt.P, pt.sol_m);
+                add(s, pt.P, pt);
             }
             series.push_back(std::move(s));
         }
@@ -87,10 +103,10 @@ std::vector<Series> buildSeries(const PlotRequest& r) {
         for (std::size_t p = 0; p < r.pressures.size(); ++p) {
             Series s;
             s.key = r.pressures[p];
-            s.title = shortNumber(s.key) + " MPa";
+            s.title = shortNumber(s.key) + " " + std::string(pressureUnit(r.units));
             for (std::size_t t = 0; t < r.temperatures.size(); ++t) {
                 const PlotPoint& pt = r.points[t * r.pressures.size() + p];
-                if (pt.valid) s.xy.emplace_back(pt.T_C, pt.sol_m);
+                add(s, pt.T_C, pt);
             }
             series.push_back(std::move(s));
         }
@@ -99,6 +115,38 @@ std::vector<Series> buildSeries(const PlotRequest& r) {
         std::stable_sort(s.xy.begin(), s.xy.end());
     std::erase_if(series, [](const Series& s) { return s.xy.empty(); });
     return series;
+}
+
+// Writes the points of one part of a series: outside the hydrate field (solid) or inside it
+// (dashed). A point of the other part breaks the line with a blank record; the dashed part
+// takes in its neighbours so that the two parts join.
+void writePart(std::ostringstream& g, const Series& s, bool hydrate, bool withKey) {
+    bool broken = true;
+    for (std::size_t i = 0; i < s.xy.size(); ++i) {
+        const bool neighbour = (i > 0 && s.xy[i - 1].hydrate) || (i + 1 < s.xy.size() && s.xy[i + 1].hydrate);
+        const bool in = hydrate ? s.xy[i].hydrate || neighbour : !s.xy[i].hydrate;
+        if (!in) {
+            if (!broken) g << '\n';
+            broken = true;
+            continue;
+        }
+        g << number17(s.xy[i].x) << ' ' << number17(s.xy[i].y);
+        if (withKey) g << ' ' << number17(s.key);
+        g << '\n';
+        broken = false;
+    }
+}
+
+bool hasHydrate(const Series& s) {
+    return std::any_of(s.xy.begin(), s.xy.end(), [](const XY& p) { return p.hydrate; });
+}
+
+// gnuplot warns of an empty range ("empty x range [10:10]") when every point has the same
+// coordinate; such an axis gets a range around the value instead.
+void widenFlatRange(std::ostringstream& g, const char* axis, double low, double high) {
+    if (!(low == high) || !std::isfinite(low)) return;
+    const double margin = low == 0 ? 1 : std::abs(low) * 0.1;
+    g << "set " << axis << "range [" << number17(low - margin) << ":" << number17(high + margin) << "]\n";
 }
 
 // The series whose temperature (isotherms) or pressure (isobars) a measured point belongs to.
@@ -198,16 +246,27 @@ MeasuredData parseMeasured(const std::string& text) {
     return data;
 }
 
-MeasuredData readMeasured(const std::string& path) {
+MeasuredData readMeasured(const std::string& path, std::size_t limit) {
+    MeasuredData data;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        MeasuredData data;
         data.error = "cannot open: " + std::string(std::strerror(errno));
         return data;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parseMeasured(text.str());
+    std::string text;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (text.size() > limit) {
+            data.error = "longer than " + std::to_string(limit / 1'000'000) + " MB; not a measured data set";
+            return data;
+        }
+    }
+    if (in.bad()) {
+        data.error = "cannot read: " + std::string(std::strerror(errno));
+        return data;
+    }
+    return parseMeasured(text);
 }
 
 Deviation meanAbsoluteDeviation(const std::vector<MeasuredPoint>& measured,
@@ -226,14 +285,20 @@ Deviation meanAbsoluteDeviation(const std::vector<MeasuredPoint>& measured,
 std::string gnuplotScript(const PlotRequest& r) {
     const std::vector<Series> series = buildSeries(r);
     const bool legend = series.size() <= kMaxLegendCurves;
+    const std::string tLabel = "Temperature (" + std::string(temperatureUnit(r.units)) + ")";
+    const std::string pLabel = "Pressure (" + std::string(pressureUnit(r.units)) + ")";
     std::ostringstream g;
     g << "set encoding utf8\n";
+    // Fixed terminal options, a named font rather than whatever "sans" resolves to among the
+    // fonts installed, and no time stamp: the same request draws the same picture, to the byte.
     if (r.svg)
         g << "set terminal svg size " << r.width << "," << r.height
-          << " fixed enhanced font 'sans,11' background '#ffffff'\n";
+          << " fixed enhanced font 'DejaVu Sans,11' background '#ffffff'\n";
     else
-        g << "set terminal pngcairo size " << r.width << "," << r.height << " enhanced font 'sans,11'\n";
+        g << "set terminal pngcairo size " << r.width << "," << r.height
+          << " enhanced font 'DejaVu Sans,11' background '#ffffff'\n";
     g << "set output " << quote(r.file) << "\n";
+    g << "unset timestamp\n";
     g << "set title \"CO_2 solubility in water";
     if (!r.subtitle.empty()) {
         g << "\\n{/*0.8 ";
@@ -244,38 +309,74 @@ std::string gnuplotScript(const PlotRequest& r) {
         g << "}";
     }
     g << "\"\n";
-    g << "set xlabel " << quote(r.axis == PlotAxis::pressure ? "Pressure (MPa)" : "Temperature (°C)") << "\n";
+    g << "set xlabel " << quote(r.axis == PlotAxis::pressure ? pLabel : tLabel) << "\n";
     g << "set ylabel 'CO_2 solubility (mol/kg H_2O)'\n";
     g << "set grid\nset key outside right top\n";
     g << "set linetype " << kUnmatchedLinetype << " lc rgb '#000000'\n";
     for (std::size_t i = 0; i < kMaxLegendCurves; ++i)
         g << "set linetype " << i + 1 << " lc rgb '" << kColours[i] << "' lw 2 pt 7\n";
 
+    double xLow = INFINITY, xHigh = -INFINITY, yLow = INFINITY, yHigh = -INFINITY;
+    const auto extend = [&](double x, double y) {
+        xLow = std::min(xLow, x);
+        xHigh = std::max(xHigh, x);
+        yLow = std::min(yLow, y);
+        yHigh = std::max(yHigh, y);
+    };
+    for (const Series& s : series)
+        for (const XY& p : s.xy)
+            extend(p.x, p.y);
+    for (const MeasuredPoint& m : r.measured)
+        extend(r.axis == PlotAxis::pressure ? m.P : m.T_C, m.m);
+    widenFlatRange(g, "x", xLow, xHigh);
+    widenFlatRange(g, "y", yLow, yHigh);
+
     std::vector<std::string> plots;
+    bool anyHydrate = false;
     if (legend) {
         for (std::size_t i = 0; i < series.size(); ++i) {
+            const Series& s = series[i];
+            const std::string lt = " lt " + std::to_string(i + 1);
+            const bool hydrate = hasHydrate(s);
+            anyHydrate = anyHydrate || hydrate;
+            if (s.xy.size() == 1) {
+                g << "$s" << i << " << EOD\n";
+                g << number17(s.xy[0].x) << ' ' << number17(s.xy[0].y) << '\n';
+                g << "EOD\n";
+                plots.push_back("$s" + std::to_string(i) + " with points" + lt + (hydrate ? " pt 6" : "") +
+                                " title " + quote(s.title));
+                continue;
+            }
             g << "$s" << i << " << EOD\n";
-            for (const auto& [x, y] : series[i].xy)
-                g << number17(x) << ' ' << number17(y) << '\n';
+            writePart(g, s, false, false);
             g << "EOD\n";
-            plots.push_back("$s" + std::to_string(i) +
-                            (series[i].xy.size() == 1 ? " with points" : " with lines") + " lt " +
-                            std::to_string(i + 1) + " title " + quote(series[i].title));
+            plots.push_back("$s" + std::to_string(i) + " with lines" + lt + " title " + quote(s.title));
+            if (hydrate) {
+                g << "$h" << i << " << EOD\n";
+                writePart(g, s, true, false);
+                g << "EOD\n";
+                plots.push_back("$h" + std::to_string(i) + " with lines" + lt + " dt 2 notitle");
+            }
         }
     } else {
         g << "set palette defined (0 '#313695', 1 '#4575b4', 2 '#74add1', 3 '#fdae61', 4 '#f46d43', 5 "
              "'#a50026')\n";
-        g << "set cblabel " << quote(r.axis == PlotAxis::pressure ? "Temperature (°C)" : "Pressure (MPa)")
-          << "\n";
-        g << "$grid << EOD\n";
-        for (const Series& s : series) {
-            for (const auto& [x, y] : s.xy)
-                g << number17(x) << ' ' << number17(y) << ' ' << number17(s.key) << '\n';
-            g << "\n";
+        g << "set cblabel " << quote(r.axis == PlotAxis::pressure ? tLabel : pLabel) << "\n";
+        for (bool hydrate : {false, true}) {
+            g << (hydrate ? "$hgrid" : "$grid") << " << EOD\n";
+            for (const Series& s : series) {
+                if (hydrate && !hasHydrate(s)) continue;
+                anyHydrate = anyHydrate || hydrate;
+                writePart(g, s, hydrate, true);
+                g << "\n";
+            }
+            g << "EOD\n";
         }
-        g << "EOD\n";
         plots.emplace_back("$grid using 1:2:3 with lines lw 2 lc palette notitle");
+        if (anyHydrate) plots.emplace_back("$hgrid using 1:2:3 with lines lw 2 dt 2 lc palette notitle");
     }
+    if (anyHydrate)
+        plots.emplace_back("NaN with lines lw 2 dt 2 lc rgb '#000000' title 'CO_2 hydrate field'");
     if (!r.measured.empty()) {
         g << "$measured << EOD\n";
         for (const MeasuredPoint& m : r.measured) {

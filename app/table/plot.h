@@ -9,12 +9,14 @@
 
 namespace co2::table {
 
-// One computed point for the plot; invalid when the point failed.
+// One computed point for the plot, its temperature and pressure in the units of the command
+// line (C or K, MPa or bar); invalid when the point failed or has no usable solubility.
 struct PlotPoint {
     double T_C = 0;
-    double P = 0;     // MPa
+    double P = 0;
     double sol_m = 0; // mol/kg
     bool valid = false;
+    bool hydrate = false; // inside the CO2-clathrate stability field: drawn dashed
 };
 
 struct MeasuredPoint {
@@ -29,8 +31,10 @@ struct MeasuredData {
 };
 
 // Reads a CSV file with a header naming the columns T_C, P_MPa and m_CO2 (others are ignored;
-// fields may be quoted as RFC 4180 allows).
-MeasuredData readMeasured(const std::string& path);
+// fields may be quoted as RFC 4180 allows). A file longer than `limit` bytes is refused (a
+// measured data set is small; /dev/zero is not).
+inline constexpr std::size_t kMaxMeasuredBytes = 100'000'000;
+MeasuredData readMeasured(const std::string& path, std::size_t limit = kMaxMeasuredBytes);
 MeasuredData parseMeasured(const std::string& text);
 
 // Splits one CSV record into fields; `pos` moves past the record and its line end.
@@ -41,6 +45,7 @@ struct PlotRequest {
     bool svg = false;
     int width = 960, height = 720;
     PlotAxis axis = PlotAxis::pressure;
+    Units units; // of the temperatures and pressures below, of the points and of the measurements
     int curve = 0;
     std::vector<double> temperatures; // the grid, in the order given
     std::vector<double> pressures;

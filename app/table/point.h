@@ -18,6 +18,13 @@ struct PointSpec {
     // an empty line at the calculator's molality prompt.
     bool molalityGiven = false;
     double molality = 0;
+    // The calculator's extended arithmetic (--exact), its numbers to the last bit; otherwise the
+    // model's fast double path, which prints the same digits.
+    bool exact = false;
+    // The temperature and pressure as given, in the units of the command line: what the input
+    // columns show.
+    double shownT = 0;
+    double shownP = 0;
 };
 
 struct PointResult {
@@ -25,6 +32,11 @@ struct PointResult {
     std::uint8_t flags = 0;
     bool hasValues = false; // false when the point failed or was not computed
     std::string error;      // why the point has no values
+    Co2Phase co2Phase = Co2Phase::none;
+    // Why the solubility and solution columns are left empty (no liquid water, a negative
+    // solubility); empty when they are shown.
+    std::string note;
+    bool molalityGiven = false; // then the m column is an input, shown whatever the note
 
     double value(Value v) const { return values[static_cast<std::size_t>(v)]; }
     double& value(Value v) { return values[static_cast<std::size_t>(v)]; }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -46,8 +47,9 @@ bool runOrdered(const RunSettings& settings,
     std::size_t nextChunk = 0;          // guarded by mutex
     std::size_t written = 0;            // guarded by mutex
     bool stop = false;                  // guarded by mutex
+    std::exception_ptr failure;         // guarded by mutex: what a worker threw
 
-    auto work = [&](ChunkProducer& producer) {
+    auto produceChunks = [&](ChunkProducer& producer) {
         std::string text;
         for (;;) {
             std::size_t chunk = 0;
@@ -71,36 +73,62 @@ bool runOrdered(const RunSettings& settings,
         }
     };
 
+    auto work = [&](ChunkProducer& producer) {
+        try {
+            produceChunks(producer);
+        } catch (...) {
+            // Handed to the calling thread, which rethrows it once every worker has stopped.
+            {
+                std::lock_guard lock(mutex);
+                if (!failure) failure = std::current_exception();
+                stop = true;
+            }
+            slotFree.notify_all();
+            chunkReady.notify_all();
+        }
+    };
     // Producers are made here, on the calling thread, so that their set-up needs no locking.
     std::vector<std::unique_ptr<ChunkProducer>> producers;
     for (unsigned i = 0; i < threads; ++i)
         producers.push_back(makeProducer());
     std::vector<std::thread> workers;
-    for (unsigned i = 0; i < threads; ++i)
-        workers.emplace_back(work, std::ref(*producers[i]));
-
-    bool ok = true;
-    std::string text;
-    for (std::size_t chunk = 0; chunk < chunks && ok; ++chunk) {
+    const auto stopWorkers = [&] {
         {
-            std::unique_lock lock(mutex);
-            Slot& slot = slots[chunk % window];
-            chunkReady.wait(lock, [&] { return slot.ready; });
-            text.swap(slot.text);
-            slot.ready = false;
-            ++written;
+            std::lock_guard lock(mutex);
+            stop = true;
         }
         slotFree.notify_all();
-        ok = sink(text);
-        if (ok && progress) progress(std::min(settings.items, (chunk + 1) * chunkSize));
+        for (std::thread& t : workers)
+            if (t.joinable()) t.join();
+    };
+
+    bool ok = true;
+    // A thread that cannot be started, or a sink that throws, must not leave running threads to
+    // std::terminate: they are stopped and joined before the exception goes on.
+    try {
+        for (unsigned i = 0; i < threads; ++i)
+            workers.emplace_back(work, std::ref(*producers[i]));
+        std::string text;
+        for (std::size_t chunk = 0; chunk < chunks && ok; ++chunk) {
+            {
+                std::unique_lock lock(mutex);
+                Slot& slot = slots[chunk % window];
+                chunkReady.wait(lock, [&] { return slot.ready || failure; });
+                if (failure) break;
+                text.swap(slot.text);
+                slot.ready = false;
+                ++written;
+            }
+            slotFree.notify_all();
+            ok = sink(text);
+            if (ok && progress) progress(std::min(settings.items, (chunk + 1) * chunkSize));
+        }
+    } catch (...) {
+        stopWorkers();
+        throw;
     }
-    {
-        std::lock_guard lock(mutex);
-        stop = true;
-    }
-    slotFree.notify_all();
-    for (std::thread& t : workers)
-        t.join();
+    stopWorkers();
+    if (failure) std::rethrow_exception(failure);
     return ok;
 }
 
@@ -141,7 +169,9 @@ void ProgressBar::update(std::size_t done) {
     if (elapsed < 1.0 || t - lastDraw_s_ < 0.1) return;
     lastDraw_s_ = t;
     shown_ = true;
-    std::fprintf(stderr, "\r%s", render(done, total_, elapsed).c_str());
+    // Clear to the end of the line: the text may be shorter than the last one ("9 s left" after
+    // "10 s left").
+    std::fprintf(stderr, "\r%s\033[K", render(done, total_, elapsed).c_str());
     std::fflush(stderr);
 }
 
@@ -149,7 +179,7 @@ void ProgressBar::finish() {
     if (!shown_) return;
     shown_ = false;
     // Clears the bar so that what follows on the terminal starts on a clean line.
-    std::fprintf(stderr, "\r%*s\r", 100, "");
+    std::fputs("\r\033[K", stderr);
     std::fflush(stderr);
 }
 

@@ -2,13 +2,18 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/table/plot.h"
+#include "app/table/ranges.h"
 #include "app/table/runner.h"
 #include "app/table/writer.h"
 
@@ -19,10 +24,15 @@
 namespace co2::table {
 namespace {
 
-// Set by SIGINT or SIGTERM: the run stops after the chunk being written and removes its partial
-// output file, instead of dying with a stray temporary beside the target.
+// Set by SIGINT, SIGTERM or SIGHUP: the run stops after the chunk being written and removes its
+// partial output file, instead of dying with a stray temporary beside the target.
 std::atomic<int> gInterrupt{0};
 static_assert(std::atomic<int>::is_always_lock_free);
+
+// The temporary file being written, for the critical-error exit, which ends the process without
+// running destructors.
+std::atomic<const char*> gPartialFile{nullptr};
+static_assert(std::atomic<const char*>::is_always_lock_free);
 
 extern "C" void onInterrupt(int signal) {
     gInterrupt.store(signal);
@@ -35,19 +45,19 @@ class InterruptGuard {
         struct sigaction action {};
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, &previousInt_);
-        ::sigaction(SIGTERM, &action, &previousTerm_);
+        for (std::size_t i = 0; i < std::size(kSignals); ++i)
+            ::sigaction(kSignals[i], &action, &previous_[i]);
     }
     ~InterruptGuard() {
-        ::sigaction(SIGINT, &previousInt_, nullptr);
-        ::sigaction(SIGTERM, &previousTerm_, nullptr);
+        for (std::size_t i = 0; i < std::size(kSignals); ++i)
+            ::sigaction(kSignals[i], &previous_[i], nullptr);
     }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
   private:
-    struct sigaction previousInt_ {};
-    struct sigaction previousTerm_ {};
+    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction previous_[std::size(kSignals)]{};
 };
 
 // Points per chunk of work: large enough that handing chunks over costs nothing, small enough
@@ -55,30 +65,47 @@ class InterruptGuard {
 constexpr std::size_t kChunkSize = 64;
 
 // Writes the table into a temporary file beside the target and renames it at the end, so that a
-// run that fails half-way never leaves a file that looks like a finished table. Only a plain
-// file (or a new one) is replaced that way: a device, a pipe or a symbolic link is written in
-// place, since renaming over /dev/null or a link would replace the node itself.
+// run that fails half-way never leaves a file that looks like a finished table. A symbolic link
+// is followed to its target, which is replaced that way while the link stays; a device or a pipe
+// is written in place, since renaming over /dev/null would replace the node itself.
 class Output {
   public:
-    Output(std::FILE* standardOut, const std::string& path) : path_(path) {
+    Output(std::FILE* standardOut, const std::string& path) : path_(path == "-" ? std::string() : path) {
         if (path_.empty()) {
             file_ = standardOut;
             return;
         }
+        target_ = path_;
         struct stat st {};
-        const bool exists = ::lstat(path_.c_str(), &st) == 0;
+        bool exists = ::lstat(path_.c_str(), &st) == 0;
+        if (exists && S_ISLNK(st.st_mode)) {
+            char* resolved = ::realpath(path_.c_str(), nullptr);
+            if (resolved == nullptr) {
+                // A link to nothing yet: written through, which makes its target.
+                openInPlace();
+                return;
+            }
+            target_ = resolved;
+            std::free(resolved);
+            exists = ::stat(target_.c_str(), &st) == 0;
+        }
         if (exists && !S_ISREG(st.st_mode)) {
-            file_ = std::fopen(path_.c_str(), "wb");
-            if (file_ == nullptr) error_ = std::strerror(errno);
+            openInPlace();
             return;
         }
-        temp_ = path_ + ".partXXXXXX";
+        // Renaming would replace a file that may not be written; refuse it as writing would.
+        if (exists && (::access(target_.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0)) {
+            error_ = "the file is read-only";
+            return;
+        }
+        temp_ = target_ + ".partXXXXXX";
         const int fd = ::mkstemp(temp_.data());
         if (fd < 0) {
             error_ = std::strerror(errno);
             temp_.clear();
             return;
         }
+        gPartialFile.store(temp_.c_str());
         if (exists) {
             ::fchmod(fd, st.st_mode & 07777);
         } else {
@@ -94,7 +121,7 @@ class Output {
     }
     ~Output() {
         if (!path_.empty() && file_ != nullptr) std::fclose(file_);
-        if (!temp_.empty()) ::unlink(temp_.c_str());
+        removeTemporary();
     }
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
@@ -123,18 +150,45 @@ class Output {
         if (std::fflush(f) != 0 || (!temp_.empty() && ::fsync(::fileno(f)) != 0))
             error_ = std::strerror(errno);
         if (std::fclose(f) != 0 && error_.empty()) error_ = std::strerror(errno);
-        if (error_.empty() && !temp_.empty() && ::rename(temp_.c_str(), path_.c_str()) != 0)
+        if (error_.empty() && !temp_.empty() && ::rename(temp_.c_str(), target_.c_str()) != 0)
             error_ = std::strerror(errno);
-        if (error_.empty()) temp_.clear();
+        if (error_.empty()) {
+            gPartialFile.store(nullptr);
+            temp_.clear();
+        }
         return error_.empty();
     }
 
   private:
+    void openInPlace() {
+        file_ = std::fopen(path_.c_str(), "wb");
+        if (file_ == nullptr) error_ = std::strerror(errno);
+    }
+    void removeTemporary() {
+        if (temp_.empty()) return;
+        gPartialFile.store(nullptr);
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+
     std::string path_;
+    std::string target_; // the file that is replaced: path_, or the file a link points to
     std::string temp_;
     std::FILE* file_ = nullptr;
     std::string error_;
 };
+
+// What the input columns show: the input as given, in the units of the command line; the
+// pressure a curve or a 0 stands for is converted. And why the solubility columns are empty.
+void finishRow(const Options& o, const PointSpec& pt, PointResult& r) {
+    r.molalityGiven = pt.molalityGiven;
+    r.value(Value::T_C) = pt.shownT;
+    if (pt.curve == 0 && pt.P != 0)
+        r.value(Value::P) = pt.shownP;
+    else if (o.units.pressure == PressureUnit::bar && !std::isnan(r.value(Value::P)))
+        r.value(Value::P) = shiftDecimal(r.value(Value::P), 1);
+    r.note = solubilityNote(r);
+}
 
 class RowProducer final : public ChunkProducer {
   public:
@@ -145,7 +199,9 @@ class RowProducer final : public ChunkProducer {
     void produce(std::size_t begin, std::size_t end, std::string& out) override {
         const std::size_t molalities = options_.molalities.empty() ? 1 : options_.molalities.size();
         for (std::size_t i = begin; i < end; ++i) {
-            worker_->evaluate(pointAt(options_, i), result_);
+            const PointSpec pt = pointAt(options_, i);
+            worker_->evaluate(pt, result_);
+            finishRow(options_, pt, result_);
             writer_.appendRow(out, result_, i == 0);
             if (!result_.hasValues) failed_.fetch_add(1, std::memory_order_relaxed);
             // Each plot slot belongs to one row, so the workers never write the same element.
@@ -155,7 +211,8 @@ class RowProducer final : public ChunkProducer {
                 p.P = result_.value(Value::P);
                 p.sol_m = result_.value(Value::sol_m);
                 // No liquid water below its saturation pressure, hence no solubility to draw.
-                p.valid = result_.hasValues && result_.error.empty() && !result_.flag(Flag::belowSaturation);
+                p.valid = result_.hasValues && result_.error.empty() && result_.note.empty();
+                p.hydrate = result_.flag(Flag::hydrate);
             }
         }
     }
@@ -171,8 +228,20 @@ class RowProducer final : public ChunkProducer {
 
 } // namespace
 
+std::string solubilityNote(const PointResult& r) {
+    if (!r.hasValues) return "";
+    if (r.flag(Flag::belowSaturation)) return "no liquid water: pressure below the water saturation pressure";
+    if (r.value(Value::sol_m) < 0) return "negative solubility: outside the model's range";
+    return "";
+}
+
+void removePartialOutput() {
+    if (const char* file = gPartialFile.exchange(nullptr); file != nullptr) ::unlink(file);
+}
+
 PointSpec pointAt(const Options& o, std::size_t index) {
     PointSpec pt;
+    pt.exact = o.exact;
     const std::size_t molalities = o.molalities.empty() ? 1 : o.molalities.size();
     const std::size_t pressures = o.curve != 0 ? 1 : o.pressures.size();
     if (!o.molalities.empty()) {
@@ -181,8 +250,12 @@ PointSpec pointAt(const Options& o, std::size_t index) {
     }
     index /= molalities;
     pt.curve = o.curve;
-    if (o.curve == 0) pt.P = o.pressures[index % pressures];
+    if (o.curve == 0) {
+        pt.P = o.pressures[index % pressures];
+        pt.shownP = o.pressuresShown.empty() ? pt.P : o.pressuresShown[index % pressures];
+    }
     pt.T_C = o.temperatures[index / pressures];
+    pt.shownT = o.temperaturesShown.empty() ? pt.T_C : o.temperaturesShown[index / pressures];
     return pt;
 }
 
@@ -231,13 +304,15 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
     const std::size_t total = pointCount(o);
     // Without --output a plot run writes only the picture.
     const bool writeTable = !plotting || !o.output.empty();
+    // Before the temporary exists, so that no stopping signal can leave it behind.
+    const InterruptGuard interruptGuard;
     Output output(out, writeTable ? o.output : std::string());
     if (writeTable && !output.ok()) {
         std::fprintf(err, "co2table: cannot write %s: %s\n", output.name().c_str(), output.error().c_str());
         return kExitFailed;
     }
 
-    const RowWriter writer(o.format, o.columns, CO2_VERSION);
+    const RowWriter writer(o.format, o.columns, CO2_VERSION, o.style);
     const std::size_t molalities = o.molalities.empty() ? 1 : o.molalities.size();
     std::vector<PlotPoint> plotPoints(plotting ? total / molalities : 0);
     std::atomic<std::size_t> failed{0};
@@ -251,7 +326,6 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
     settings.chunkSize = kChunkSize;
     settings.threads = o.threads != 0 ? o.threads : defaultThreadCount((total + kChunkSize - 1) / kChunkSize);
     ProgressBar bar(total, standardErrorIsTerminal() && err == stderr);
-    const InterruptGuard interruptGuard;
     const bool written = runOrdered(
         settings,
         [&] {
@@ -263,7 +337,7 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
     bar.finish();
     if (const int signal = gInterrupt.load(); signal != 0) {
         std::fprintf(err, "co2table: interrupted%s\n",
-                     writeTable && !o.output.empty() ? "; the table was not written" : "");
+                     writeTable && !o.output.empty() && o.output != "-" ? "; the table was not written" : "");
         return 128 + signal;
     }
     if (!written || (writeTable && (!output.write(writer.footer()) || !output.finish()))) {
@@ -285,22 +359,33 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
     request.height = o.plotHeight;
     request.curve = o.curve;
     request.axis = o.curve != 0 && !o.plotXGiven ? PlotAxis::temperature : o.plotX;
-    request.temperatures = o.temperatures;
-    request.pressures = o.pressures;
+    request.units = o.units;
+    request.temperatures = o.temperaturesShown;
+    request.pressures = o.pressuresShown;
     request.points = std::move(plotPoints);
+    // Measured data come in C and MPa; the plot is drawn in the units of the command line.
     request.measured = measured.points;
+    for (MeasuredPoint& m : request.measured) {
+        if (o.units.temperature == TemperatureUnit::kelvin) m.T_C = addDecimal(m.T_C, 27315, 2);
+        if (o.units.pressure == PressureUnit::bar) m.P = shiftDecimal(m.P, 1);
+    }
     if (!measured.points.empty()) {
         // The model at each measured state point, through the same code as the table.
         auto worker = evaluator.makeWorker();
         std::vector<PlotPoint> model(measured.points.size());
         PointResult r;
-        for (std::size_t i = 0; i < measured.points.size(); ++i) {
+        for (std::size_t i = 0; i < measured.points.size() && gInterrupt.load() == 0; ++i) {
             PointSpec pt;
+            pt.exact = o.exact;
             pt.T_C = measured.points[i].T_C;
             pt.P = measured.points[i].P;
             worker->evaluate(pt, r);
             model[i] = {pt.T_C, pt.P, r.value(Value::sol_m),
-                        r.hasValues && r.error.empty() && !r.flag(Flag::belowSaturation)};
+                        r.hasValues && r.error.empty() && solubilityNote(r).empty(), r.flag(Flag::hydrate)};
+        }
+        if (const int signal = gInterrupt.load(); signal != 0) {
+            std::fprintf(err, "co2table: interrupted; the plot was not made\n");
+            return 128 + signal;
         }
         const Deviation d = meanAbsoluteDeviation(measured.points, model);
         char text[160];
@@ -313,10 +398,14 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
     for (const PlotPoint& p : request.points)
         anything = anything || p.valid;
     if (!anything) {
-        std::fprintf(err, "co2table: nothing to plot: no point of the grid has a solubility\n");
+        std::fprintf(err, "co2table: nothing to plot: no point of the grid has a usable solubility\n");
         return kExitFailed;
     }
     const std::string failure = runGnuplot(gnuplot, gnuplotScript(request));
+    if (const int signal = gInterrupt.load(); signal != 0) {
+        std::fprintf(err, "co2table: interrupted; the plot may be incomplete\n");
+        return 128 + signal;
+    }
     struct stat st {};
     if (!failure.empty() || ::stat(o.plot.c_str(), &st) != 0 || st.st_size == 0) {
         std::fprintf(err, "co2table: the plot %s was not made%s%s\n", o.plot.c_str(),
@@ -324,6 +413,22 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
         return kExitFailed;
     }
     return kExitOk;
+}
+
+int runTableSafely(const std::vector<std::string>& args, const PointEvaluator& evaluator, std::FILE* out,
+                   std::FILE* err) {
+    // Whatever escapes (memory running out above all) ends the run with a message, never with
+    // std::terminate; the output file was removed on the way out.
+    try {
+        return runTable(args, evaluator, out, err);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(err, "co2table: out of memory; the table is incomplete\n");
+    } catch (const std::exception& e) {
+        std::fprintf(err, "co2table: %s; the table is incomplete\n", e.what());
+    } catch (...) {
+        std::fprintf(err, "co2table: an unexpected failure; the table is incomplete\n");
+    }
+    return kExitFailed;
 }
 
 } // namespace co2::table

@@ -22,5 +22,16 @@ PointSpec pointAt(const Options& options, std::size_t index);
 // `out` unless --output names a file.
 int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluator, std::FILE* out,
              std::FILE* err);
+// The same, turning any exception (std::bad_alloc above all) into a message and exit status 1.
+int runTableSafely(const std::vector<std::string>& args, const PointEvaluator& evaluator, std::FILE* out,
+                   std::FILE* err);
+
+// Why a computed point's solubility and solution columns are left empty: no liquid water, or a
+// negative solubility; empty when they are usable.
+std::string solubilityNote(const PointResult& result);
+
+// Removes the temporary output file of the run in progress; safe in a signal handler and on the
+// critical-error exit, which ends the process without unwinding.
+void removePartialOutput();
 
 } // namespace co2::table

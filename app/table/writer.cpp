@@ -1,5 +1,6 @@
 #include "app/table/writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -15,19 +16,6 @@ bool isInput(const Column& column) {
                                                 column.index == static_cast<std::uint8_t>(Value::m));
 }
 
-bool hasCell(const Column& column, const PointResult& point) {
-    switch (column.kind) {
-    case ColumnKind::value:
-        if (point.hasValues) return true;
-        return isInput(column) && !std::isnan(point.values[column.index]);
-    case ColumnKind::flag:
-        return point.hasValues;
-    case ColumnKind::error:
-        return !point.error.empty();
-    }
-    return false;
-}
-
 std::string oneLine(std::string_view text) {
     std::string s(text);
     for (char& ch : s)
@@ -37,6 +25,25 @@ std::string oneLine(std::string_view text) {
 
 } // namespace
 
+bool RowWriter::hasCell(const Column& column, const PointResult& point) const {
+    switch (column.kind) {
+    case ColumnKind::value:
+        if (!point.hasValues) return isInput(column) && !std::isnan(point.values[column.index]);
+        if (style_.raw || point.note.empty()) return true;
+        if (column.index == static_cast<std::uint8_t>(Value::m) && point.molalityGiven) return true;
+        return !isSolutionValue(static_cast<Value>(column.index));
+    case ColumnKind::flag:
+        return point.hasValues;
+    case ColumnKind::phase:
+        return point.hasValues && point.co2Phase != Co2Phase::none;
+    case ColumnKind::note:
+        return !point.note.empty();
+    case ColumnKind::error:
+        return !point.error.empty();
+    }
+    return false;
+}
+
 std::optional<Format> parseFormat(std::string_view name) {
     if (name == "csv") return Format::csv;
     if (name == "tsv") return Format::tsv;
@@ -44,10 +51,18 @@ std::optional<Format> parseFormat(std::string_view name) {
     return std::nullopt;
 }
 
-void appendNumber(std::string& out, double value) {
+void appendNumber(std::string& out, double value, int digits) {
     char buffer[40];
-    const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 17);
+    const auto r = digits > 0 ? std::to_chars(buffer, buffer + sizeof buffer, value,
+                                              std::chars_format::general, std::min(digits, 17))
+                              : std::to_chars(buffer, buffer + sizeof buffer, value);
     out.append(buffer, r.ptr);
+}
+
+std::string numberText(double value, int digits) {
+    std::string s;
+    appendNumber(s, value, digits);
+    return s;
 }
 
 std::string csvField(std::string_view text) {
@@ -94,8 +109,8 @@ std::string jsonString(std::string_view text) {
     return s;
 }
 
-RowWriter::RowWriter(Format format, std::vector<const Column*> columns, std::string version)
-    : format_(format), columns_(std::move(columns)), version_(std::move(version)) {}
+RowWriter::RowWriter(Format format, std::vector<const Column*> columns, std::string version, TableStyle style)
+    : format_(format), columns_(std::move(columns)), version_(std::move(version)), style_(style) {}
 
 std::string RowWriter::header() const {
     std::string out;
@@ -104,18 +119,22 @@ std::string RowWriter::header() const {
               ",\n  \"columns\": [\n";
         for (std::size_t i = 0; i < columns_.size(); ++i) {
             const Column& c = *columns_[i];
-            out += "    {\"name\": " + jsonString(c.name);
-            if (!c.unit.empty()) out += ", \"unit\": " + jsonString(c.unit);
+            out += "    {\"name\": " + jsonString(columnName(c, style_.units));
+            if (const std::string_view unit = columnUnit(c, style_.units); !unit.empty())
+                out += ", \"unit\": " + jsonString(unit);
             out += ", \"description\": " + jsonString(c.description) + "}";
             out += i + 1 < columns_.size() ? ",\n" : "\n";
         }
         out += "  ],\n  \"rows\": [";
         return out;
     }
+    if (style_.header == HeaderStyle::none) return out;
     const char separator = format_ == Format::csv ? ',' : '\t';
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         if (i > 0) out += separator;
-        const std::string text = headerText(*columns_[i]);
+        const std::string text = style_.header == HeaderStyle::names
+                                     ? std::string(columnName(*columns_[i], style_.units))
+                                     : headerText(*columns_[i], style_.units);
         out += format_ == Format::csv ? csvField(text) : text;
     }
     out += '\n';
@@ -136,10 +155,16 @@ void RowWriter::appendCsvRow(std::string& out, const PointResult& point, char se
         if (!hasCell(c, point)) continue;
         switch (c.kind) {
         case ColumnKind::value:
-            appendNumber(out, point.values[c.index]);
+            appendNumber(out, point.values[c.index], style_.digits);
             break;
         case ColumnKind::flag:
             out += point.flag(static_cast<Flag>(c.index)) ? '1' : '0';
+            break;
+        case ColumnKind::phase:
+            out += co2PhaseName(point.co2Phase);
+            break;
+        case ColumnKind::note:
+            out += separator == ',' ? csvField(oneLine(point.note)) : oneLine(point.note);
             break;
         case ColumnKind::error:
             out += separator == ',' ? csvField(oneLine(point.error)) : oneLine(point.error);
@@ -154,7 +179,7 @@ void RowWriter::appendJsonRow(std::string& out, const PointResult& point, bool f
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         const Column& c = *columns_[i];
         if (i > 0) out += ", ";
-        out += jsonString(c.name);
+        out += jsonString(columnName(c, style_.units));
         out += ": ";
         if (!hasCell(c, point)) {
             out += "null";
@@ -163,12 +188,18 @@ void RowWriter::appendJsonRow(std::string& out, const PointResult& point, bool f
         switch (c.kind) {
         case ColumnKind::value:
             if (std::isfinite(point.values[c.index]))
-                appendNumber(out, point.values[c.index]);
+                appendNumber(out, point.values[c.index], style_.digits);
             else
                 out += "null"; // JSON has no infinities; the error column says why
             break;
         case ColumnKind::flag:
             out += point.flag(static_cast<Flag>(c.index)) ? "true" : "false";
+            break;
+        case ColumnKind::phase:
+            out += jsonString(co2PhaseName(point.co2Phase));
+            break;
+        case ColumnKind::note:
+            out += jsonString(point.note);
             break;
         case ColumnKind::error:
             out += jsonString(point.error);

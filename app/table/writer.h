@@ -1,8 +1,8 @@
 // Rows as CSV, TSV or JSON text.
 //
-// Every number is written with 17 significant digits (printf's %.17g), which reads back as the
-// very double the model computed, so a table carries the calculator's values before any
-// template rounding.
+// Every number is written as the shortest text that reads back as the very double the model
+// computed (0.1, not 0.10000000000000001), so a table carries the calculator's values before any
+// template rounding; --digits N rounds to N significant digits instead.
 #pragma once
 
 #include <optional>
@@ -19,12 +19,24 @@ enum class Format { csv, tsv, json };
 
 std::optional<Format> parseFormat(std::string_view name);
 
-// Appends a double as %.17g; "nan"/"inf" as C prints them.
-void appendNumber(std::string& out, double value);
+// Appends a double: the shortest text that reads back as the same double when `digits` is 0,
+// else rounded to that many significant digits (as %.Ng); "nan"/"inf" as C prints them.
+void appendNumber(std::string& out, double value, int digits = 0);
+std::string numberText(double value, int digits = 0);
+
+// The CSV/TSV header line: names with units ("sol_m [mol/kg]"), plain names, or none.
+enum class HeaderStyle { units, names, none };
+
+struct TableStyle {
+    int digits = 0; // 0: shortest round-trip text
+    HeaderStyle header = HeaderStyle::units;
+    bool raw = false; // show the solution columns even where a note says they are unusable
+    Units units;
+};
 
 class RowWriter {
   public:
-    RowWriter(Format format, std::vector<const Column*> columns, std::string version);
+    RowWriter(Format format, std::vector<const Column*> columns, std::string version, TableStyle style = {});
 
     std::string header() const;
     // Appends one row; `first` tells JSON whether a separator is due.
@@ -36,8 +48,11 @@ class RowWriter {
     void appendJsonRow(std::string& out, const PointResult& point, bool first) const;
 
     Format format_;
+    bool hasCell(const Column& column, const PointResult& point) const;
+
     std::vector<const Column*> columns_;
     std::string version_;
+    TableStyle style_;
 };
 
 // RFC 4180 field: quoted when it holds a comma, a quote or a line break.

@@ -35,9 +35,11 @@ const char *co2_quantity_unit(int i);
 const char *co2_quantity_description(int i);
 int co2_quantity_index(const char *name);    /* -1 if unknown */
 
-/* values: co2_quantity_count() doubles, NaN when the point fails; flags may be NULL; error
- * receives the message (truncated, always terminated) when error_size > 0. molality NAN: at the
- * solubility; 0: 1e-8. Returns 0, or the error code. */
+/* values: co2_quantity_count() doubles (or NULL), NaN when the point fails except the inputs
+ * T_C, P and a given m; flags may be NULL; error receives the message (cut to error_size - 1
+ * bytes, always terminated; "" on success) when error_size > 0. molality NAN: at the solubility;
+ * 0: 1e-8. The plain functions take the fast path, the _ex ones CO2_EXACT on request. Returns 0,
+ * or the error code. */
 int co2_evaluate(double t_celsius, double p_mpa, double molality, double *values, unsigned *flags,
                  char *error, size_t error_size);
 int co2_evaluate_curve(int option, double t_celsius, double molality, double *values,

@@ -87,10 +87,13 @@ struct Result {
     // Every quantity. When the point failed, NaN except the inputs: T_C, P (a curve's pressure
     // once it is known) and m when it was given.
     std::array<double, kQuantityCount> values{};
-    unsigned flags = 0;                          // Flag bits
-    int error = 0;                               // 0, a runtime error code, or kError*
-    std::uint32_t statement = 0;                 // the statement that raised a runtime error
-    std::string message;                         // why the point failed; empty when it did not
+    unsigned flags = 0;          // Flag bits; 0 when the point failed
+    int error = 0;               // 0, a runtime error code, or kError*
+    std::uint32_t statement = 0; // the statement that raised a runtime error (its error box's "Line:")
+    // Why the point failed, empty when it did not: "runtime error 5: Illegal function call
+    // (statement 70087); the pressure is below the water saturation pressure", "curve 1:
+    // TEMPERATURE OUT OF ALLOwABLE RANGE -1.6 - +31.48 C", "pressure -1 MPa is negative".
+    std::string message;
 
     bool ok() const noexcept { return error == 0; }
     // The value of the named quantity; NaN for an unknown name.
@@ -99,7 +102,10 @@ struct Result {
 };
 
 // A reusable evaluator: keeps the loaded constants and its caches between points, so a grid runs
-// without set-up per point. One per thread; it is cheap to create.
+// without set-up per point. One per thread; it is cheap to create. A point never depends on the
+// points before it (each starts from the freshly loaded model, as co2table's rows do); a state
+// point evaluated again at another molality continues from its solved state, with the values a
+// fresh evaluation gives, to the last bit.
 class Evaluator {
   public:
     explicit Evaluator(Arithmetic arithmetic = Arithmetic::fast);
@@ -107,7 +113,8 @@ class Evaluator {
     Evaluator(Evaluator&&) noexcept;
     Evaluator& operator=(Evaluator&&) noexcept;
 
-    // (T in C, P in MPa); molality as in Options::molality.
+    // (T in C, P in MPa; a pressure of 0 means the water saturation pressure, and the quantity P
+    // is the pressure used); molality as in Options::molality.
     Result evaluate(double t_celsius, double p_mpa,
                     double molality = std::numeric_limits<double>::quiet_NaN()) noexcept;
     // Curve option 1..4: H2O(l)-CO2(l)-CO2(v), Clathrate-H2O(l)-CO2(l), Clathrate-H2O(l)-CO2(v),
@@ -120,6 +127,7 @@ class Evaluator {
     std::unique_ptr<Impl> impl_;
 };
 
+// One point on an evaluator of its own.
 Result evaluate(double t_celsius, double p_mpa, const Options& options = {}) noexcept;
 Result evaluateCurve(int option, double t_celsius, const Options& options = {}) noexcept;
 

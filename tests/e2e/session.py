@@ -155,12 +155,29 @@ def parse_reports(lines):
     return dates, reports
 
 
-def run(keys, setup=None, timeout=120, program=None, env=None, directory=None):
+def whole_line(line):
+    """Whether `line` (bytes without its CR LF) is one whole line of the file: a date line, a text
+    line of the report or a label with its number in the shape of its template."""
+    if DATE_LINE.match(line):
+        return True
+    text = line.decode("latin-1")
+    if text in CURVE_LABELS.values():
+        return True
+    for label, picture in REPORT_LAYOUT:
+        if picture is None and text == label:
+            return True
+        if picture is not None and text.startswith(label) and fits_picture(picture, text[len(label):]):
+            return True
+    return False
+
+
+def run(keys, setup=None, timeout=120, program=None, env=None, directory=None, args=()):
     """Runs one headless session with `keys` (bytes) as standard input, in a fresh directory (or
-    in `directory`). `setup(directory)` may prepare the directory first."""
+    in `directory`). `setup(directory)` may prepare the directory first; `args` are further options
+    (such as --on-error)."""
     if directory is None:
         with tempfile.TemporaryDirectory(prefix="co2e2e-") as fresh:
-            return run(keys, setup, timeout, program, env, fresh)
+            return run(keys, setup, timeout, program, env, fresh, args)
     program = program or PROGRAM
     if not program:
         raise RuntimeError("CO2CALC is not set")
@@ -168,7 +185,7 @@ def run(keys, setup=None, timeout=120, program=None, env=None, directory=None):
         setup(directory)
     transcript_path = os.path.join(directory, "transcript.txt")
     completed = subprocess.run(
-        [program, "--headless", "--transcript", transcript_path],
+        [program, "--headless", "--transcript", transcript_path, *args],
         input=keys, cwd=directory, capture_output=True, timeout=timeout, env=env)
     output_path = os.path.join(directory, OUTPUT_FILE)
     file_bytes = None

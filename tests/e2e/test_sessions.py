@@ -15,9 +15,13 @@ Reference values and where they come from:
 import math
 import os
 import re
+import resource
 import shutil
+import signal
+import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -79,9 +83,12 @@ def prompt_row(temperature_shown, typed_temperature, pressure_shown, typed_press
 
 
 class SessionTestCase(unittest.TestCase):
-    def session(self, keys, **kw):
+    ARGS = ()  # further options of every session of the class
+
+    def session(self, keys, code=0, **kw):
+        kw.setdefault("args", self.ARGS)
         result = run(START + keys, **kw)
-        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.returncode, code, result.stderr[-2000:])
         return result
 
     def reports(self, result):
@@ -402,6 +409,17 @@ class MolalityTests(SessionTestCase):
         result = self.session(option0(25, 10))
         self.assertFalse(result.rows_containing("WARNING"))
 
+    def test_a_molality_no_template_can_print_still_ends_its_line(self):
+        # Far outside the model's range the molality comes out as no number; its box is answered
+        # and the line keeps its CR LF, so the report keeps its 45 lines.
+        for t, p in [(-273, 0), (-50, 200), (-50, 10), (1e4, 0), (1e5, 10), (1e6, 10)]:
+            result = self.session(option0(t, p), args=("--on-error", "continue"))
+            lines = result.file_lines()
+            self.assertEqual(len(lines), 1 + 45 + 1, (t, p))
+            for (label, _), line in zip(REPORT_LAYOUT, lines[1:]):
+                if label != "<curve>":
+                    self.assertTrue(line.startswith(label.encode()), (t, p, label, line))
+
 
 class RangeWarningTests(SessionTestCase):
     def warning_rows(self, result):
@@ -437,6 +455,7 @@ class RangeWarningTests(SessionTestCase):
 
 
 class ErrorBoxTests(SessionTestCase):
+    ARGS = ("--on-error", "keys")  # the answers are keys of the script, as a user would type them
     # A molality below -1000/18.0152 makes 1 - x negative, and its logarithm raises error 5.
     NEGATIVE_MOLALITY = option0(25, 10, -100)
 
@@ -481,6 +500,8 @@ class ErrorBoxTests(SessionTestCase):
 
 
 class OutputFileErrorTests(SessionTestCase):
+    ARGS = ("--on-error", "keys")
+
     def test_unopenable_file_shows_a_box_and_the_dialogue_goes_on(self):
         # CO2out.txt is a directory: opening it fails; every later write to the file number that
         # was never opened raises "Bad file name or number". Each box is answered Yes.
@@ -489,7 +510,8 @@ class OutputFileErrorTests(SessionTestCase):
         boxes_after_molality = 12
         keys = (b"y" + b"y" * date_line_boxes + b"0\n25\n10\n" + b"y" * boxes_before_molality + b"\n"
                 + b"y" * boxes_after_molality)
-        result = self.session(keys, setup=lambda d: os.mkdir(os.path.join(d, "CO2out.txt")))
+        result = self.session(keys, code=1, setup=lambda d: os.mkdir(os.path.join(d, "CO2out.txt")))
+        self.assertIn("output file operations failed", result.stderr, "lost lines are no success")
         boxes = result.boxes()
         self.assertEqual(len(boxes), 2 + boxes_before_molality + boxes_after_molality, result.stderr[:2000])
         self.assertRegex(boxes[0][0], r"^Unhandled Error #\d+$")
@@ -504,6 +526,179 @@ class OutputFileErrorTests(SessionTestCase):
         self.assertGreaterEqual(len(set(report_lines)), 34)
         self.assertIn(SEPARATOR, result.transcript, "the report still reaches the screen")
         self.assertTrue(result.rows_containing("    d(H2O) = "))
+
+
+def write_file(directory, name, keys):
+    path = os.path.join(directory, name)
+    with open(path, "wb") as f:
+        f.write(keys)
+    return path
+
+
+def wait_for_lines(path, count, process, timeout=60):
+    """Waits until the file at `path` holds `count` line ends (or the process has ended)."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline and process.poll() is None:
+        if os.path.exists(path):
+            with open(path, "rb") as f:
+                if f.read().count(b"\r\n") >= count:
+                    return
+        time.sleep(0.02)
+
+
+class ReliabilityTests(SessionTestCase):
+    """The output file holds whole lines whatever happens: other instances, a full disk, a
+    killed run, a file replaced while the program runs."""
+
+    def assert_whole_lines(self, data):
+        self.assertTrue(data.endswith(b"\r\n"), data[-200:])
+        torn = [line for line in data[:-2].split(b"\r\n") if not session.whole_line(line)]
+        self.assertEqual(torn, [], "torn lines")
+
+    def test_concurrent_instances_interleave_whole_lines(self):
+        instances, reports = 4, 100
+        with tempfile.TemporaryDirectory(prefix="co2e2e-") as directory:
+            processes = []
+            for n in range(instances):
+                keys = START + b"".join(option0(t, 10 + n) for t in range(reports))
+                with open(write_file(directory, f"keys{n}", keys), "rb") as stdin:
+                    processes.append(subprocess.Popen([session.PROGRAM, "--headless"], stdin=stdin,
+                                                      cwd=directory, stderr=subprocess.PIPE))
+            for process in processes:
+                _, errors = process.communicate(timeout=300)
+                self.assertEqual(process.returncode, 0, errors)
+            with open(os.path.join(directory, "CO2out.txt"), "rb") as f:
+                data = f.read()
+        self.assert_whole_lines(data)
+        lines = data.split(b"\r\n")
+        self.assertEqual(sum(1 for line in lines if session.DATE_LINE.match(line)), instances)
+        self.assertEqual(sum(1 for line in lines if line.startswith(b" Temperature (in C) = ")),
+                         instances * reports)
+
+    def test_full_disk_stops_with_disk_full_and_keeps_whole_lines(self):
+        # A file size limit of the process is a disk that fills up in the second report.
+        def small_disk():
+            resource.setrlimit(resource.RLIMIT_FSIZE, (3000, resource.getrlimit(resource.RLIMIT_FSIZE)[1]))
+
+        with tempfile.TemporaryDirectory(prefix="co2e2e-") as directory:
+            with open(write_file(directory, "keys", START + option0(25, 10) + option0(30, 10)), "rb") as stdin:
+                full = subprocess.run([session.PROGRAM, "--headless"], stdin=stdin, cwd=directory,
+                                      capture_output=True, timeout=120, preexec_fn=small_disk)
+            self.assertEqual(full.returncode, 3, full.stderr)
+            self.assertIn(b"Unhandled Error #61\nLine:", full.stderr)
+            self.assertIn(b"\nDisk full\nContinue?", full.stderr)
+            # With room again, the next run starts on a line of its own.
+            second = run(START + option0(40, 10), directory=directory)
+            self.assertEqual(second.returncode, 0, second.stderr)
+        self.assert_whole_lines(second.file_bytes)
+        lines = second.file_bytes.split(b"\r\n")
+        self.assertGreater(len(lines), 46 + 46, "the first report, part of the second, the third")
+        self.assertEqual(lines[-46], b" Temperature (in C) =   40.000")
+
+    def test_a_line_torn_by_a_killed_run_is_ended_before_the_next_run(self):
+        torn = b"    d(H2O) =  0.99"
+        result = self.session(option0(25, 10), setup=lambda d: write_file(
+            d, "CO2out.txt", b" Temperature (in C) =   20.000\r\n" + torn))
+        lines = result.file_lines()
+        self.assertEqual(lines[1], torn)
+        self.assertTrue(session.DATE_LINE.match(lines[2]), lines[2])
+        self.assertEqual(len(lines), 2 + 1 + 45 + 1)
+
+    def test_a_file_replaced_during_the_session_gets_the_next_report(self):
+        with tempfile.TemporaryDirectory(prefix="co2e2e-") as directory:
+            path = os.path.join(directory, "CO2out.txt")
+            process = subprocess.Popen([session.PROGRAM, "--headless"], stdin=subprocess.PIPE, cwd=directory,
+                                       stderr=subprocess.PIPE)
+            process.stdin.write(START + option0(25, 10))
+            process.stdin.flush()
+            wait_for_lines(path, 1 + 45, process)
+            os.rename(path, path + ".saved")  # as an editor saves: the old file moves away
+            with open(path, "wb") as f:
+                f.write(b"edited\r\n")
+            process.stdin.write(option0(30, 10))
+            _, errors = process.communicate(timeout=120)
+            self.assertEqual(process.returncode, 0, errors)
+            with open(path + ".saved", "rb") as f:
+                saved = f.read().split(b"\r\n")
+            with open(path, "rb") as f:
+                current = f.read().split(b"\r\n")
+        self.assertEqual(len(saved), 1 + 45 + 1)
+        self.assertEqual(current[0], b"edited")
+        self.assertEqual(current[1], b" Temperature (in C) =   30.000")
+        self.assertEqual(len(current), 1 + 45 + 1)
+
+
+class HeadlessPolicyTests(SessionTestCase):
+    """What a script learns: the error-box policy and the exit status."""
+
+    # The molality -100 raises two boxes; read as answers they would shift every later key.
+    KEYS = option0(25, 10, -100) + option0(30, 20) + option0(40, 30)
+
+    def test_the_first_error_box_stops_the_run_with_status_3(self):
+        result = self.session(self.KEYS, code=3)
+        self.assertEqual(len(result.boxes()), 1)
+        self.assertEqual(result.boxes()[0][0], "Unhandled Error #5")
+        self.assertTrue(result.file_bytes.endswith(b"\r\n At finite concentration =  "))
+
+    def test_continue_answers_yes_and_every_key_reaches_its_prompt(self):
+        result = self.session(self.KEYS, args=("--on-error", "continue"))
+        self.assertGreaterEqual(len(result.boxes()), 1)
+        (_, reports) = self.reports(result)
+        self.assertEqual([(r.values["T_C"], r.values["P"]) for r in reports], [(25, 10), (30, 20), (40, 30)])
+        self.assertEqual(reports[0].values["m"], -100.0)
+
+    def test_an_output_file_that_cannot_be_opened_is_no_success(self):
+        no_file = lambda d: os.mkdir(os.path.join(d, "CO2out.txt"))  # noqa: E731
+        self.session(option0(25, 10), code=3, setup=no_file)
+        result = self.session(option0(25, 10), code=1, setup=no_file, args=("--on-error", "continue"))
+        self.assertIn("output file operations failed", result.stderr)
+
+    def test_signals_end_in_order_with_128_plus_their_number(self):
+        for signal_number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+            with tempfile.TemporaryDirectory(prefix="co2e2e-") as directory:
+                path = os.path.join(directory, "CO2out.txt")
+                process = subprocess.Popen([session.PROGRAM, "--headless"], stdin=subprocess.PIPE,
+                                           cwd=directory, stderr=subprocess.PIPE)
+                process.stdin.write(START + option0(25, 10))
+                process.stdin.flush()
+                wait_for_lines(path, 1 + 45, process)
+                process.send_signal(signal_number)
+                _, errors = process.communicate(timeout=60)
+                self.assertEqual(process.returncode, 128 + signal_number, errors)
+                with open(path, "rb") as f:
+                    self.assertEqual(f.read().count(b"\r\n"), 1 + 45)
+
+    def test_transcript_to_standard_output_or_nowhere(self):
+        with tempfile.TemporaryDirectory(prefix="co2e2e-") as directory:
+            completed = subprocess.run([session.PROGRAM, "--headless", "--transcript", "-"],
+                                       input=START + option0(25, 10), capture_output=True, timeout=120,
+                                       cwd=directory)
+            self.assertEqual(completed.returncode, 0, completed.stderr)
+            self.assertIn("Specify number of desired option", completed.stdout.decode("utf-8"))
+            if os.path.exists("/dev/full"):
+                lost = subprocess.run([session.PROGRAM, "--headless", "--transcript", "/dev/full"],
+                                      input=START + option0(25, 10), capture_output=True, timeout=120,
+                                      cwd=directory)
+                self.assertEqual(lost.returncode, 1)
+                self.assertIn(b"transcript could not be written to /dev/full", lost.stderr)
+
+
+class CommandLineTests(unittest.TestCase):
+    """--help and --version answer and exit 0 without starting a front end; a mistake keeps 2."""
+
+    def test_help_version_and_unknown_options(self):
+        cases = [  # arguments, exit status, text expected, stream
+            (["--help"], 0, "--on-error POLICY", "stdout"),
+            (["-h"], 0, "Shift+PgUp", "stdout"),
+            (["--version"], 0, "co2calc ", "stdout"),
+            (["--help", "--bogus"], 2, "unknown option --bogus", "stderr"),
+            (["--bogus"], 2, "Usage:", "stderr"),
+        ]
+        for args, status, text, stream in cases:
+            with self.subTest(args=args):
+                result = subprocess.run([session.PROGRAM, *args], input=b"", capture_output=True, timeout=30)
+                self.assertEqual(result.returncode, status, result.stderr)
+                self.assertIn(text, getattr(result, stream).decode())
 
 
 class StopTests(SessionTestCase):

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The terminal front end in a real terminal (tmux): the start-up screen, one full report typed
-# with send-keys, Ctrl+C ending the program with exit code 0 and the terminal given back as it
-# was; and a terminal smaller than 80 x 25 getting a clear message instead of a garbled screen.
+# with send-keys, its head shown again by Shift+PgUp and the wheel, Ctrl+C ending the program with
+# exit code 0 and the terminal given back as it was, with at most one line about the audio; a
+# terminal smaller than 80 x 25 getting a clear message instead of a garbled screen; a box; a stop
+# by signal and by Ctrl+Z, each resumed by fg.
 set -uo pipefail
 bin=$(realpath "$1")
 work=$(mktemp -d)
@@ -67,6 +69,21 @@ lines=$(wc -l <"$work/CO2out.txt")
 [ "$lines" -eq 46 ] || fail "CO2out.txt has $lines lines, expected 46"
 screen_text | grep -qF "CO2 solubility" || fail "no solubility row on the screen"
 
+# Two half pages back show the head of the report; another key brings the live screen back.
+screen_text | grep -qF "Properties of pure H2O" && fail "the head of the report is still on the screen"
+tmux -L "$socket" send-keys -t report S-PPage S-PPage
+wait_for "Properties of pure H2O" 5
+wait_for " Scrollback 24/" 5
+tmux -L "$socket" send-keys -t report Left
+for ((n = 0; n < 50; n++)); do
+  screen_text | grep -qF "Scrollback" || break
+  sleep 0.1
+done
+screen_text | grep -qF "Scrollback" && fail "another key did not bring the live screen back"
+tmux -L "$socket" send-keys -t report -l $'\e[<64;20;10M'
+wait_for " Scrollback 3/" 5
+tmux -L "$socket" send-keys -t report Left
+
 tmux -L "$socket" send-keys -t report C-c
 wait_for_file "$work/report.exit"
 [ "$(cat "$work/report.exit")" = 0 ] || fail "exit code $(cat "$work/report.exit") after Ctrl+C"
@@ -75,6 +92,7 @@ cmp -s "$work/report.before" "$work/report.after" || fail "terminal settings not
 if screen_text | grep -qF "Specify number of desired option"; then
   fail "the calculator's screen is still shown after the end"
 fi
+[ "$(screen_text | grep -c .)" -le 1 ] || fail "more than one line left on the terminal after the end"
 
 # ---- a terminal too small, then large enough
 start small 60 20
@@ -109,29 +127,37 @@ if screen_text | grep -qF "Continue?"; then fail "the box stays after its answer
 # ---- SIGTERM takes the orderly path and gives the terminal back
 kill -TERM "$(cat "$work/box.pid")"
 wait_for_file "$work/box.exit"
-[ "$(cat "$work/box.exit")" = 0 ] || fail "exit code $(cat "$work/box.exit") after SIGTERM"
+[ "$(cat "$work/box.exit")" = 143 ] || fail "exit code $(cat "$work/box.exit") after SIGTERM, not 128 + 15"
 wait_for_file "$work/box.after"
 cmp -s "$work/box.before" "$work/box.after" || fail "terminal settings not restored after SIGTERM"
-# ---- stopped as a job (kill -TSTP, then fg): the shell gets the terminal back while the program
-# sleeps, and fg gives it to the program again, which redraws its screen. The program runs as a job
-# of a job-control shell: outside one its process group is orphaned, and the system discards a
-# stop signal there (the program then simply goes on).
+# ---- stopped as a job (kill -TSTP, then Ctrl+Z, each followed by fg): the shell gets the terminal
+# back while the program sleeps, and fg gives it to the program again, which redraws its screen.
+# The program runs as a job of a job-control shell: outside one its process group is orphaned, and
+# the system discards a stop signal there (the program then simply goes on). The shell resumes the
+# job each time a file job.resume.N appears (in a plain sequence: a stop inside a loop of the shell
+# would break the loop).
 session=job
 tmux -L "$socket" -f /dev/null -u new-session -d -s job -x 80 -y 25 \
-  "cd '$work' && exec bash -c 'set -m; \"$bin\" --terminal & echo \$! > \"$work/job.pid\"; fg >/dev/null; until [ -e \"$work/job.resume\" ]; do sleep 0.1; done; fg >/dev/null; echo \$? > \"$work/job.exit\"; exec sleep 120'"
+  "cd '$work' && exec bash -c 'set -m; \"$bin\" --terminal & echo \$! > \"$work/job.pid\"; fg >/dev/null; until [ -e \"$work/job.resume.1\" ]; do sleep 0.1; done; fg >/dev/null; until [ -e \"$work/job.resume.2\" ]; do sleep 0.1; done; fg >/dev/null; echo \$? > \"$work/job.exit\"; exec sleep 120'"
 wait_for "Press any key to continue..."
 tmux -L "$socket" send-keys -t job x
 wait_for "Specify number of desired option"
-kill -TSTP "$(cat "$work/job.pid")"
-for ((n = 0; n < 50; n++)); do
-  screen_text | grep -qF "Specify number of desired option" || break
-  sleep 0.1
+for n in 1 2; do
+  if [ "$n" = 1 ]; then kill -TSTP "$(cat "$work/job.pid")"; else tmux -L "$socket" send-keys -t job C-z; fi
+  for ((i = 0; i < 50; i++)); do
+    screen_text | grep -qF "Specify number of desired option" || break
+    sleep 0.1
+  done
+  if screen_text | grep -qF "Specify number of desired option"; then fail "stop $n left the screen taken"; fi
+  for ((i = 0; i < 50; i++)); do # the terminal is given back just before the process stops
+    grep -q "^State:.*T" "/proc/$(cat "$work/job.pid")/status" && break
+    sleep 0.1
+  done
+  grep -q "^State:.*T" "/proc/$(cat "$work/job.pid")/status" || fail "stop $n did not stop the program"
+  touch "$work/job.resume.$n"
+  wait_for "Specify number of desired option"
+  wait_for "Input Options"
 done
-if screen_text | grep -qF "Specify number of desired option"; then fail "SIGTSTP left the screen taken"; fi
-grep -q "^State:.*T" "/proc/$(cat "$work/job.pid")/status" || fail "SIGTSTP did not stop the program"
-touch "$work/job.resume"
-wait_for "Specify number of desired option"
-wait_for "Input Options"
 tmux -L "$socket" send-keys -t job C-c
 wait_for_file "$work/job.exit"
 [ "$(cat "$work/job.exit")" = 0 ] || fail "exit code $(cat "$work/job.exit") after Ctrl+C in the resumed job"

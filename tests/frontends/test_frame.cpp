@@ -224,6 +224,10 @@ TEST(FrontendOptions, FlagsChooseTheFrontEnd) {
     EXPECT_EQ(headless.transcriptPath, "t.txt");
     EXPECT_TRUE(headless.error.empty());
     EXPECT_EQ(parse({"--transcript=u.txt", "--headless"}).transcriptPath, "u.txt");
+    EXPECT_EQ(parse({"--headless"}).onError, rt::ErrorBoxPolicy::stop) << "a script stops at the first box";
+    EXPECT_EQ(parse({"--on-error", "continue"}).onError, rt::ErrorBoxPolicy::proceed);
+    EXPECT_EQ(parse({"--headless", "--on-error=keys"}).onError, rt::ErrorBoxPolicy::keys);
+    EXPECT_EQ(parse({"--on-error=stop", "--headless"}).onError, rt::ErrorBoxPolicy::stop);
 }
 
 TEST(FrontendOptions, MistakesAreReportedNotGuessed) {
@@ -232,7 +236,25 @@ TEST(FrontendOptions, MistakesAreReportedNotGuessed) {
     EXPECT_FALSE(parse({"--headless", "--transcript"}).error.empty());
     EXPECT_FALSE(parse({"--transcript="}).error.empty());
     EXPECT_FALSE(parse({"--terminal", "--transcript", "t.txt"}).error.empty());
+    for (const char* wrong : {"--on-error", "--on-error=", "--on-error=yes"})
+        EXPECT_FALSE(parse({"--headless", wrong}).error.empty()) << wrong;
+    EXPECT_FALSE(parse({"--window", "--on-error", "keys"}).error.empty());
     EXPECT_TRUE(parse({"--headless", "--headless"}).error.empty());
+}
+
+TEST(FrontendOptions, ScaleIsAWholeNumberFrom1To16ForTheWindow) {
+    EXPECT_EQ(parse({}).scale, 0) << "0: from the display size";
+    EXPECT_EQ(parse({"--scale", "3"}).scale, 3);
+    EXPECT_EQ(parse({"--window", "--scale=16"}).scale, 16);
+    EXPECT_EQ(parse({"--scale", "1", "--window"}).kind, rt::FrontendKind::window);
+    for (const char* bad : {"0", "-1", "1.5", "abc", "17", "99999999999999999999", "2x", " 2", ""}) {
+        const rt::FrontendOptions options = parse({"--scale", bad});
+        EXPECT_NE(options.error.find(std::string("'") + bad + "'"), std::string::npos)
+            << "--scale " << bad << ": " << options.error;
+    }
+    EXPECT_FALSE(parse({"--scale"}).error.empty());
+    EXPECT_FALSE(parse({"--terminal", "--scale", "2"}).error.empty());
+    EXPECT_FALSE(parse({"--scale=2", "--headless"}).error.empty());
 }
 
 // ---- the whole frame ---------------------------------------------------------------------------------
@@ -454,7 +476,7 @@ TEST_F(Frame, SigtermTakesTheOrderlyPath) {
     });
     const int code = rt::runFrame(frontend, typeLinesForEver);
     killer.join();
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(code, 128 + SIGTERM) << "as shells expect of a process ended by a signal";
     EXPECT_FALSE(rt::files().isOpen(1));
     EXPECT_EQ(frontend.shutdowns, 1);
 }

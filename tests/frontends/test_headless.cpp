@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "runtime/frame.h"
 #include "runtime/keyboard.h"
 #include "runtime/screen.h"
+#include "runtime/tones.h"
 
 namespace {
 
@@ -45,7 +47,8 @@ struct Session {
 };
 
 // Runs `programMain` in a frame whose headless front end reads `input` and ends with it.
-Session runHeadless(const std::string& input, void (*programMain)(), const std::string& transcript = {}) {
+Session runHeadless(const std::string& input, void (*programMain)(), const std::string& transcript = {},
+                    rt::ErrorBoxPolicy policy = rt::ErrorBoxPolicy::keys) {
     rt::resetErrorStateForTesting();
     rt::keyQueue().clear();
     gLines.clear();
@@ -63,6 +66,7 @@ Session runHeadless(const std::string& input, void (*programMain)(), const std::
     Session session;
     {
         rt::HeadlessFrontend frontend(in, err, transcript);
+        frontend.setErrorPolicy(policy);
         EXPECT_EQ(frontend.start(), 0);
         session.exitCode = rt::runFrame(frontend, programMain);
     }
@@ -156,6 +160,50 @@ TEST(HeadlessBoxes, NoEscapeAndEndOfInputEndTheProgram) {
     }
 }
 
+// Without anyone to read a box: stop ends the run at once with status 3, continue answers Yes and
+// takes no byte of the input, keys takes the next byte (the cases above).
+TEST(HeadlessBoxes, PolicyStopEndsWithStatus3AndContinueTakesNoInput) {
+    const struct {
+        rt::ErrorBoxPolicy policy;
+        int exitCode;
+        Lines lines;
+    } cases[] = {
+        {rt::ErrorBoxPolicy::stop, 3, {}},
+        {rt::ErrorBoxPolicy::proceed, 0, {"yes", "no"}},
+        {rt::ErrorBoxPolicy::keys, 0, {"es", "no"}},
+    };
+    for (const auto& c : cases) {
+        gErrorsToRaise = 1;
+        const Session s = runHeadless("yes\nno\n", collectLines, {}, c.policy);
+        gErrorsToRaise = 0;
+        EXPECT_EQ(s.exitCode, c.exitCode) << static_cast<int>(c.policy);
+        EXPECT_EQ(gLines, c.lines) << static_cast<int>(c.policy);
+        EXPECT_EQ(s.errors.rfind("Unhandled Error #5\nLine:100\nIllegal function call\nContinue?\n", 0), 0u)
+            << s.errors;
+    }
+}
+
+void playPromptTonesThenWait() {
+    for (int i = 0; i < 30; ++i) {
+        rt::playTone(880, 0.11, true);
+        rt::statementEnd(200);
+    }
+    std::string text;
+    rt::lineInput(text, true);
+    if (rt::processFlags().stopRequested.load() != 0) rt::stopProgramThread();
+}
+
+// No device and no screen to pace: the tones are queued and played in order, but waiting for them
+// would only slow a script down (30 tones of 110 ms are 3.3 s of silence).
+TEST(HeadlessTones, WaitingTonesDoNotHoldTheProgram) {
+    const auto start = std::chrono::steady_clock::now();
+    const Session s = runHeadless("", playPromptTonesThenWait);
+    const double elapsed_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(s.exitCode, 0);
+    EXPECT_LT(elapsed_s, 1.5);
+    EXPECT_TRUE(rt::toneGenerator().paced()) << "the frame restores pacing for the next front end";
+}
+
 void printThirtyLinesThenWait() {
     rt::screen().clearScreen();
     for (int i = 1; i <= 30; ++i)
@@ -187,6 +235,13 @@ TEST(HeadlessTranscript, KeepsScrolledRowsAndTheFinalScreenInUtf8) {
     EXPECT_EQ(lines[8 + 22], "\u2554\u2550\u2557");
     EXPECT_EQ(lines[8 + 23], "") << "trailing blanks are not written";
     EXPECT_EQ(lines[8 + 24], "") << "row 25 is part of the final screen";
+}
+
+TEST(HeadlessTranscript, ATranscriptThatCannotBeWrittenEndsWithStatus1AndAMessage) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
+    const Session s = runHeadless("", printThirtyLinesThenWait, "/dev/full");
+    EXPECT_EQ(s.exitCode, 1);
+    EXPECT_NE(s.errors.find("transcript could not be written to /dev/full"), std::string::npos) << s.errors;
 }
 
 TEST(HeadlessTranscript, UnwritableTranscriptFailsTheStart) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -113,6 +114,23 @@ TEST(TerminalInput, Utf8CharactersMapBackToCodePage437) {
     const auto joined = rt::parseTerminalInput(pending, false);
     ASSERT_EQ(joined.size(), 1u);
     EXPECT_EQ(joined[0].character, 0x82);
+}
+
+TEST(TerminalInput, MouseWheelReportsAndShiftedPageKeysReachTheScrollback) {
+    const rt::KeyEvent shiftPageUp = only("\x1b[5;2~");
+    EXPECT_TRUE(shiftPageUp.shift);
+    EXPECT_EQ(shiftPageUp.extended, rt::scan::pageUp);
+    EXPECT_FALSE(only("\x1b[6~").shift);
+    EXPECT_EQ(only("\x1b[<64;10;5M").name, rt::KeyName::wheelUp);
+    EXPECT_EQ(only("\x1b[<69;1;1M").name, rt::KeyName::wheelDown) << "with Shift (4)";
+    EXPECT_EQ(only("\x1b[M`!!").name, rt::KeyName::wheelUp) << "the old three-byte report";
+    // Clicks and releases mean nothing, and no byte of a report becomes a typed character.
+    const auto keys = parse("\x1b[<0;3;4M\x1b[<0;3;4m\x1b[M !!a");
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].character, 'a');
+    std::string pending = "\x1b[Ma";
+    EXPECT_TRUE(rt::parseTerminalInput(pending, false).empty())
+        << "the report's bytes are still on their way";
 }
 
 TEST(TerminalInput, GarbageNeverStallsTheParser) {
@@ -234,6 +252,22 @@ TEST(TerminalOutput, VeryLongBoxTextStaysInsideTheScreen) {
 
 // ---- a pseudo-terminal ------------------------------------------------------------------------
 
+// Everything the terminal has been sent so far: the kernel hands a pseudo-terminal's output on
+// in pieces, so one read may see only the first of several writes.
+std::string drain(int master) {
+    std::string out;
+    char buffer[65536];
+    struct pollfd fd {
+        master, POLLIN, 0
+    };
+    while (poll(&fd, 1, 200) > 0 && (fd.revents & POLLIN) != 0) {
+        const ssize_t n = read(master, buffer, sizeof buffer);
+        if (n <= 0) break;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
 TEST(TerminalSession, TakesRawModeAndGivesTheTerminalBackUnchanged) {
     int master = -1;
     int slave = -1;
@@ -253,10 +287,7 @@ TEST(TerminalSession, TakesRawModeAndGivesTheTerminalBackUnchanged) {
         rt::ScreenImage image = blankScreen();
         image.at(1, 1) = {'H', 0x07};
         frontend.refresh(image);
-        char buffer[65536];
-        const ssize_t n = read(master, buffer, sizeof buffer);
-        ASSERT_GT(n, 0);
-        const std::string shown(buffer, static_cast<std::size_t>(n));
+        const std::string shown = drain(master);
         EXPECT_NE(shown.find("\x1b[?1049h"), std::string::npos) << "the alternate screen keeps the shell's";
 
         ASSERT_EQ(write(master, "q", 1), 1);
@@ -270,10 +301,7 @@ TEST(TerminalSession, TakesRawModeAndGivesTheTerminalBackUnchanged) {
     EXPECT_EQ(after.c_lflag, before.c_lflag);
     EXPECT_EQ(after.c_iflag, before.c_iflag);
     EXPECT_EQ(after.c_oflag, before.c_oflag);
-    char buffer[4096];
-    const ssize_t n = read(master, buffer, sizeof buffer);
-    ASSERT_GT(n, 0);
-    EXPECT_NE(std::string(buffer, static_cast<std::size_t>(n)).find("\x1b[?1049l"), std::string::npos);
+    EXPECT_NE(drain(master).find("\x1b[?1049l"), std::string::npos);
     close(master);
     close(slave);
     rt::resetErrorStateForTesting();

@@ -8,12 +8,16 @@
 #include "runtime/font_cp437.h"
 #include "runtime/frontend_window.h"
 #include "runtime/keyboard.h"
+#include "runtime/screen.h"
+#include "runtime/tones.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <set>
 #include <thread>
@@ -419,6 +423,134 @@ TEST(WindowKeys, ControlKeysAreNamedForTheDispatcher) {
     const rt::KeyEvent altEnter = rt::translateKey(keysym(SDLK_RETURN, 13, KMOD_LALT));
     EXPECT_EQ(altEnter.name, rt::KeyName::enter);
     EXPECT_TRUE(altEnter.alt);
+}
+
+TEST_F(Window, ShiftPageUpAndTheWheelShowOlderRowsAndAnotherKeyIsTypedAfterReturning) {
+    for (int i = 0; i < 40; ++i) // rows leave the process-wide screen into the window's scrollback
+        rt::printText("row", true);
+    rt::ScreenImage image = blankImage();
+    window.refresh(image);
+    EXPECT_EQ(cellColours(25, 1), std::set<std::uint32_t>{kBlack});
+
+    pushKey(SDLK_PAGEUP, 0, KMOD_LSHIFT);
+    pushKey(SDLK_LSHIFT, 0, KMOD_LSHIFT);
+    EXPECT_EQ(window.handleEvents(), rt::EventsResult::running);
+    window.refresh(image);
+    EXPECT_EQ(window.scrollback().rowsBack(), 12u);
+    EXPECT_EQ(cellColours(25, 1), std::set<std::uint32_t>{kGrey}) << "the status row";
+    EXPECT_TRUE(rt::keyQueue().empty());
+
+    SDL_Event wheel{};
+    wheel.type = SDL_MOUSEBUTTONDOWN;
+    wheel.button.type = SDL_MOUSEBUTTONDOWN;
+    wheel.button.button = SDL_BUTTON_WHEELDOWN;
+    ASSERT_EQ(SDL_PushEvent(&wheel), 0);
+    window.handleEvents();
+    EXPECT_EQ(window.scrollback().rowsBack(), 9u);
+
+    pushKey(SDLK_x, 'x');
+    window.handleEvents();
+    window.refresh(image);
+    EXPECT_FALSE(window.scrollback().active());
+    EXPECT_EQ(cellColours(25, 1), std::set<std::uint32_t>{kBlack});
+    EXPECT_EQ(rt::keyQueue().size(), 1u) << "the key that returned is typed";
+    rt::clearScreen();
+}
+
+TEST(WindowScale, DefaultCoversAtMostHalfTheDisplay) {
+    const struct {
+        int width, height, scale;
+    } cases[] = {{0, 0, 1},       {640, 400, 1},   {1024, 768, 1},  {1366, 768, 1},
+                 {1920, 1080, 2}, {2560, 1440, 2}, {3840, 2160, 4}, {7680, 4320, 8}};
+    for (const auto& c : cases)
+        EXPECT_EQ(rt::defaultWindowScale(c.width, c.height), c.scale) << c.width << " x " << c.height;
+}
+
+TEST(WindowScale, GlyphPixelsBecomeSquaresCentredOnBlackInAResizedWindow) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    rt::WindowFrontend window(2);
+    ASSERT_EQ(window.start(), 0);
+    ASSERT_EQ(window.surface()->w, 1280);
+    ASSERT_EQ(window.surface()->h, 800);
+    rt::ScreenImage image = blankImage();
+    image.at(1, 1) = {0x41, 0x1F}; // 'A', white on blue: its apex is pixel (3, 2) of the cell
+    image.at(25, 80) = {0xDB, 0x0E};
+    auto resize = [&](int w, int h) {
+        SDL_Event event{};
+        event.type = SDL_VIDEORESIZE;
+        event.resize.type = SDL_VIDEORESIZE;
+        event.resize.w = w;
+        event.resize.h = h;
+        ASSERT_EQ(SDL_PushEvent(&event), 0);
+        window.handleEvents();
+        window.refresh(image);
+    };
+    const struct {
+        int w, h, scale, x, y;
+    } sizes[] = {{1500, 900, 2, 110, 50}, {2000, 1210, 3, 40, 5}, {600, 300, 1, 0, 0}};
+    window.refresh(image);
+    for (const auto& size : sizes) {
+        resize(size.w, size.h);
+        ASSERT_EQ(window.surface()->w, size.w);
+        EXPECT_EQ(window.scale(), size.scale);
+        EXPECT_EQ(window.originX(), size.x);
+        EXPECT_EQ(window.originY(), size.y);
+        const int s = size.scale;
+        for (int dy = 0; dy < s; ++dy) {
+            for (int dx = 0; dx < s; ++dx) {
+                EXPECT_EQ(window.pixelArgb(size.x + 3 * s + dx, size.y + 2 * s + dy), kWhite) << size.w;
+                EXPECT_EQ(window.pixelArgb(size.x + 2 * s + dx, size.y + 2 * s + dy), kBlue) << size.w;
+            }
+        }
+        if (size.x > 0) {
+            EXPECT_EQ(window.pixelArgb(size.x - 1, size.y + 1), kBlack) << "the border";
+        }
+        if (size.y > 0) {
+            EXPECT_EQ(window.pixelArgb(size.x + 1, size.y - 1), kBlack) << "the border";
+        }
+        if (size.w >= 640 * s + size.x) { // the last cell, unless the window is too small for it
+            EXPECT_EQ(window.pixelArgb(size.x + 640 * s - 1, size.y + 400 * s - 1), kYellow);
+        }
+    }
+    window.shutdown();
+}
+
+TEST(SoundProbe, PlaybackDevicesSoundServersAndUserConfigurationCount) {
+    if (std::filesystem::exists("/dev/dsp") || std::filesystem::exists("/etc/asound.conf"))
+        GTEST_SKIP() << "this machine has sound configured system-wide";
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "co2calc-sound-probe";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "snd");
+    std::filesystem::create_directories(dir / "run" / "pulse");
+    const char* saved[] = {"PULSE_SERVER", "XDG_RUNTIME_DIR", "HOME"};
+    std::vector<std::string> values;
+    for (const char* name : saved)
+        values.push_back(std::getenv(name) != nullptr ? std::getenv(name) : "\x01");
+    unsetenv("PULSE_SERVER");
+    setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
+    setenv("HOME", dir.c_str(), 1);
+    const std::string snd = (dir / "snd").string();
+
+    std::ofstream(dir / "snd" / "controlC0") << "";
+    EXPECT_FALSE(rt::soundOutputLikely(snd)) << "a card without a playback device";
+    std::ofstream(dir / "snd" / "pcmC0D0p") << "";
+    EXPECT_TRUE(rt::soundOutputLikely(snd));
+    std::filesystem::remove(dir / "snd" / "pcmC0D0p");
+    std::ofstream(dir / "run" / "pulse" / "native") << "";
+    EXPECT_TRUE(rt::soundOutputLikely(snd)) << "a sound server's socket";
+    std::filesystem::remove(dir / "run" / "pulse" / "native");
+    std::ofstream(dir / ".asoundrc") << "";
+    EXPECT_TRUE(rt::soundOutputLikely(snd)) << "the user's ALSA configuration";
+
+    for (std::size_t i = 0; i < std::size(saved); ++i) {
+        if (values[i] == "\x01") {
+            unsetenv(saved[i]);
+        } else {
+            setenv(saved[i], values[i].c_str(), 1);
+        }
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST(WindowCursor, DefaultShapeIsPixelRow14) {

@@ -8,6 +8,9 @@ disk audio driver recorded.
   window_screen.py absent SHOT.ppm FONT.cpp TEXT          TEXT does not appear
   window_screen.py tone AUDIO.raw                         the option-0 tone after the lead-in
 
+A window larger than 640 x 400 must show the picture at the largest whole scale that fits, every
+pixel a uniform square, centred on black; it is read back at 640 x 400.
+
 A cell matches a character when its 8 x 16 pixels are exactly that character's glyph in two
 colours of the text palette (the cursor line at pixel row 14 allowed in one cell). The glyphs are
 read from the generated glyph source; the palette is the VGA text palette:
@@ -55,11 +58,39 @@ def load_glyphs(path):
     return glyphs
 
 
+def unscale(width, height, pixels):
+    """The 640 x 400 picture inside a window of width x height, and the window's scale."""
+    w, h = COLUMNS * CELL_W, ROWS * CELL_H
+    if width < w or height < h:
+        sys.exit("window picture is %dx%d, smaller than 640x400" % (width, height))
+    scale = min(width // w, height // h)
+    ox, oy = (width - w * scale) // 2, (height - h * scale) // 2
+    if scale == 1 and (ox, oy) == (0, 0):
+        return pixels, scale
+    rows = [pixels[y * width * 3:(y + 1) * width * 3] for y in range(height)]
+    left, right = ox * 3, (ox + w * scale) * 3
+    for y in range(height):
+        row = rows[y]
+        border = row if not oy <= y < oy + h * scale else row[:left] + row[right:]
+        if border.count(0) != len(border):
+            sys.exit("the border is not black in window row %d" % y)
+    out = bytearray()
+    for y in range(h):
+        top = oy + y * scale
+        line = rows[top][left:right]
+        small = b"".join(line[x * scale * 3:x * scale * 3 + 3] for x in range(w))
+        squares = b"".join(small[x * 3:x * 3 + 3] * scale for x in range(w))
+        if squares != line or any(rows[top + dy][left:right] != line for dy in range(1, scale)):
+            sys.exit("picture row %d is not made of %dx%d squares" % (y, scale, scale))
+        out += small
+    return bytes(out), scale
+
+
 class Shot:
     def __init__(self, path, glyphs):
-        self.width, self.height, self.pixels = load_ppm(path)
-        if (self.width, self.height) != (COLUMNS * CELL_W, ROWS * CELL_H):
-            sys.exit("window picture is %dx%d, expected 640x400" % (self.width, self.height))
+        width, height, pixels = load_ppm(path)
+        self.pixels, self.scale = unscale(width, height, pixels)
+        self.width, self.height = COLUMNS * CELL_W, ROWS * CELL_H
         self.glyphs = glyphs
 
     def cell(self, row, column):

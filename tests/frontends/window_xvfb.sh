@@ -10,7 +10,10 @@
 # headless front end's final screen (same keys), the option-0 tone in the samples written by SDL's
 # disk audio driver, the window closed (exit 0, file complete); Break and Ctrl+C end the same way;
 # Pause holds the calculator and its next key is consumed; an error box (the output file cannot be
-# opened) drawn in the window and answered Yes, then No.
+# opened) drawn in the window and answered Yes, then No. The scrollback (Shift+PgUp, the wheel, any
+# other key back), --scale 2 and a resized window (whole-pixel squares centred on black), no audio
+# noise without a chosen driver, a file-size limit that breaks the audio driver's writes, and an
+# invalid --scale.
 set -uo pipefail
 
 bin=$(realpath "$1")
@@ -38,7 +41,8 @@ export TSAN_OPTIONS="halt_on_error=1 exitcode=66"
 keys_report=(x 0 Return 2 5 Return 1 0 Return Return) # any key, option 0, 25 C, 10 MPa, keep molality
 
 # ---- the X server ---------------------------------------------------------------------------------
-Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset 9>"$work/display" 2>"$work/xvfb.log" &
+# Large enough for a window at scale 2 (1280 x 800); the default scale stays 1 (half of it is less).
+Xvfb -displayfd 9 -screen 0 1600x1000x24 -nolisten tcp -noreset 9>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 100); do
   [ -s "$work/display" ] && break
@@ -54,13 +58,22 @@ cc -o "$work/wm_delete" "$here/wm_delete.c" -lX11 || { echo "cannot build wm_del
 
 # ---- helpers --------------------------------------------------------------------------------------
 
-# start DIR [ENV...]: runs the calculator's window in DIR, sets app_pid and wid.
+# start DIR [ENV...] [--OPTION...]: runs the calculator's window in DIR, sets app_pid and wid; with
+# file_limit set, under that ulimit -f.
+file_limit=""
 start() {
-  local dir=$1
+  local dir=$1 vars=() options=()
   shift
+  for arg in "$@"; do
+    case $arg in
+    --*) options+=("$arg") ;;
+    *) vars+=("$arg") ;;
+    esac
+  done
   mkdir -p "$dir"
-  (cd "$dir" && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$dir/audio.raw" SDL_DISKAUDIODELAY=20 "$@" \
-    "$bin" --window >"$dir/stdout.txt" 2>"$dir/stderr.txt") &
+  (cd "$dir" && { [ -z "$file_limit" ] || ulimit -f "$file_limit"; } &&
+    exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$dir/audio.raw" SDL_DISKAUDIODELAY=20 "${vars[@]}" \
+      "$bin" --window "${options[@]}" >"$dir/stdout.txt" 2>"$dir/stderr.txt") &
   app_pid=$!
   wid=""
   for _ in $(seq 300); do
@@ -78,9 +91,9 @@ start() {
   sleep 0.5
 }
 
-# finish NAME: waits for the calculator to end and checks exit code 0 and a clean standard error.
+# finish NAME DIR [EXPECTED]: waits for the program, which must end with EXPECTED (default 0).
 finish() {
-  local name=$1 dir=$2 code
+  local name=$1 dir=$2 expected=${3:-0} code
   for _ in $(seq 600); do
     kill -0 "$app_pid" 2>/dev/null || break
     sleep 0.1
@@ -92,7 +105,7 @@ finish() {
   wait "$app_pid"
   code=$?
   app_pid=""
-  [ "$code" -eq 0 ] || fail "$name: exit code $code (66: ThreadSanitizer report)"
+  [ "$code" -eq "$expected" ] || fail "$name: exit code $code, not $expected (66: ThreadSanitizer report)"
   if grep -q ThreadSanitizer "$dir/stderr.txt"; then
     fail "$name: ThreadSanitizer reported"
     cat "$dir/stderr.txt"
@@ -144,7 +157,7 @@ if [ "$mode" = "--tsan" ]; then
   app_pid=$!
   sleep 3
   kill -TERM "$app_pid"
-  finish tsan-dummy "$work/dummy"
+  finish tsan-dummy "$work/dummy" 143 # 128 + SIGTERM
 
   echo "window TSan sessions: $failures failures"
   [ "$failures" -eq 0 ]
@@ -160,6 +173,21 @@ if report_session report "$work/report"; then
   shot "$work/report.ppm"
   "${screen_py[@]}" compare "$work/report.ppm" "$work/ref/transcript.txt" "$font" ||
     fail "the window does not show the text screen"
+  # Two half pages back show the head of the report; any other key brings the live screen back.
+  xdotool key --delay 80 shift+Prior shift+Prior
+  sleep 0.3
+  shot "$work/back.ppm"
+  "${screen_py[@]}" find "$work/back.ppm" "$font" "Properties of pure H2O" || fail "Shift+PgUp: no head of the report"
+  "${screen_py[@]}" find "$work/back.ppm" "$font" " Scrollback 24/" || fail "Shift+PgUp: no scrollback status"
+  xdotool key Left
+  sleep 0.3
+  shot "$work/live.ppm"
+  "${screen_py[@]}" compare "$work/live.ppm" "$work/ref/transcript.txt" "$font" >/dev/null ||
+    fail "another key did not bring the live screen back"
+  xdotool mousemove --window "$wid" 100 100 click 4
+  sleep 0.3
+  shot "$work/wheel.ppm"
+  "${screen_py[@]}" find "$work/wheel.ppm" "$font" " Scrollback 3/" || fail "the wheel does not scroll back"
   "$work/wm_delete" "$wid"
   finish report "$work/report"
   check_report_file report "$work/report"
@@ -221,6 +249,39 @@ if start "$work/boxclose"; then
   "$work/wm_delete" "$wid"
   finish boxclose "$work/boxclose"
 fi
+
+# ---- --scale 2, then a larger window; no driver chosen: at most one line about the audio ----------------
+if start "$work/scale" SDL_AUDIODRIVER= --scale=2; then
+  xdotool getwindowgeometry "$wid" | grep -q "Geometry: 1280x800" || fail "--scale 2: $(xdotool getwindowgeometry "$wid")"
+  xdotool key x
+  sleep 0.5
+  shot "$work/scale2.ppm"
+  "${screen_py[@]}" find "$work/scale2.ppm" "$font" "Specify number of desired option" || fail "--scale 2: no menu"
+  xdotool windowsize "$wid" 1500 900
+  sleep 0.5
+  shot "$work/resized.ppm"
+  "${screen_py[@]}" find "$work/resized.ppm" "$font" "Specify number of desired option" || fail "resized: no menu"
+  xdotool key --delay 80 0 Return 2 5 Return 1 0 Return Return
+  wait_lines "$work/scale/CO2out.txt" 46 || fail "scale: no report"
+  "$work/wm_delete" "$wid"
+  finish scale "$work/scale"
+  [ "$(lines "$work/scale/stderr.txt")" -le 1 ] || fail "audio noise: $(cat "$work/scale/stderr.txt")"
+fi
+
+# ---- a file-size limit: the disk audio driver's writes fail; no SIGXFSZ, the tones go on silently ------
+file_limit=16
+if start "$work/limit"; then
+  xdotool key --delay 80 "${keys_report[@]}"
+  wait_lines "$work/limit/CO2out.txt" 46 || fail "file-size limit: the report did not reach CO2out.txt"
+  "$work/wm_delete" "$wid"
+  finish limit "$work/limit"
+  grep -q "tones will be silent" "$work/limit/stderr.txt" || fail "file-size limit: the audio failure went unnoticed"
+fi
+file_limit=""
+
+"$bin" --scale abc 2>"$work/usage.txt"
+code=$?
+[ "$code" -eq 2 ] && grep -q "'abc'" "$work/usage.txt" || fail "--scale abc: exit $code, $(cat "$work/usage.txt")"
 
 echo "window scenarios: $failures failures"
 [ "$failures" -eq 0 ]

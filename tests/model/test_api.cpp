@@ -153,6 +153,29 @@ TEST(Library, FlagsAreTheCalculatorsWarnings) {
               0.003); // the pressure used
 }
 
+TEST(Library, FlagsNameTheCo2PhaseAndTheHydrateField) {
+    struct Case {
+        double T_C, P;
+        unsigned flags; // of the phase and hydrate bits
+    };
+    const Case cases[] = {
+        {25, 1, co2Gas},
+        {25, 10, co2Liquid},
+        {40, 10, co2Supercritical},
+        {40, 5, co2Gas},              // above the critical temperature, below the critical pressure
+        {5, 10, co2Liquid | hydrate}, // above the clathrate curve
+        {5, 1, co2Gas},               // below it
+        {25, 50, co2Liquid},          // above 20 C no clathrate curve reaches
+    };
+    const unsigned mask = hydrate | co2Gas | co2Liquid | co2Supercritical;
+    Evaluator e(Arithmetic::exact);
+    for (const Case& c : cases) {
+        const Result r = e.evaluate(c.T_C, c.P);
+        ASSERT_TRUE(r.ok()) << r.message;
+        EXPECT_EQ(r.flags & mask, c.flags) << c.T_C << " C, " << c.P << " MPa";
+    }
+}
+
 TEST(Library, RefusesBadArgumentsNamingThem) {
     struct Case {
         int curve;

@@ -403,9 +403,7 @@ TEST_F(Co2Test, ModelsOnSeveralThreadsGiveTheSameResultsAsOneAfterTheOther) {
             rt::ErrorScope workerScope(state);
             auto own = std::make_unique<Model>();
             loadConstants(own->c);
-            own->T_C = temperatures[i];
-            own->T = temperatures[i] + 273.15;
-            own->P_bar = 80;
+            setStatePoint(*own, temperatures[i], 8); // as the serial run sets it
             co2Run(*own);
             parallel[i] = own->rhoCO2;
         });

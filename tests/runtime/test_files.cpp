@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <iterator>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -97,16 +99,148 @@ TEST_F(FileTable, OpeningCreatesAMissingFileAndKeepsTheContentOfAnExistingOne) {
     EXPECT_EQ(pending(), 0u);
 }
 
-TEST_F(FileTable, LinesEndInCrLfAndReachTheFileWhenTheCallReturns) {
+TEST_F(FileTable, LinesReachTheFileWholeWithTheirCrLfWhenTheCallReturns) {
     const fs::path path = dir / "out.txt";
     table.openForAppend(path.string(), 1);
     table.writeToFile(1, " Temperature (in C) = ", false);
-    EXPECT_EQ(readAll(path), " Temperature (in C) = ") << "no buffering: the text is there already";
+    EXPECT_EQ(readAll(path), "") << "a line goes out whole, with its end";
     table.writeToFile(1, "  25.000", true);
     table.writeToFile(1, "", true);
     EXPECT_EQ(readAll(path), " Temperature (in C) =   25.000\r\n\r\n");
     EXPECT_EQ(table.position(1), 34);
+    // Closing writes an unfinished line as it is: it shows where the run stopped.
+    table.writeToFile(1, " At finite concentration =  ", false);
+    table.closeFile(1);
+    EXPECT_EQ(readAll(path), " Temperature (in C) =   25.000\r\n\r\n At finite concentration =  ");
     EXPECT_EQ(pending(), 0u);
+    EXPECT_EQ(table.failures(), 0);
+}
+
+// Every line in one write() call: O_APPEND keeps each call whole, so processes appending to the
+// same file interleave whole lines. Each writer sends its lines in three pieces, as the report does.
+TEST_F(FileTable, ConcurrentWritersInterleaveOnlyWholeLines) {
+    const fs::path path = dir / "CO2out.txt";
+    constexpr int kWriters = 4;
+    constexpr int kLines = 2000;
+    std::vector<pid_t> children;
+    for (int w = 0; w < kWriters; ++w) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            rt::FileTable own;
+            own.openForAppend(path.string(), 1);
+            for (int i = 0; i < kLines; ++i) {
+                own.writeToFile(1, "writer " + std::to_string(w) + " = ", false);
+                own.writeToFile(1, std::string(20, static_cast<char>('a' + w)), false);
+                own.writeToFile(1, "", true);
+            }
+            ::_exit(rt::errorState().pendingError.load() == 0 ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const std::string text = readAll(path);
+    int counts[kWriters] = {};
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string line = text.substr(start, end - start);
+        const int w = line.size() > 7 ? line[7] - '0' : -1;
+        ASSERT_TRUE(w >= 0 && w < kWriters &&
+                    line ==
+                        "writer " + std::to_string(w) + " = " + std::string(20, static_cast<char>('a' + w)))
+            << "torn line: " << line;
+        ++counts[w];
+    }
+    EXPECT_EQ(start, text.size()) << "the file ends with a whole line";
+    for (const int count : counts)
+        EXPECT_EQ(count, kLines);
+}
+
+// A file whose last line has no end (a run killed mid-line, or closed at a prompt) gets one before
+// the next line; a file ending in a line end, or empty, is continued as it is.
+TEST_F(FileTable, ANewLineNeverContinuesAnUnfinishedOne) {
+    const struct {
+        const char* before;
+        const char* after;
+    } cases[] = {
+        {"", "new\r\n"},
+        {"old\r\n", "old\r\nnew\r\n"},
+        {"old\r\n torn li", "old\r\n torn li\r\nnew\r\n"},
+        {" At finite concentration =  ", " At finite concentration =  \r\nnew\r\n"},
+    };
+    for (const auto& c : cases) {
+        const fs::path path = dir / "CO2out.txt";
+        writeAll(path, c.before);
+        table.openForAppend(path.string(), 1);
+        table.writeToFile(1, "new", true);
+        table.closeFile(1);
+        EXPECT_EQ(readAll(path), c.after) << c.before;
+        EXPECT_EQ(pending(), 0u);
+    }
+}
+
+// An editor that saves by rename, a rotation that moves the file away or a removal: the next line
+// goes to the file that the path names now.
+TEST_F(FileTable, ReplacedOrRemovedFileIsOpenedAgainAtTheNextLine) {
+    const fs::path path = dir / "CO2out.txt";
+    const fs::path moved = dir / "CO2out.txt.1";
+    table.openForAppend(path.string(), 1);
+    table.writeToFile(1, "first", true);
+    fs::rename(path, moved);
+    table.writeToFile(1, "second", true);
+    EXPECT_EQ(readAll(moved), "first\r\n");
+    EXPECT_EQ(readAll(path), "second\r\n") << "a missing file is created again";
+
+    writeAll(dir / "edited", "first\r\nsecond\r\nnote\r\n");
+    fs::rename(dir / "edited", path);
+    table.writeToFile(1, "third", false);
+    table.writeToFile(1, "", true);
+    EXPECT_EQ(readAll(path), "first\r\nsecond\r\nnote\r\nthird\r\n");
+
+    fs::remove(path);
+    fs::create_directory(path);
+    table.writeToFile(1, "fourth", true);
+    EXPECT_EQ(takeError(), 70u) << "the path names a directory now: the line is lost, and said so";
+    EXPECT_EQ(table.failures(), 1);
+}
+
+// RLIMIT_FSIZE makes a small disk for one process: write() takes what fits, then fails with EFBIG.
+// The child takes the limit (and SIGXFSZ ignored); the parent reads what it left.
+TEST_F(FileTable, ALineThatDoesNotFitIsTakenBackAndIsDiskFull) {
+    const fs::path path = dir / "CO2out.txt";
+    const std::string line(40, 'x'); // 42 bytes with its end: two fit under 100, the third does not
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit {};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        const rlim_t unlimited = limit.rlim_cur;
+        limit.rlim_cur = 100;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        rt::FileTable own;
+        own.openForAppend(path.string(), 1);
+        for (int i = 0; i < 3; ++i) {
+            own.writeToFile(1, line.substr(0, 10), false);
+            own.writeToFile(1, line.substr(10), true);
+        }
+        const std::uint32_t code = rt::errorState().pendingError.load();
+        const bool counted = own.failures() == 1 && own.column(1) == 1;
+        rt::resetErrorStateForTesting();
+        limit.rlim_cur = unlimited; // room again
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        own.writeToFile(1, "after", true);
+        ::_exit(counted ? static_cast<int>(code) : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 61) << "Disk full";
+    EXPECT_EQ(readAll(path), line + "\r\n" + line + "\r\nafter\r\n");
 }
 
 TEST_F(FileTable, ColumnFollowsTheWrittenBytes) {
@@ -210,7 +344,7 @@ TEST_F(FileTable, WriteFailureIsReportedAndTheColumnKept) {
     table.openForAppend("/dev/full", 1);
     ASSERT_EQ(takeError(), 0u);
     table.writeToFile(1, "abc", true);
-    EXPECT_EQ(takeError(), 75u) << "a device with no space left";
+    EXPECT_EQ(takeError(), 61u) << "a device with no space left is a full disk";
     EXPECT_EQ(table.column(1), 1);
 }
 

@@ -1,5 +1,6 @@
 #include "app/table/options.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "app/table/table.h"
@@ -43,7 +44,7 @@ TEST(Options, ReadsEveryFlagInBothSpellings) {
     EXPECT_EQ(o.molalities, (std::vector<double>{0, 1}));
     EXPECT_EQ(o.format, Format::tsv);
     EXPECT_EQ(o.output, "t.out");
-    ASSERT_EQ(o.columns.size(), 3U);
+    ASSERT_EQ(o.columns.size(), 4U); // and note, error
     EXPECT_EQ(o.columns[1]->name, "sol_m");
     EXPECT_EQ(o.plot, "a.svg");
     EXPECT_EQ(o.plotX, PlotAxis::temperature);
@@ -99,6 +100,65 @@ TEST(Options, RefusesBadCommandLinesWithAReason) {
         const std::string error = errorOf(args);
         EXPECT_NE(error.find(message), std::string::npos) << "got: " << error << "\nwanted: " << message;
     }
+}
+
+// Values that once reached a conversion to long before their range was checked, and values out
+// of any sense: each is refused with a message that names it.
+TEST(Options, RefusesHostileValuesNamingThem) {
+    const std::vector<std::string> base = {"--temperature", "1", "--pressure", "1"};
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--threads", "1e19"}, "threads: \"1e19\""},
+        {{"--threads", "-1e19"}, "threads: \"-1e19\""},
+        {{"--threads", "2.5"}, "threads: \"2.5\""},
+        {{"--curve", "1e300"}, "curve: \"1e300\""},
+        {{"--curve", "-9e18"}, "curve: \"-9e18\""},
+        {{"--plot", "a.png", "--plot-size", "1e30x10"}, "plot-size: \"1e30x10\""},
+        {{"--plot", "a.png", "--plot-size", "10x-1e300"}, "plot-size: \"10x-1e300\""},
+        {{"--molality", "-1"}, "molality: -1 mol/kg is negative"},
+        {{"--molality", "0,1,-0.5"}, "molality: -0.5 mol/kg is negative"},
+        {{"--pressure-unit", "bar", "--pressure", "-3"}, "pressure: -3 bar is negative"},
+        {{"--temperature", "-274"}, "temperature: -274 °C is below absolute zero"},
+        {{"--temperature-unit", "K", "--temperature", "-0.5"}, "temperature: -0.5 K is below absolute zero"},
+        {{"--digits", "0"}, "digits: \"0\""},
+        {{"--digits", "18"}, "digits: \"18\""},
+        {{"--digits", "1e400"}, "digits: \"1e400\""},
+        {{"--header", "yes"}, "header: \"yes\""},
+        {{"--temperature-unit", "F"}, "temperature-unit: \"F\""},
+        {{"--pressure-unit", "psi"}, "pressure-unit: \"psi\""},
+        {{"--temperature", "0:99.9:0.01", "--pressure", "1:1000:0.1", "--plot", "a.png"},
+         "plot: the grid has 99820081 state points; a plot takes at most 1000000"},
+    };
+    for (const auto& [extra, message] : cases) {
+        std::vector<std::string> args = extra;
+        // The case's own temperature or pressure comes first; "given twice" would hide the point.
+        for (std::size_t i = 0; i < base.size(); i += 2)
+            if (std::find(extra.begin(), extra.end(), base[i]) == extra.end() &&
+                !(base[i] == "--pressure" && std::find(extra.begin(), extra.end(), "--curve") != extra.end()))
+                args.insert(args.end(), {base[i], base[i + 1]});
+        const std::string error = errorOf(args);
+        EXPECT_NE(error.find(message), std::string::npos) << "got: " << error << "\nwanted: " << message;
+    }
+}
+
+TEST(Options, UnitsConvertAsTheDecimalsWouldAndKeepTheInputs) {
+    const Options o =
+        parse({"--temperature", "273.15:373.15:25", "--temperature-unit", "K", "--pressure", "0,1,2.5,1000",
+               "--pressure-unit", "bar", "--digits", "6", "--header", "names", "--raw", "--output", "-"})
+            .options;
+    EXPECT_EQ(o.temperatures, (std::vector<double>{0, 25, 50, 75, 100}));
+    EXPECT_EQ(o.temperaturesShown, (std::vector<double>{273.15, 298.15, 323.15, 348.15, 373.15}));
+    EXPECT_EQ(o.pressures, (std::vector<double>{0, 0.1, 0.25, 100}));
+    EXPECT_EQ(o.pressuresShown, (std::vector<double>{0, 1, 2.5, 1000}));
+    EXPECT_EQ(o.style.digits, 6);
+    EXPECT_EQ(o.style.header, HeaderStyle::names);
+    EXPECT_TRUE(o.style.raw);
+    EXPECT_EQ(o.style.units.temperature, TemperatureUnit::kelvin);
+    EXPECT_EQ(o.output, "-");
+    const PointSpec p = pointAt(o, 5); // 298.15 K, 1 bar
+    EXPECT_EQ(p.T_C, 25);
+    EXPECT_EQ(p.shownT, 298.15);
+    EXPECT_EQ(p.P, 0.1);
+    EXPECT_EQ(p.shownP, 1);
 }
 
 TEST(Options, PointsGoTemperatureThenPressureThenMolality) {

@@ -31,6 +31,14 @@ TEST(Measured, ReadsTheProjectDataSet) {
     }
 }
 
+TEST(Measured, RefusesAFileOverTheLimit) {
+    if (!std::filesystem::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
+    EXPECT_NE(readMeasured("/dev/zero", 1'000'000).error.find("longer than"), std::string::npos);
+    const auto data = CO2_DOCS_DIR "/data/co2_solubility_measured.csv";
+    EXPECT_EQ(readMeasured(data, 100).error.find("longer than"), 0U);
+    EXPECT_EQ(readMeasured(data).error, "");
+}
+
 TEST(Measured, RefusesFilesItCannotUse) {
     EXPECT_NE(parseMeasured("T,P,m\n1,2,3\n").error.find("T_C, P_MPa and m_CO2"), std::string::npos);
     EXPECT_NE(parseMeasured("T_C,P_MPa,m_CO2\n1,2\n").error.find("line 2: too few"), std::string::npos);
@@ -59,7 +67,7 @@ PlotRequest isotherms(std::size_t temperatures) {
     for (std::size_t t = 0; t < temperatures; ++t) {
         r.temperatures.push_back(static_cast<double>(t) * 5);
         for (double p : r.pressures)
-            r.points.push_back({static_cast<double>(t) * 5, p, 0.1 * p + 0.01, true});
+            r.points.push_back({static_cast<double>(t) * 5, p, 0.1 * p + 0.01, true, false});
     }
     return r;
 }
@@ -78,9 +86,7 @@ TEST(PlotScript, DrawsOneCurvePerTemperatureWithLegendAndUnits) {
     EXPECT_NE(s.find("title '10 °C'"), std::string::npos);
     EXPECT_NE(s.find("$s1 << EOD\n1 0.11\n10 1.01\nEOD"), std::string::npos) << s;
     // The measured point at 5.2 C takes the colour of the 5 C curve; the one at 70 C matches none.
-    EXPECT_NE(s.find("$measured << EOD\n7 0.90000000000000002 2\n7 0.90000000000000002 99\nEOD"),
-              std::string::npos)
-        << s;
+    EXPECT_NE(s.find("$measured << EOD\n7 0.9 2\n7 0.9 99\nEOD"), std::string::npos) << s;
     EXPECT_NE(s.find("mean absolute deviation from 2 measured points: 1.00 %"), std::string::npos);
 }
 
@@ -104,6 +110,44 @@ TEST(PlotScript, AgainstTemperatureDrawsOneCurvePerPressure) {
     EXPECT_NE(s.find("title '10 MPa'"), std::string::npos);
     EXPECT_NE(s.find("$s2 << EOD\n0 1.01\n5 1.01\n"), std::string::npos);
     EXPECT_EQ(s.find("$s3"), std::string::npos);
+}
+
+TEST(PlotScript, HydrateFieldIsDashedAndJoinsTheSolidPart) {
+    PlotRequest r = isotherms(2); // 0 and 5 C at 1, 5, 10 MPa
+    r.pressures = {1, 2, 3, 4, 5};
+    r.points.clear();
+    for (double t : {0.0, 5.0})
+        for (double p : r.pressures)
+            r.points.push_back({t, p, p / 10, true, t == 0 && p >= 3});
+    r.points[3].valid = false; // 0 C, 4 MPa: an unusable point is skipped, not drawn
+    const std::string s = gnuplotScript(r);
+    EXPECT_NE(s.find("$s0 << EOD\n1 0.1\n2 0.2\n\nEOD"), std::string::npos) << s;
+    EXPECT_NE(s.find("$h0 << EOD\n2 0.2\n3 0.3\n5 0.5\nEOD"), std::string::npos) << s;
+    EXPECT_NE(s.find("$h0 with lines lt 1 dt 2 notitle"), std::string::npos);
+    EXPECT_EQ(s.find("$h1"), std::string::npos); // 5 C lies outside the field
+    EXPECT_NE(s.find("title 'CO_2 hydrate field'"), std::string::npos);
+    EXPECT_EQ(gnuplotScript(isotherms(2)).find("hydrate"), std::string::npos);
+
+    // In the units of the command line: kelvin and bar in labels and titles.
+    PlotRequest k = isotherms(1);
+    k.units = {TemperatureUnit::kelvin, PressureUnit::bar};
+    k.temperatures = {273.15};
+    const std::string ks = gnuplotScript(k);
+    EXPECT_NE(ks.find("set xlabel 'Pressure (bar)'"), std::string::npos);
+    EXPECT_NE(ks.find("title '273.15 K'"), std::string::npos);
+}
+
+TEST(PlotScript, OnePointGetsARangeAroundIt) {
+    PlotRequest r;
+    r.curve = 1;
+    r.axis = PlotAxis::temperature;
+    r.temperatures = {10};
+    r.points = {{10, 4.5, 2, true, false}};
+    const std::string s = gnuplotScript(r);
+    EXPECT_NE(s.find("set xrange [9:11]"), std::string::npos) << s;
+    EXPECT_NE(s.find("set yrange [1.8:2.2]"), std::string::npos) << s;
+    EXPECT_NE(s.find("with points"), std::string::npos);
+    EXPECT_EQ(gnuplotScript(isotherms(2)).find("range ["), std::string::npos);
 }
 
 // Width and height from a PNG's IHDR chunk, which must come first.

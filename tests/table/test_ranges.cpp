@@ -1,7 +1,9 @@
 #include "app/table/ranges.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace co2::table {
 namespace {
@@ -84,6 +86,21 @@ TEST(Number, ParsesOnlyPlainDecimals) {
     EXPECT_FALSE(parseNumber("1,5"));
     EXPECT_FALSE(parseNumber("1.5x"));
     EXPECT_FALSE(parseNumber("infinity"));
+}
+
+// Unit changes give the double that typing the other unit's decimal would give.
+TEST(Number, UnitChangesWorkOnTheDecimals) {
+    const std::vector<std::tuple<double, std::int64_t, int, double>> added = {
+        {298.15, -27315, 2, 25},   {273.16, -27315, 2, 0.01},
+        {0, -27315, 2, -273.15},   {373.1499, -27315, 2, 99.9999},
+        {25, 27315, 2, 298.15},    {-1.48, 27315, 2, 271.67},
+        {1e300, -27315, 2, 1e300}, {0.1 + 0.2, 0, 0, 0.30000000000000004}};
+    for (const auto& [value, units, scale, expected] : added)
+        EXPECT_EQ(addDecimal(value, units, scale), expected) << value;
+    EXPECT_EQ(shiftDecimal(2.5, -1), 0.25);
+    EXPECT_EQ(shiftDecimal(0.3, 1), 3);
+    EXPECT_EQ(shiftDecimal(1.1, -1), 0.11); // not 1.1 / 10, which is 0.11000000000000001
+    EXPECT_EQ(shiftDecimal(1e308, 1), INFINITY);
 }
 
 } // namespace

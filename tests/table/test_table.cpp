@@ -2,13 +2,16 @@
 // rule, and chosen inputs fail, so the run's bookkeeping can be checked without the physics.
 #include "app/table/table.h"
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <new>
 #include <sstream>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -94,15 +97,15 @@ TEST(Table, RowsComeInInputOrderWithErrorsInPlace) {
         {"--temperature", "-200,0:20:10", "--pressure", "1,2", "--columns", "T_C,P,sol_m", "--threads", "2"});
     ASSERT_EQ(r.code, kExitOk) << r.err;
     const std::vector<std::string> expected = {
-        "T_C [°C],P [MPa],sol_m [mol/kg],error",
-        "-200,1,,runtime error 5: Illegal function call",
-        "-200,2,,runtime error 5: Illegal function call",
-        "0,1,1.01,",
-        "0,2,1.02,",
-        "10,1,1,",
-        "10,2,1.01,",
-        "20,1,0.98999999999999999,",
-        "20,2,1,",
+        "T_C [°C],P [MPa],sol_m [mol/kg],note,error",
+        "-200,1,,,runtime error 5: Illegal function call",
+        "-200,2,,,runtime error 5: Illegal function call",
+        "0,1,1.01,,",
+        "0,2,1.02,,",
+        "10,1,1,,",
+        "10,2,1.01,,",
+        "20,1,0.99,,",
+        "20,2,1,,",
     };
     EXPECT_EQ(lines(r.out), expected);
     EXPECT_NE(r.err.find("2 of 8 points were not computed"), std::string::npos);
@@ -125,15 +128,17 @@ TEST(Table, MolalityFlagAndOrder) {
     const Outcome r = runWith({"--temperature", "0", "--pressure", "10", "--molality", "0.5,2", "--columns",
                                "m,warn_m", "--format", "tsv"});
     ASSERT_EQ(r.code, kExitOk);
-    EXPECT_EQ(lines(r.out), (std::vector<std::string>{"m [mol/kg]\twarn_m\terror", "0.5\t0\t", "2\t1\t"}));
+    EXPECT_EQ(lines(r.out),
+              (std::vector<std::string>{"m [mol/kg]\twarn_m\tnote\terror", "0.5\t0\t\t", "2\t1\t\t"}));
 }
 
 TEST(Table, JsonDocumentForOnePoint) {
     const Outcome r =
         runWith({"--temperature", "25", "--pressure", "10", "--format", "json", "--columns", "T_C,P"});
     ASSERT_EQ(r.code, kExitOk);
-    EXPECT_NE(r.out.find("\"rows\": [\n    {\"T_C\": 25, \"P\": 10, \"error\": null}\n  ]\n}\n"),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find("\"rows\": [\n    {\"T_C\": 25, \"P\": 10, \"note\": null, \"error\": null}\n  ]\n}\n"),
+        std::string::npos)
         << r.out;
 }
 
@@ -210,6 +215,146 @@ TEST(Table, InterruptLeavesNoPartialFile) {
     EXPECT_NE(readAll(err).find("interrupted; the table was not written"), std::string::npos);
     std::fclose(out);
     EXPECT_TRUE(std::filesystem::is_empty(dir / ""));
+}
+
+// A stand-in whose point at `trigger` C does something to the run (a signal, an exception).
+template <typename Action> class Triggering final : public PointEvaluator {
+  public:
+    Triggering(double trigger, Action action) : trigger_(trigger), action_(action) {}
+    std::unique_ptr<PointWorker> makeWorker() const override {
+        class Worker final : public PointWorker {
+          public:
+            Worker(double trigger, Action action) : trigger_(trigger), action_(action) {}
+            void evaluate(const PointSpec& pt, PointResult& r) override {
+                inner_.evaluate(pt, r);
+                if (pt.T_C == trigger_) action_();
+            }
+
+          private:
+            double trigger_;
+            Action action_;
+            StandInWorker inner_;
+        };
+        return std::make_unique<Worker>(trigger_, action_);
+    }
+
+  private:
+    double trigger_;
+    Action action_;
+};
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> names(const std::string& dir) {
+    std::vector<std::string> v;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        v.push_back(entry.path().filename().string());
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+// Every stopping signal ends the run with 128 + its number and leaves neither a temporary nor a
+// damaged file; a link's target keeps its old contents.
+TEST(Table, SignalsEndTheRunWithoutDamage) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        TempDir dir;
+        const std::string target = dir / "target.csv";
+        std::ofstream(target) << "old\n";
+        ASSERT_EQ(::symlink(target.c_str(), (dir / "link.csv").c_str()), 0);
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        const auto raise = [signal] { std::raise(signal); };
+        const int code = runTable(
+            {"--temperature", "0:9999:1", "--pressure", "1", "--output", dir / "link.csv", "--threads", "2"},
+            Triggering(299, raise), out, err);
+        std::fclose(out);
+        EXPECT_EQ(code, 128 + signal);
+        EXPECT_NE(readAll(err).find("interrupted; the table was not written"), std::string::npos);
+        EXPECT_EQ(names(dir / ""), (std::vector<std::string>{"link.csv", "target.csv"})) << signal;
+        EXPECT_EQ(fileText(target), "old\n");
+    }
+}
+
+TEST(Table, OutputDashIsStandardOutputAndAReadOnlyFileIsRefused) {
+    TempDir dir;
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir / "");
+    const Outcome r = runWith({"--temperature", "0", "--pressure", "1", "--output", "-", "--columns", "T_C"});
+    std::filesystem::current_path(cwd);
+    EXPECT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "T_C [°C],note,error\n0,,\n");
+    EXPECT_TRUE(std::filesystem::is_empty(dir / ""));
+
+    const std::string locked = dir / "locked.csv";
+    std::ofstream(locked) << "keep\n";
+    ::chmod(locked.c_str(), 0444);
+    const Outcome refused = runWith({"--temperature", "0", "--pressure", "1", "--output", locked});
+    EXPECT_EQ(refused.code, kExitFailed);
+    EXPECT_NE(refused.err.find("cannot write " + locked + ": the file is read-only"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(fileText(locked), "keep\n");
+    EXPECT_EQ(names(dir / ""), (std::vector<std::string>{"locked.csv"}));
+}
+
+// The critical-error exit cannot unwind; it removes the temporary through removePartialOutput.
+TEST(Table, PartialOutputCanBeRemovedWithoutUnwinding) {
+    TempDir dir;
+    const std::string dirName = dir / "";
+    bool sawPart = false, removed = false;
+    const auto check = [&] {
+        sawPart = names(dirName).size() == 1 && names(dirName)[0].starts_with("t.csv.part");
+        removePartialOutput();
+        removed = std::filesystem::is_empty(dirName);
+    };
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const int code =
+        runTable({"--temperature", "0:10:1", "--pressure", "1", "--output", dir / "t.csv", "--threads", "1"},
+                 Triggering(5, check), out, err);
+    std::fclose(out);
+    std::fclose(err);
+    EXPECT_TRUE(sawPart);
+    EXPECT_TRUE(removed);
+    EXPECT_EQ(code, kExitFailed); // the rename finds no temporary; the run does not pass for done
+}
+
+// Whatever a worker throws ends the run with a message and status 1, never std::terminate, and
+// the temporary output goes with it.
+TEST(Table, ExceptionsBecomeAMessageAndStatusOne) {
+    const auto outOfMemory = [] { throw std::bad_alloc(); };
+    const auto failure = [] { throw std::runtime_error("boom"); };
+    TempDir dir;
+    for (int threads : {1, 2}) {
+        for (const bool memory : {true, false}) {
+            std::FILE* out = std::tmpfile();
+            std::FILE* err = std::tmpfile();
+            const std::vector<std::string> args = {
+                "--temperature", "0:999:1",     "--pressure", "1",
+                "--output",      dir / "t.csv", "--threads",  std::to_string(threads)};
+            const int code = memory ? runTableSafely(args, Triggering(300, outOfMemory), out, err)
+                                    : runTableSafely(args, Triggering(300, failure), out, err);
+            std::fclose(out);
+            EXPECT_EQ(code, kExitFailed);
+            EXPECT_NE(readAll(err).find(memory ? "co2table: out of memory" : "co2table: boom"),
+                      std::string::npos);
+            EXPECT_TRUE(std::filesystem::is_empty(dir / ""));
+        }
+    }
+}
+
+TEST(Table, MeasuredFileWithoutEndIsRefused) {
+    if (!std::filesystem::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
+    TempDir dir;
+    const Outcome r = runWith(
+        {"--temperature", "0", "--pressure", "1", "--plot", dir / "a.png", "--plot-measured", "/dev/zero"});
+    if (r.code == kExitUsage && r.err.find("gnuplot-nox") != std::string::npos) GTEST_SKIP() << "no gnuplot";
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_NE(r.err.find("plot-measured: /dev/zero: longer than 100 MB"), std::string::npos) << r.err;
 }
 
 TEST(Table, FullDeviceIsAFailureNotASuccess) {

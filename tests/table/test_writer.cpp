@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
+#include <tuple>
 
 #include "app/table/columns.h"
 
@@ -42,11 +43,13 @@ TEST(Columns, HeaderCarriesTheReportUnits) {
 
 TEST(Columns, SelectionKeepsOrderAndAlwaysTheErrorColumn) {
     const auto c = pick("sol_m,T_C");
-    ASSERT_EQ(c.size(), 3U);
+    ASSERT_EQ(c.size(), 4U);
     EXPECT_EQ(c[0]->name, "sol_m");
     EXPECT_EQ(c[1]->name, "T_C");
-    EXPECT_EQ(c[2]->name, "error");
-    EXPECT_EQ(pick("error,T_C").size(), 2U);
+    EXPECT_EQ(c[2]->name, "note");
+    EXPECT_EQ(c[3]->name, "error");
+    EXPECT_EQ(pick("error,T_C,note").size(), 3U);
+    EXPECT_EQ(pick("T_K")[0]->name, "T_C"); // the temperature column under its kelvin name
     EXPECT_NE(selectColumns("T_C,nope").error.find("unknown column \"nope\""), std::string::npos);
     EXPECT_NE(selectColumns("T_C,nope").error.find("sol_m"), std::string::npos); // lists the known ones
     EXPECT_NE(selectColumns("T_C,T_C").error.find("twice"), std::string::npos);
@@ -62,17 +65,69 @@ TEST(Writer, NumbersRoundTripToTheSameDouble) {
     std::string s;
     appendNumber(s, 25);
     EXPECT_EQ(s, "25");
-    s.clear();
-    appendNumber(s, 0.1);
-    EXPECT_EQ(s, "0.10000000000000001"); // %.17g, as printf gives it
+    // The shortest text that reads back the same, or N significant digits.
+    const std::vector<std::tuple<double, int, std::string>> cases = {
+        {0.1, 0, "0.1"},
+        {0.30000000000000004, 0, "0.30000000000000004"},
+        {1e308, 0, "1e+308"},
+        {-273.15, 0, "-273.15"},
+        {1.0 / 3, 0, "0.3333333333333333"},
+        {1.0 / 3, 4, "0.3333"},
+        {0.1, 17, "0.10000000000000001"},
+        {123456, 3, "1.23e+05"},
+        {INFINITY, 0, "inf"}};
+    for (const auto& [value, digits, text] : cases)
+        EXPECT_EQ(numberText(value, digits), text);
 }
 
 TEST(Writer, CsvRowHasOneCellPerColumnAndFlagsAsDigits) {
     const RowWriter w(Format::csv, pick("T_C,P,warn_P,warn_T"), "1");
-    EXPECT_EQ(w.header(), "T_C [°C],P [MPa],warn_P,warn_T,error\n");
+    EXPECT_EQ(w.header(), "T_C [°C],P [MPa],warn_P,warn_T,note,error\n");
     std::string row;
     w.appendRow(row, computedPoint(), true);
-    EXPECT_EQ(row, "0.10000000000000001,0.20000000000000001,1,0,\n");
+    EXPECT_EQ(row, "0.1,0.2,1,0,,\n");
+}
+
+TEST(Writer, HeaderStylesAndUnitsOfTheCommandLine) {
+    const auto columns = pick("T_C,P,sol_m,phase_CO2");
+    const Units kelvinBar{TemperatureUnit::kelvin, PressureUnit::bar};
+    const std::vector<std::pair<TableStyle, std::string>> cases = {
+        {{}, "T_C [°C],P [MPa],sol_m [mol/kg],phase_CO2,note,error\n"},
+        {{0, HeaderStyle::names, false, {}}, "T_C,P,sol_m,phase_CO2,note,error\n"},
+        {{0, HeaderStyle::none, false, {}}, ""},
+        {{0, HeaderStyle::units, false, kelvinBar}, "T_K [K],P [bar],sol_m [mol/kg],phase_CO2,note,error\n"},
+        {{0, HeaderStyle::names, false, kelvinBar}, "T_K,P,sol_m,phase_CO2,note,error\n"},
+    };
+    for (const auto& [style, header] : cases)
+        EXPECT_EQ(RowWriter(Format::csv, columns, "1", style).header(), header);
+    const std::string json =
+        RowWriter(Format::json, columns, "1", {0, HeaderStyle::none, false, kelvinBar}).header();
+    EXPECT_NE(json.find("{\"name\": \"T_K\", \"unit\": \"K\""), std::string::npos) << json;
+    EXPECT_NE(json.find("{\"name\": \"P\", \"unit\": \"bar\""), std::string::npos);
+}
+
+// A point without liquid water or with a negative solubility keeps its pure-water, pure-CO2 and
+// infinite-dilution values; the solubility and solution columns are empty (null) and the note
+// says why, unless --raw asks for the model's numbers anyway.
+TEST(Writer, NoteEmptiesTheSolutionColumnsUnlessRaw) {
+    PointResult p = computedPoint();
+    p.co2Phase = Co2Phase::supercritical;
+    p.note = "negative solubility: outside the model's range";
+    const auto columns = pick("T_C,rho_H2O,kH,Cp2,sol_x,sol_m,sol_g,m,gamma_CO2,rho_sol,phase_CO2");
+    std::string row;
+    RowWriter(Format::csv, columns, "1", {3, HeaderStyle::units, false, {}}).appendRow(row, p, true);
+    EXPECT_EQ(row, "0.1,0.3,2,2.5,,,,,,,supercritical,negative solubility: outside the model's range,\n");
+    row.clear();
+    RowWriter(Format::csv, columns, "1", {3, HeaderStyle::units, true, {}}).appendRow(row, p, true);
+    EXPECT_EQ(
+        row,
+        "0.1,0.3,2,2.5,2.6,2.7,2.8,2.9,3,4,supercritical,negative solubility: outside the model's range,\n");
+    row.clear();
+    p.molalityGiven = true; // then m is an input and stays
+    RowWriter(Format::json, pick("sol_m,m,phase_CO2"), "1", {3, HeaderStyle::units, false, {}})
+        .appendRow(row, p, true);
+    EXPECT_EQ(row, "\n    {\"sol_m\": null, \"m\": 2.9, \"phase_CO2\": \"supercritical\", \"note\": "
+                   "\"negative solubility: outside the model's range\", \"error\": null}");
 }
 
 TEST(Writer, FailedPointKeepsItsInputsAndQuotesItsError) {
@@ -81,16 +136,16 @@ TEST(Writer, FailedPointKeepsItsInputsAndQuotesItsError) {
     p.value(Value::T_C) = 25;
     p.value(Value::P) = 10;
     p.error = "runtime error 5: Illegal function call, \"ln\"";
-    const RowWriter csv(Format::csv, pick("T_C,P,m,sol_m,warn_m"), "1");
+    const RowWriter csv(Format::csv, pick("T_C,P,m,sol_m,warn_m,phase_CO2"), "1");
     std::string row;
     csv.appendRow(row, p, true);
-    EXPECT_EQ(row, "25,10,,,,\"runtime error 5: Illegal function call, \"\"ln\"\"\"\n");
+    EXPECT_EQ(row, "25,10,,,,,,\"runtime error 5: Illegal function call, \"\"ln\"\"\"\n");
 
     const RowWriter tsv(Format::tsv, pick("T_C,sol_m"), "1");
     row.clear();
     p.error = "a\tb\nc";
     tsv.appendRow(row, p, true);
-    EXPECT_EQ(row, "25\t\ta b c\n"); // a tab or line break would break the row apart
+    EXPECT_EQ(row, "25\t\t\ta b c\n"); // a tab or line break would break the row apart
 }
 
 TEST(Writer, JsonRowsAreObjectsWithNullForMissingValues) {
@@ -106,9 +161,9 @@ TEST(Writer, JsonRowsAreObjectsWithNullForMissingValues) {
     w.appendRow(text, failed, false);
     text += w.footer();
     EXPECT_NE(
-        text.find("\n    {\"T_C\": 0.10000000000000001, \"sol_m\": 2.7000000000000002, \"warn_P\": true, "
-                  "\"error\": null},\n    {\"T_C\": -300, \"sol_m\": null, \"warn_P\": null, \"error\": "
-                  "\"runtime error 5: Illegal function call\"}\n  ]\n}\n"),
+        text.find("\n    {\"T_C\": 0.1, \"sol_m\": 2.7, \"warn_P\": true, \"note\": null, "
+                  "\"error\": null},\n    {\"T_C\": -300, \"sol_m\": null, \"warn_P\": null, \"note\": null, "
+                  "\"error\": \"runtime error 5: Illegal function call\"}\n  ]\n}\n"),
         std::string::npos)
         << text;
 }
@@ -120,7 +175,7 @@ TEST(Writer, JsonHasNoInfinities) {
     const RowWriter w(Format::json, pick("T_C"), "1");
     std::string row;
     w.appendRow(row, p, true);
-    EXPECT_EQ(row, "\n    {\"T_C\": null, \"error\": \"non-finite result\"}");
+    EXPECT_EQ(row, "\n    {\"T_C\": null, \"note\": null, \"error\": \"non-finite result\"}");
 }
 
 TEST(Writer, EscapesJsonAndCsvText) {
