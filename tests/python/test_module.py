@@ -47,18 +47,19 @@ def test_quantities_are_co2tables_columns():
     assert all(description for _, description in co2calc.QUANTITIES.values())
 
 
-# co2table prints 17 significant digits, which read back as the very doubles: the exact path must
-# give them to the last bit, flags and failures included. Where co2table leaves a solubility or
-# solution cell empty the module's value is NaN too; where it prints one, the raw value matches.
+# co2table prints numbers that read back as the very doubles: each arithmetic path must give them to
+# the last bit, flags, phases and failures included. Where co2table leaves a solubility or solution
+# cell empty the module's value is NaN too; where it prints one, the raw value matches.
+@pytest.mark.parametrize("exact", [False, True])
 @pytest.mark.parametrize("args", [
     ["--temperature", "0,25,31.04,60,100", "--pressure", "0,0.1,7.5,10,100"],
     ["--temperature", "25", "--pressure", "10", "--molality", "0,0.5,1.5"],
     ["--temperature", "-1.5,5,20,31.48,40", "--curve", "1"],
     ["--temperature", "0,5,9.93", "--curve", "3"],
 ])
-def test_exact_values_are_co2tables(args):
+def test_values_are_co2tables(args, exact):
     curve = int(args[args.index("--curve") + 1]) if "--curve" in args else 0
-    rows = co2table(*args)
+    rows = co2table(*args, *(["--exact"] if exact else []))
     assert rows
     for row in rows:
         t = float(row["T_C"])
@@ -66,10 +67,10 @@ def test_exact_values_are_co2tables(args):
         got = {}
         for raw in (False, True):
             if curve:
-                r = {k: v.item() for k, v in co2calc.curve(curve, t, molality=m, exact=True, raw=raw).items()}
+                r = {k: v.item() for k, v in co2calc.curve(curve, t, molality=m, exact=exact, raw=raw).items()}
                 r["flags"] = {name: bool(r["flags"] & bit) for name, bit in co2calc.FLAGS.items()}
             else:
-                r = co2calc.state(t, float(row["P"]), molality=m, exact=True, raw=raw)
+                r = co2calc.state(t, float(row["P"]), molality=m, exact=exact, raw=raw)
             got[raw] = r
         where = f"{args} at T={t} P={row['P']}"
         for name in co2calc.QUANTITIES:
@@ -77,8 +78,11 @@ def test_exact_values_are_co2tables(args):
             want = float(row[name]) if row[name] else math.nan
             assert bits(value) == bits(want) or (math.isnan(want) and math.isnan(value)), \
                 f"{name} {where}: {value!r} != {row[name]!r}"
-        for name in ("warn_T", "warn_P", "warn_psat", "warn_m"):
-            assert got[False]["flags"][name] == (row[name] == "1"), f"{name} {where}"
+        flags = got[False]["flags"]
+        for name in ("warn_T", "warn_P", "warn_psat", "warn_m", "hydrate"):
+            assert flags[name] == (row[name] == "1"), f"{name} {where}"
+        phases = [p for p in ("gas", "liquid", "supercritical") if flags["co2_" + p]]
+        assert phases == ([row["phase_CO2"]] if row["phase_CO2"] else []), f"phase {where}"
         assert (got[False]["error"] is None) == (row["error"] == ""), f"{where}: {got[False]['error']!r} / {row['error']!r}"
 
 
@@ -86,7 +90,7 @@ def test_state_at_25_c_and_10_mpa():
     r = co2calc.state(25, 10)
     assert abs(r["sol_m"] - 1.45278) < 1e-5
     assert r["error"] is None
-    assert not any(r["flags"][name] for name in ("warn_T", "warn_P", "warn_psat", "warn_m", "no_solubility"))
+    assert [name for name, on in r["flags"].items() if on] == ["co2_liquid"]
     assert set(r) == set(co2calc.QUANTITIES) | {"flags", "error"}
 
 
