@@ -10,7 +10,7 @@ packages=(
   xvfb xdotool x11-apps imagemagick tmux sox util-linux
   python3 python3-iapws    # IAPWS-95 reference values for the water tests
   gnuplot-nox fonts-dejavu-core  # co2table's plots, in the font named for byte-reproducible figures
-  pybind11-dev python3-pybind11 python3-numpy python3-pytest python3-matplotlib  # the Python module
+  pybind11-dev python3-dev python3-pybind11 python3-numpy python3-pytest python3-matplotlib  # the Python module
   scdoc man-db groff-base lintian desktop-file-utils dpkg-dev fakeroot  # man pages, the Debian package and its checks
 )
 

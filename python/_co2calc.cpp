@@ -1,0 +1,250 @@
+// _co2calc: the model library for Python. The package co2calc (__init__.py) checks the arguments
+// and broadcasts them; this module evaluates flat arrays of state points on worker threads, without
+// the GIL, one co2::Evaluator per thread.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "co2model.hpp"
+
+namespace py = pybind11;
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+const char* groupName(co2::Group group) {
+    switch (group) {
+    case co2::Group::input:
+        return "input";
+    case co2::Group::water:
+        return "water";
+    case co2::Group::co2:
+        return "co2";
+    case co2::Group::dilution:
+        return "dilution";
+    case co2::Group::solubility:
+        return "solubility";
+    case co2::Group::solution:
+        return "solution";
+    }
+    return "";
+}
+
+// Solubility and solution quantities describe no real solution where the flag noSolubility is
+// set; unless the caller asks for the raw numbers they become NaN, as in co2table.
+bool masked(int index, unsigned flags, bool raw) {
+    if (raw || (flags & co2::noSolubility) == 0) return false;
+    const co2::Group group = co2::quantities()[static_cast<std::size_t>(index)].group;
+    return group == co2::Group::solubility || group == co2::Group::solution;
+}
+
+struct Failure {
+    std::size_t index;
+    std::string message;
+};
+
+// The points of one call: flat, contiguous inputs of equal length (p empty for a curve, m empty
+// for "at the solubility"), and the output buffers, written only at a point's own index.
+struct Job {
+    int curve = 0;
+    const double* t = nullptr;
+    const double* p = nullptr;
+    const double* m = nullptr;
+    std::size_t count = 0;
+    std::vector<int> columns;
+    co2::Arithmetic arithmetic = co2::Arithmetic::fast;
+    bool raw = false;
+    double* values = nullptr; // columns.size() rows of count values
+    std::uint32_t* flags = nullptr;
+};
+
+void evaluateRange(const Job& job, co2::Evaluator& evaluator, std::size_t begin, std::size_t end,
+                   std::vector<Failure>& failures) {
+    for (std::size_t i = begin; i < end; ++i) {
+        const double m = job.m != nullptr ? job.m[i] : kNaN;
+        const co2::Result r = job.curve != 0 ? evaluator.evaluateCurve(job.curve, job.t[i], m)
+                                             : evaluator.evaluate(job.t[i], job.p[i], m);
+        for (std::size_t c = 0; c < job.columns.size(); ++c) {
+            const int q = job.columns[c];
+            job.values[c * job.count + i] = masked(q, r.flags, job.raw) ? kNaN : r[q];
+        }
+        job.flags[i] = r.flags;
+        if (!r.ok())
+            failures.push_back({i, r.message.empty() ? "error " + std::to_string(r.error) : r.message});
+    }
+}
+
+// Runs the job on `threads` workers that take blocks of consecutive points from a shared counter,
+// so slow and fast regions of a grid spread evenly; no two workers ever touch the same index. The
+// calling thread keeps the GIL released except to look for Ctrl+C now and then.
+std::vector<Failure> run(const Job& job, unsigned threads) {
+    constexpr std::size_t kBlock = 64;
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    std::vector<std::vector<Failure>> failures(threads);
+    std::vector<std::exception_ptr> errors(threads);
+    std::mutex mutex;
+    std::condition_variable finished;
+    unsigned running = threads;
+
+    auto worker = [&](unsigned w) {
+        try {
+            co2::Evaluator evaluator(job.arithmetic);
+            while (!stop.load(std::memory_order_relaxed)) {
+                const std::size_t begin = next.fetch_add(kBlock, std::memory_order_relaxed);
+                if (begin >= job.count) break;
+                evaluateRange(job, evaluator, begin, std::min(begin + kBlock, job.count), failures[w]);
+            }
+        } catch (...) {
+            errors[w] = std::current_exception();
+            stop.store(true);
+        }
+        const std::lock_guard lock(mutex);
+        if (--running == 0) finished.notify_one();
+    };
+
+    bool interrupted = false;
+    {
+        py::gil_scoped_release release;
+        std::vector<std::thread> pool;
+        pool.reserve(threads);
+        try {
+            for (unsigned w = 0; w < threads; ++w)
+                pool.emplace_back(worker, w);
+        } catch (...) {
+            // No more threads to be had: the ones started finish the points between them.
+            if (pool.empty()) throw;
+            const std::lock_guard lock(mutex);
+            running -= threads - static_cast<unsigned>(pool.size());
+        }
+        std::unique_lock lock(mutex);
+        while (!finished.wait_for(lock, std::chrono::milliseconds(100), [&] { return running == 0; })) {
+            lock.unlock();
+            {
+                py::gil_scoped_acquire acquire;
+                if (PyErr_CheckSignals() != 0) interrupted = true;
+            }
+            lock.lock();
+            if (interrupted) {
+                stop.store(true);
+                break;
+            }
+        }
+        lock.unlock();
+        for (std::thread& t : pool)
+            t.join();
+    }
+    if (interrupted) throw py::error_already_set();
+    for (const std::exception_ptr& e : errors)
+        if (e) std::rethrow_exception(e);
+
+    std::vector<Failure> all;
+    for (std::vector<Failure>& f : failures)
+        std::move(f.begin(), f.end(), std::back_inserter(all));
+    std::sort(all.begin(), all.end(), [](const Failure& a, const Failure& b) { return a.index < b.index; });
+    return all;
+}
+
+using InArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+// Evaluates flat arrays of equal length; returns (values[len(columns), n], flags[n], failures as a
+// list of (index, message)).
+py::tuple evaluateMany(int curve, const InArray& t, const std::optional<InArray>& p,
+                       const std::optional<InArray>& m, const std::vector<int>& columns, bool exact,
+                       unsigned threads, bool raw) {
+    Job job;
+    job.curve = curve;
+    job.count = static_cast<std::size_t>(t.size());
+    if ((curve == 0) != p.has_value()) throw py::value_error("pressure: given with a curve, or missing");
+    if ((p && static_cast<std::size_t>(p->size()) != job.count) ||
+        (m && static_cast<std::size_t>(m->size()) != job.count))
+        throw py::value_error("the input arrays differ in length");
+    for (int q : columns)
+        if (q < 0 || q >= co2::kQuantityCount) throw py::value_error("columns: index out of range");
+    job.t = t.data();
+    job.p = p ? p->data() : nullptr;
+    job.m = m ? m->data() : nullptr;
+    job.columns = columns;
+    job.arithmetic = exact ? co2::Arithmetic::exact : co2::Arithmetic::fast;
+    job.raw = raw;
+
+    py::array_t<double> values(
+        {static_cast<py::ssize_t>(columns.size()), static_cast<py::ssize_t>(job.count)});
+    py::array_t<std::uint32_t> flags(static_cast<py::ssize_t>(job.count));
+    job.values = values.mutable_data();
+    job.flags = flags.mutable_data();
+
+    threads = std::max(1u, threads);
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(1, job.count / 16)));
+    const std::vector<Failure> failures = job.count == 0 ? std::vector<Failure>{} : run(job, threads);
+
+    py::list failed;
+    for (const Failure& f : failures)
+        failed.append(py::make_tuple(f.index, f.message));
+    return py::make_tuple(values, flags, failed);
+}
+
+py::tuple evaluateOne(int curve, double t, double p, double m, bool exact) {
+    co2::Options options;
+    options.molality = m;
+    options.arithmetic = exact ? co2::Arithmetic::exact : co2::Arithmetic::fast;
+    const co2::Result r = curve != 0 ? co2::evaluateCurve(curve, t, options) : co2::evaluate(t, p, options);
+    py::list values;
+    for (double v : r.values)
+        values.append(v);
+    py::object message = py::none();
+    if (!r.ok()) message = py::str(r.message.empty() ? "error " + std::to_string(r.error) : r.message);
+    return py::make_tuple(values, r.flags, message);
+}
+
+} // namespace
+
+PYBIND11_MODULE(_co2calc, mod) {
+    mod.doc() =
+        "The co2model library: flat arrays of state points on worker threads (see the co2calc package)";
+
+    py::list quantities;
+    for (const co2::QuantityInfo& q : co2::quantities())
+        quantities.append(py::make_tuple(std::string(q.name), std::string(q.unit), std::string(q.description),
+                                         groupName(q.group)));
+    mod.attr("quantities") = quantities;
+
+    py::dict flags;
+    flags["warn_T"] = static_cast<unsigned>(co2::warnTemperature);
+    flags["warn_P"] = static_cast<unsigned>(co2::warnPressure);
+    flags["warn_psat"] = static_cast<unsigned>(co2::warnSaturation);
+    flags["warn_m"] = static_cast<unsigned>(co2::warnMolality);
+    flags["hydrate"] = static_cast<unsigned>(co2::hydrate);
+    flags["co2_gas"] = static_cast<unsigned>(co2::co2Gas);
+    flags["co2_liquid"] = static_cast<unsigned>(co2::co2Liquid);
+    flags["co2_supercritical"] = static_cast<unsigned>(co2::co2Supercritical);
+    flags["no_solubility"] = static_cast<unsigned>(co2::noSolubility);
+    mod.attr("flags") = flags;
+
+    mod.attr("library_version") = co2::version();
+    mod.attr("hardware_threads") = std::max(1u, std::thread::hardware_concurrency());
+
+    mod.def("evaluate_one", &evaluateOne, py::arg("curve"), py::arg("t"), py::arg("p"), py::arg("m"),
+            py::arg("exact"),
+            "One state point: (40 values, flag bits, message or None); curve 0 for (t, p).");
+    mod.def("evaluate_many", &evaluateMany, py::arg("curve"), py::arg("t"), py::arg("p"), py::arg("m"),
+            py::arg("columns"), py::arg("exact"), py::arg("threads"), py::arg("raw"),
+            "Flat arrays of state points: (values[columns, n], flags[n], [(index, message)]).");
+}

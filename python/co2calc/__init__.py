@@ -1,0 +1,205 @@
+"""The solubility of CO2 in pure water, and the properties of pure water, pure CO2, CO2 at infinite
+dilution and the solution, from -1.48 to 100 C and 0.1 to 100 MPa.
+
+    >>> import co2calc
+    >>> co2calc.state(25, 10)["sol_m"]               # mol CO2 per kg of water
+    >>> grid = co2calc.table(np.arange(0, 101, 10)[:, None], np.linspace(0.5, 100, 200))
+    >>> grid["sol_m"].shape                          # (11, 200): numpy broadcasting
+    >>> co2calc.curve(1, np.arange(-1.5, 31, 0.5))   # along H2O(l)-CO2(l)-CO2(v)
+
+Quantities are named as co2table's columns; QUANTITIES maps each name to (unit, description).
+
+Flags: state() gives a dict of booleans; table() and curve() give an array of flag bits, which
+FLAGS (name -> bit) decodes, e.g. ``result["flags"] & co2calc.FLAGS["warn_psat"] != 0``:
+
+    warn_T             temperature outside -1.48 .. 100 C
+    warn_P             pressure above 100 MPa
+    warn_psat          below the water saturation pressure: no liquid water
+    warn_m             molality above the solubility
+    hydrate            inside the CO2-clathrate stability field
+    co2_gas, co2_liquid, co2_supercritical
+                       the phase of pure CO2 (one of them for a computed point)
+    no_solubility      no liquid water, or a negative solubility
+
+Where no_solubility is set, the solubility and solution quantities describe no real solution and
+are NaN, as in co2table, unless raw=True. A point whose computation fails has NaN values and its
+message in ``error`` (None for a computed point); it never affects another point.
+
+Arithmetic: exact=True carries the calculator's extended intermediates and gives its numbers to the
+last bit; the default computes in double precision where that prints the same digits.
+"""
+
+import numbers
+
+import numpy as np
+
+from . import _co2calc
+
+__all__ = ["state", "table", "curve", "QUANTITIES", "FLAGS", "CURVES", "__version__"]
+
+__version__ = _co2calc.library_version
+
+#: name -> (unit, description), in report order; "-" is the unit of pure numbers.
+QUANTITIES = {name: (unit, description) for name, unit, description, _ in _co2calc.quantities}
+
+#: name -> bit of the flags arrays of table() and curve().
+FLAGS = dict(_co2calc.flags)
+
+#: curve option -> the phase boundary it follows.
+CURVES = {
+    1: "H2O(l)-CO2(l)-CO2(v)",
+    2: "Clathrate-H2O(l)-CO2(l)",
+    3: "Clathrate-H2O(l)-CO2(v)",
+    4: "H2O(l)-H2O(ice)-CO2(v)",
+}
+
+_NAMES = [q[0] for q in _co2calc.quantities]
+_INDEX = {name: i for i, name in enumerate(_NAMES)}
+_MASKED = {name for name, _, _, group in _co2calc.quantities if group in ("solubility", "solution")}
+
+
+def _numbers(value, name, unit):
+    """value as a float64 array; a TypeError or ValueError naming the argument otherwise."""
+    if isinstance(value, (str, bytes)):
+        raise TypeError(f"{name}: expected a number or an array of numbers in {unit}, got {value!r}")
+    try:
+        array = np.asarray(value)
+    except Exception as e:  # ragged sequences and the like
+        raise ValueError(f"{name}: not an array of numbers ({e})") from None
+    if array.dtype.kind not in "iuf":
+        got = repr(value) if array.ndim == 0 else f"{array.dtype} values"
+        raise TypeError(f"{name}: expected numbers in {unit}, got {got}")
+    array = array.astype(np.float64, copy=False)
+    bad = ~np.isfinite(array)
+    if bad.any():
+        raise ValueError(f"{name}: {array[bad].flat[0]} is not a finite number of {unit}")
+    return array
+
+
+def _nonnegative(array, name, unit):
+    if (array < 0).any():
+        raise ValueError(f"{name}: {array[array < 0].flat[0]:g} {unit} is negative")
+    return array
+
+
+def _inputs(t_celsius, p_mpa, molality):
+    t = _numbers(t_celsius, "t_celsius", "C")
+    p = None if p_mpa is None else _nonnegative(_numbers(p_mpa, "p_mpa", "MPa"), "p_mpa", "MPa")
+    m = None if molality is None else _nonnegative(_numbers(molality, "molality", "mol/kg"), "molality", "mol/kg")
+    return t, p, m
+
+
+def _flag(value, name):
+    if not isinstance(value, (bool, np.bool_)):
+        raise TypeError(f"{name}: expected True or False, got {value!r}")
+    return bool(value)
+
+
+def _option(option):
+    if isinstance(option, (bool, np.bool_)) or not isinstance(option, numbers.Integral):
+        raise TypeError(f"option: expected a curve number 1..4, got {option!r}")
+    if option not in CURVES:
+        raise ValueError(f"option: {option} is not one of 1, 2, 3, 4")
+    return int(option)
+
+
+def _columns(columns):
+    if columns is None:
+        return list(_NAMES)
+    if isinstance(columns, str):
+        columns = [columns]
+    try:
+        names = list(columns)
+    except TypeError:
+        raise TypeError(f"columns: expected a list of quantity names, got {columns!r}") from None
+    if not names:
+        raise ValueError("columns: the list is empty")
+    for c in names:
+        if not isinstance(c, str):
+            raise TypeError(f"columns: expected quantity names, got {c!r}")
+        if c not in _INDEX:
+            raise ValueError(f"columns: unknown quantity {c!r} (see co2calc.QUANTITIES)")
+    return names
+
+
+def _threads(threads):
+    if threads is None:
+        return _co2calc.hardware_threads
+    if isinstance(threads, (bool, np.bool_)) or not isinstance(threads, numbers.Integral):
+        raise TypeError(f"threads: expected a whole number, got {threads!r}")
+    if not 1 <= threads <= 1024:
+        raise ValueError(f"threads: {threads} is not from 1 to 1024")
+    return int(threads)
+
+
+def _scalar(array, name):
+    if array is not None and array.ndim != 0:
+        raise TypeError(f"{name}: expected one number (table() takes arrays), got shape {array.shape}")
+    return None if array is None else float(array)
+
+
+def _point(curve, t, p, m, exact, raw):
+    values, bits, error = _co2calc.evaluate_one(curve, t, 0.0 if p is None else p,
+                                                float("nan") if m is None else m, exact)
+    result = {}
+    for name, value in zip(_NAMES, values):
+        result[name] = float("nan") if (name in _MASKED and bits & FLAGS["no_solubility"] and not raw) else value
+    result["flags"] = {name: bool(bits & bit) for name, bit in FLAGS.items()}
+    result["error"] = error
+    return result
+
+
+def state(t_celsius, p_mpa, molality=None, exact=False, raw=False):
+    """Every quantity at one state point: temperature in C, total pressure in MPa (0: the water
+    saturation pressure), CO2 molality in mol/kg of the solution quantities (None: at the
+    solubility; 0 means 1e-8).
+
+    Returns a dict: each quantity of QUANTITIES (float, NaN when the point failed), "flags" (a
+    dict of booleans, see FLAGS) and "error" (None, or why the point failed)."""
+    t, p, m = _inputs(t_celsius, p_mpa, molality)
+    exact, raw = _flag(exact, "exact"), _flag(raw, "raw")
+    return _point(0, _scalar(t, "t_celsius"), _scalar(p, "p_mpa"), _scalar(m, "molality"), exact, raw)
+
+
+def _grid(curve, arrays, columns, exact, threads, raw):
+    names = _columns(columns)
+    exact, raw = _flag(exact, "exact"), _flag(raw, "raw")
+    threads = _threads(threads)
+    present = [a for a in arrays if a is not None]
+    try:
+        shape = np.broadcast_shapes(*(a.shape for a in present))
+    except ValueError:
+        labels = ["t_celsius", "p_mpa", "molality"]
+        shapes = ", ".join(f"{label} {a.shape}" for label, a in zip(labels, arrays) if a is not None)
+        raise ValueError(f"the shapes do not broadcast together: {shapes}") from None
+    flat = [None if a is None else np.ascontiguousarray(np.broadcast_to(a, shape)).reshape(-1) for a in arrays]
+    values, bits, failures = _co2calc.evaluate_many(
+        curve, flat[0], flat[1], flat[2], [_INDEX[n] for n in names], exact, threads, raw)
+    result = {name: values[i].reshape(shape) for i, name in enumerate(names)}
+    result["flags"] = bits.reshape(shape)
+    errors = np.empty(len(flat[0]), dtype=object)
+    for index, message in failures:
+        errors[index] = message
+    result["error"] = errors.reshape(shape)
+    return result
+
+
+def table(t_celsius, p_mpa, molality=None, columns=None, exact=False, threads=None, raw=False):
+    """The quantities over arrays of state points, broadcast together as numpy does (t_celsius in
+    C, p_mpa in MPa, molality in mol/kg or None for the solubility at each point).
+
+    Returns a dict: each selected quantity (default: all of QUANTITIES) as a float array of the
+    broadcast shape, NaN where a point failed; "flags", an array of flag bits (see FLAGS); and
+    "error", an object array holding None or the message of a failed point. The points run on
+    `threads` threads (default: one per core) without the GIL."""
+    t, p, m = _inputs(t_celsius, p_mpa, molality)
+    return _grid(0, [t, p, m], columns, exact, threads, raw)
+
+
+def curve(option, t_celsius, molality=None, columns=None, exact=False, threads=None, raw=False):
+    """The quantities along phase-boundary curve `option` (1..4, see CURVES), where the pressure
+    follows from the temperature; vectorised over t_celsius (and molality) as table() is. A
+    temperature outside the curve's range gives a failed point whose error says so."""
+    option = _option(option)
+    t, _, m = _inputs(t_celsius, None, molality)
+    return _grid(option, [t, None, m], columns, exact, threads, raw)
