@@ -2,6 +2,7 @@
 
 #include "runtime/cp437.h"
 #include "runtime/font_cp437.h"
+#include "runtime/icon.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 
@@ -15,7 +16,7 @@ namespace {
 
 constexpr int kRepeatDelay_ms = 500;
 constexpr int kRepeatInterval_ms = 30;
-constexpr int kIconSize = 32;
+constexpr int kIconSize = rt::kIconDesignSize;
 constexpr Uint32 kVideoFlags = SDL_SWSURFACE | SDL_RESIZABLE;
 
 // Box colours: black on light grey, the highlighted button bright white on blue.
@@ -24,8 +25,7 @@ constexpr std::uint8_t kFocusAttribute = 0x1F;
 
 // ---- the window icon ------------------------------------------------------------------------
 
-// A carbon dioxide molecule (grey carbon between two red oxygens) over water in a rounded blue
-// square, drawn at start-up so that no image file is needed.
+// The program's icon (runtime/icon.h), drawn at start-up so that no image file is needed.
 SDL_Surface* makeIcon() {
     SDL_Surface* icon = SDL_CreateRGBSurface(SDL_SWSURFACE, kIconSize, kIconSize, 32, 0x00FF0000, 0x0000FF00,
                                              0x000000FF, 0xFF000000);
@@ -34,29 +34,10 @@ SDL_Surface* makeIcon() {
         SDL_FreeSurface(icon);
         return nullptr;
     }
-    auto disc = [](double x, double y, double cx, double cy, double r) {
-        return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
-    };
     for (int y = 0; y < kIconSize; ++y) {
         auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(icon->pixels) + y * icon->pitch);
-        for (int x = 0; x < kIconSize; ++x) {
-            const double px = x + 0.5;
-            const double py = y + 0.5;
-            // Rounded square: corners cut by circles of radius 6.
-            const double cx = std::clamp(px, 6.0, 26.0);
-            const double cy = std::clamp(py, 6.0, 26.0);
-            Uint32 colour = 0x00000000;
-            if (disc(px, py, cx, cy, 6.0)) {
-                const double surface = 17.0 + 2.0 * std::sin(px / 32.0 * 2.0 * M_PI * 1.5);
-                colour = py > surface ? 0xFF1E64C8 : 0xFF0A2850; // water below, night sky above
-            }
-            if (disc(px, py, 6.5, 12.0, 4.5) || disc(px, py, 25.5, 12.0, 4.5)) colour = 0xFFD23C3C;
-            if (disc(px, py, 16.0, 12.0, 5.0)) colour = 0xFF909090;
-            if (disc(px, py, 11.0, 25.0, 1.8) || disc(px, py, 20.0, 22.0, 1.3) ||
-                disc(px, py, 16.0, 28.0, 1.0))
-                colour = 0xFFDDEEFF; // bubbles
-            row[x] = colour;
-        }
+        for (int x = 0; x < kIconSize; ++x)
+            row[x] = rt::iconColour(x + 0.5, y + 0.5); // the design's colour at the pixel's centre
     }
     SDL_UnlockSurface(icon);
     return icon;
