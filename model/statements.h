@@ -36,5 +36,9 @@ inline void done(std::uint32_t statement) {
 inline double store(rt::ext value) {
     return static_cast<double>(value);
 }
+// The fast path's intermediates are doubles already.
+inline double store(double value) {
+    return value;
+}
 
 } // namespace co2
