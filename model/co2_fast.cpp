@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace co2 {
 
@@ -18,6 +19,7 @@ constexpr int kTerms = 42;
 constexpr int kMinPower = -2;
 constexpr int kMaxPower = 12;
 constexpr int kMaxC = 6;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Everything of the residual sums that depends on tau alone, and the exponents as integers.
 struct TauTerms {
@@ -27,8 +29,10 @@ struct TauTerms {
     // Terms 1..39: n tau^t, n t tau^(t-1), n t (t-1) tau^(t-2); d as an integer.
     std::array<double, kTerms + 1> nt0{}, nt1{}, nt2{};
     std::array<int, kTerms + 1> d{};
+    std::array<double, kTerms + 1> dD{}; // d as a double
     // Exponential terms 8..34: c as an integer.
     std::array<int, kTerms + 1> cexp{};
+    std::array<double, kTerms + 1> cD{}; // c as a double
     // Gaussian terms 35..39: exp(-beta (tau - gamma)^2), Ft and Ft^2 - t/tau^2 - 2 beta.
     std::array<double, kTerms + 1> gaussTau{}, Ft{}, Ftt{};
     // Non-analytic terms 40..42: exp(-D (tau - 1)^2).
@@ -53,11 +57,13 @@ void computeTauTerms(const Constants& c, double tau, TauTerms& t) {
         t.nt2[i] = n[i] * te[i] * (te[i] - 1) * (tt / (tau * tau));
         if (!wholeIn(d[i], 0, kMaxPower)) t.usable = false;
         t.d[i] = static_cast<int>(d[i]);
+        t.dD[i] = d[i];
     }
     const auto& cc = c.swC.raw();
     for (std::size_t i = 8; i <= 34; ++i) {
         if (!wholeIn(cc[i], 1, kMaxC)) t.usable = false;
         t.cexp[i] = static_cast<int>(cc[i]);
+        t.cD[i] = cc[i];
     }
     for (std::size_t i = 35; i <= 39; ++i) {
         const double beta = c.swBeta.raw()[i];
@@ -123,30 +129,59 @@ template <bool kAllSums> bool residualFast(const Constants& c, double delta, dou
     std::array<double, kMaxC + 1> Xc{};
     for (int k = 1; k <= kMaxC; ++k)
         Xc[static_cast<std::size_t>(k)] = std::exp(-P(k));
-    for (std::size_t i = 8; i <= 34; ++i) {
-        const int d = tt.d[i];
-        const int cc = tt.cexp[i];
-        const double dc = P(cc);
-        const double X = Xc[static_cast<std::size_t>(cc)];
-        const double dd1 = P(d - 1);
-        const double g = d - cc * dc;
+    // Three sets of partial sums, so that the additions of successive terms do not wait on each
+    // other.
+    struct Partial {
+        double phi = 0, d = 0, dd = 0, t = 0, tt = 0, dt = 0;
+    };
+    const auto term = [&](std::size_t i, Partial& s) {
+        const double d = tt.dD[i];
+        const double cc = tt.cD[i];
+        const double dc = P(tt.cexp[i]);
+        const double X = Xc[static_cast<std::size_t>(tt.cexp[i])];
+        const double dd1 = P(tt.d[i] - 1);
+        const double ccdc = cc * dc;
+        const double g = d - ccdc;
+        const double a = tt.nt0[i] * X;
         if constexpr (kAllSums) {
-            const double dd = P(d);
-            r.phi += tt.nt0[i] * dd * X;
-            r.phi_t += tt.nt1[i] * dd * X;
-            r.phi_tt += tt.nt2[i] * dd * X;
-            r.phi_dt += tt.nt1[i] * dd1 * g * X;
+            const double ddX = P(tt.d[i]) * X;
+            s.phi += tt.nt0[i] * ddX;
+            s.t += tt.nt1[i] * ddX;
+            s.tt += tt.nt2[i] * ddX;
+            s.dt += tt.nt1[i] * dd1 * g * X;
         }
-        r.phi_d += tt.nt0[i] * X * dd1 * g;
-        r.phi_dd += tt.nt0[i] * X * P(d - 2) * (g * (d - 1 - cc * dc) - double(cc) * cc * dc);
+        s.d += a * dd1 * g;
+        s.dd += a * P(tt.d[i] - 2) * (g * (d - 1 - ccdc) - cc * ccdc);
+    };
+    static_assert((34 - 8 + 1) % 3 == 0);
+    Partial e0, e1, e2;
+    for (std::size_t i = 8; i <= 34; i += 3) {
+        term(i, e0);
+        term(i + 1, e1);
+        term(i + 2, e2);
     }
+    if constexpr (kAllSums) {
+        r.phi += (e0.phi + e1.phi) + e2.phi;
+        r.phi_t += (e0.t + e1.t) + e2.t;
+        r.phi_tt += (e0.tt + e1.tt) + e2.tt;
+        r.phi_dt += (e0.dt + e1.dt) + e2.dt;
+    }
+    r.phi_d += (e0.d + e1.d) + e2.d;
+    r.phi_dd += (e0.dd + e1.dd) + e2.dd;
 
-    // Gaussian terms, i = 35..39.
+    // Gaussian terms, i = 35..39. Terms that share alpha and epsilon share exp(-alpha (delta - eps)^2).
+    double lastAlpha = kNaN, lastEps = kNaN, gaussDelta = 0;
     for (std::size_t i = 35; i <= 39; ++i) {
         const int d = tt.d[i];
         const double alpha = c.swAlpha.raw()[i];
-        const double de = delta - c.swEps.raw()[i];
-        const double G = std::exp(-alpha * de * de) * tt.gaussTau[i];
+        const double eps = c.swEps.raw()[i];
+        const double de = delta - eps;
+        if (alpha != lastAlpha || eps != lastEps) {
+            gaussDelta = std::exp(-alpha * de * de);
+            lastAlpha = alpha;
+            lastEps = eps;
+        }
+        const double G = gaussDelta * tt.gaussTau[i];
         const double Fd = d * invDelta - 2 * alpha * de;
         const double dd = P(d);
         const double ntG = tt.nt0[i] * G;
@@ -167,6 +202,10 @@ template <bool kAllSums> bool residualFast(const Constants& c, double delta, dou
     const double dm1 = dn - 1;
     const double q = dm1 * dm1;
     const double lnq = std::log(q);
+    // The three terms share most of their parameters; each power and exponential is formed once
+    // per distinct parameter.
+    double lastHalfInvBeta = kNaN, qhb = 0, lastA = kNaN, qa = 0, lastC = kNaN, psiDelta = 0;
+    double lastDelta = kNaN, lnDelta = 0, lastB = kNaN, Db = 0;
     for (std::size_t i = 40; i <= 42; ++i) {
         const double n = N[i];
         const double a = c.swA.raw()[i];
@@ -178,17 +217,35 @@ template <bool kAllSums> bool residualFast(const Constants& c, double delta, dou
         const double D = c.swCapD.raw()[i];
         const double halfInvBeta = 1 / (2 * beta);
 
-        const double qhb = std::exp(halfInvBeta * lnq); // q^(1/(2 beta))
-        const double qa = std::exp(a * lnq);            // q^a
-        const double qb1 = qhb / q;                     // q^(1/(2 beta) - 1)
+        if (halfInvBeta != lastHalfInvBeta) {
+            qhb = std::exp(halfInvBeta * lnq); // q^(1/(2 beta))
+            lastHalfInvBeta = halfInvBeta;
+        }
+        if (a != lastA) {
+            qa = std::exp(a * lnq); // q^a
+            lastA = a;
+        }
+        if (C != lastC) {
+            psiDelta = std::exp(-C * q);
+            lastC = C;
+        }
+        const double qb1 = qhb / q; // q^(1/(2 beta) - 1)
         const double theta = (1 - tau) + A * qhb;
         const double Delta = theta * theta + B * qa;
-        const double Psi = std::exp(-C * q) * tt.psiTau[i];
+        const double Psi = psiDelta * tt.psiTau[i];
         const double Delta_d = dm1 * (2 * a * B * (qa / q) + (2 * A * theta / beta) * qb1);
         const double Delta_dd = Delta_d / dm1 + q * (4 * B * a * (a - 1) * (qa / (q * q)) +
                                                      2 * A * A * (1 / (beta * beta)) * (qb1 * qb1) +
                                                      (4 * A * theta / beta) * (halfInvBeta - 1) * (qb1 / q));
-        const double Db = std::exp(b * std::log(Delta)); // Delta^b
+        if (Delta != lastDelta) {
+            lnDelta = std::log(Delta);
+            lastDelta = Delta;
+            lastB = kNaN;
+        }
+        if (b != lastB) {
+            Db = std::exp(b * lnDelta); // Delta^b
+            lastB = b;
+        }
         const double Db1 = Db / Delta;
         const double Db2 = Db1 / Delta;
         const double Db_d = b * Db1 * Delta_d;
