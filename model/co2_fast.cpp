@@ -55,13 +55,19 @@ void computeTauTerms(const Constants& c, double tau, TauTerms& t) {
         t.nt0[i] = n[i] * tt;
         t.nt1[i] = n[i] * te[i] * (tt / tau);
         t.nt2[i] = n[i] * te[i] * (te[i] - 1) * (tt / (tau * tau));
-        if (!wholeIn(d[i], 0, kMaxPower)) t.usable = false;
+        if (!wholeIn(d[i], 0, kMaxPower)) {
+            t.usable = false;
+            continue;
+        }
         t.d[i] = static_cast<int>(d[i]);
         t.dD[i] = d[i];
     }
     const auto& cc = c.swC.raw();
     for (std::size_t i = 8; i <= 34; ++i) {
-        if (!wholeIn(cc[i], 1, kMaxC)) t.usable = false;
+        if (!wholeIn(cc[i], 1, kMaxC)) {
+            t.usable = false;
+            continue;
+        }
         t.cexp[i] = static_cast<int>(cc[i]);
         t.cD[i] = cc[i];
     }
