@@ -129,8 +129,8 @@ Outcome run(const Model& prototype, const Point& p, bool fast) {
     int boxes = 0;
     state.box = [&](const std::string&, const std::string&, rt::BoxButtons) {
         if (boxes == 0)
-            out.firstError =
-                std::to_string(state.pendingError.load()) + "@" + std::to_string(state.statementLine.load());
+            out.firstError = std::to_string(state.pendingError.load()) + std::string("@") +
+                             std::to_string(state.statementLine.load());
         if (boxes++ < 8)
             out.errors += std::to_string(state.pendingError.load()) + "@" +
                           std::to_string(state.statementLine.load()) + ";";
@@ -159,14 +159,14 @@ Outcome run(const Model& prototype, const Point& p, bool fast) {
             if (out.firstError.empty()) out.firstError = std::to_string(state.pendingError.load()) + "@end";
             out.errors += std::to_string(state.pendingError.load()) + "@end;";
         }
-        if (boxes > 8) out.errors += "+" + std::to_string(boxes - 8);
+        if (boxes > 8) out.errors += std::string("+") + std::to_string(boxes - 8);
         // Printing: templates raise errors of their own (a value too large for the extended path).
         for (const Quantity& q : kQuantities) {
             const ext v = q.value(*md);
             out.texts.push_back(q.extended ? rt::formatExtended(q.picture, v).text
                                            : rt::formatDouble(q.picture, static_cast<double>(v)).text);
             if (state.pendingError.load() != 0) {
-                out.texts.back() += " [error " + std::to_string(state.pendingError.load()) + "]";
+                out.texts.back() += std::string(" [error ") + std::to_string(state.pendingError.load()) + "]";
                 state.pendingError.store(0);
                 state.eventFlag.store(0);
             }
@@ -351,7 +351,8 @@ int main(int argc, char** argv) {
         t.join();
 
     std::printf("co2check: %zu state points (%s), %zu printed quantities each; %zu with runtime errors\n",
-                points.size(), grid ? "co2table grid" : ("random, seed " + std::to_string(seed)).c_str(),
+                points.size(),
+                grid ? "co2table grid" : (std::string("random, seed ") + std::to_string(seed)).c_str(),
                 kQuantityCount, failedPoints.load());
     std::printf("co2check: %zu points outside the calculator's range, %zu of them print other digits (listed "
                 "above)\n",
