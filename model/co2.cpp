@@ -316,12 +316,19 @@ template <class A> typename A::Real idealGasCp(double T) {
 // phi^r_d and phi^r_dd (the density solve) or all six sums (co2Helmholtz). The fast kernel
 // declines states where a checked function of the calculator's kernel could fail; that kernel then
 // raises the error at its own statement.
-template <class A, bool kAllSums> Co2Residual residualOf(const Constants& c, double delta, double tau) {
+template <class A, bool kAllSums>
+Co2Residual residualOf(const Constants& c, const Co2TauTerms* terms, double delta, double tau) {
     if constexpr (A::kFast) {
         Co2Residual r;
-        if (co2ResidualFast(c, delta, tau, kAllSums, r)) return r;
+        if (terms != nullptr && co2ResidualFast(c, *terms, delta, tau, kAllSums, r)) return r;
     }
     return residual<kAllSums>(c, delta, tau);
+}
+
+// The fast kernel's tau-only terms, once per solve (none on the calculator's path).
+template <class A> const Co2TauTerms* tauTermsOf(const Constants& c, double tau) {
+    if constexpr (A::kFast) return co2TauTerms(c, tau);
+    return nullptr;
 }
 
 // ---- the section ------------------------------------------------------------------------------
@@ -374,6 +381,7 @@ template <class A> void findDensity(Model& md) {
     using R = typename A::Real;
     if (!(md.tau > 0)) return;
     const R w = idealGasW<R>(md.T);
+    const Co2TauTerms* terms = tauTermsOf<A>(md.c, md.tau);
     std::uint32_t passes = 0;
     for (;;) {
         // A density of exactly 0 (a pressure of 0) or a step that came out as no number would make
@@ -381,7 +389,7 @@ template <class A> void findDensity(Model& md) {
         if (md.rho == 0 || std::isnan(md.rho)) md.rho = kRhoRestart;
         md.delta = store(R{md.rho} / kRhoC);
         done(50377);
-        const Co2Residual r = residualOf<A, false>(md.c, md.delta, md.tau);
+        const Co2Residual r = residualOf<A, false>(md.c, terms, md.delta, md.tau);
         md.phiR_d = r.phi_d;
         md.phiR_dd = r.phi_dd;
         const double z = store(md.rho * (1 + R{md.delta} * md.phiR_d));
@@ -423,7 +431,7 @@ template <class A> void helmholtz(Model& md) {
     md.phi0 = id.phi;
     md.phi0_t = id.phi_t;
     md.phi0_tt = id.phi_tt;
-    const Co2Residual r = residualOf<A, true>(md.c, md.delta, md.tau);
+    const Co2Residual r = residualOf<A, true>(md.c, tauTermsOf<A>(md.c, md.tau), md.delta, md.tau);
     md.phiR = r.phi;
     md.phiR_d = r.phi_d;
     md.phiR_dd = r.phi_dd;

@@ -21,9 +21,15 @@ constexpr int kMaxPower = 12;
 constexpr int kMaxC = 6;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+// The temperatures the fast kernel takes (3 K to 30000 K).
+constexpr double kMinTau = 0.01;
+constexpr double kMaxTau = 100;
+
+} // namespace
+
 // Everything of the residual sums that depends on tau alone, and the exponents as integers.
-struct TauTerms {
-    const Constants* constants = nullptr;
+struct Co2TauTerms {
+    bool valid = false;
     std::uint64_t tauBits = 0;
     bool usable = false; // false: an exponent that is not a small whole number
     // Terms 1..39: n tau^t, n t tau^(t-1), n t (t-1) tau^(t-2); d as an integer.
@@ -39,12 +45,16 @@ struct TauTerms {
     std::array<double, kTerms + 1> psiTau{};
 };
 
+namespace {
+
+using TauTerms = Co2TauTerms;
+
 bool wholeIn(double x, int lo, int hi) {
     return x == std::floor(x) && x >= lo && x <= hi;
 }
 
 void computeTauTerms(const Constants& c, double tau, TauTerms& t) {
-    t.constants = &c;
+    t.valid = true;
     t.tauBits = std::bit_cast<std::uint64_t>(tau);
     t.usable = true;
     const auto& n = c.swN.raw();
@@ -84,25 +94,42 @@ void computeTauTerms(const Constants& c, double tau, TauTerms& t) {
     }
 }
 
-const TauTerms& tauTerms(const Constants& c, double tau) {
-    constexpr std::size_t kWays = 2;
-    thread_local std::array<TauTerms, kWays> cache;
-    thread_local std::size_t next = 0;
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(tau);
-    for (const TauTerms& t : cache)
-        if (t.tauBits == bits && t.constants == &c) return t;
-    TauTerms& t = cache[next];
-    next = (next + 1) % kWays;
-    computeTauTerms(c, tau, t);
-    return t;
-}
+// The coefficients the tau-only terms are formed from, as the cache last saw them.
+struct Co2Coefficients {
+    template <std::int64_t Upper> using Raw = std::array<double, Upper + 1>; // as Coef<Upper>
+    Raw<42> n{};
+    Raw<39> d{}, t{}, gamma{};
+    Raw<34> c{};
+    Raw<42> beta{}, D{};
+    bool sameAs(const Constants& k) const {
+        return n == k.swN.raw() && d == k.swD.raw() && t == k.swT.raw() && c == k.swC.raw() &&
+               beta == k.swBeta.raw() && gamma == k.swGamma.raw() && D == k.swCapD.raw();
+    }
+    void assign(const Constants& k) {
+        n = k.swN.raw();
+        d = k.swD.raw();
+        t = k.swT.raw();
+        c = k.swC.raw();
+        beta = k.swBeta.raw();
+        gamma = k.swGamma.raw();
+        D = k.swCapD.raw();
+    }
+};
 
-template <bool kAllSums> bool residualFast(const Constants& c, double delta, double tau, Co2Residual& out) {
-    // Inside these bounds (densities up to ten times the critical one, temperatures from 3 K to
-    // 30000 K) no checked function of the calculator's kernel can fail.
-    if (!(delta > 1e-12 && delta < 10 && tau > 0.01 && tau < 100)) return false;
-    const TauTerms& tt = tauTerms(c, tau);
-    if (!tt.usable) return false;
+// The last two temperatures of this thread, with the coefficient tables they were formed from.
+struct TauCache {
+    static constexpr std::size_t kWays = 2;
+    Co2Coefficients coefficients;
+    std::array<TauTerms, kWays> entries;
+    std::size_t next = 0;
+};
+
+template <bool kAllSums>
+bool residualFast(const Constants& c, const TauTerms& tt, double delta, double tau, Co2Residual& out) {
+    // Inside these bounds (densities up to ten times the critical one) no checked function of the
+    // calculator's kernel can fail.
+    if (!(delta > 1e-12 && delta < 10) || !tt.usable || std::bit_cast<std::uint64_t>(tau) != tt.tauBits)
+        return false;
 
     const auto& N = c.swN.raw();
     std::array<double, kMaxPower - kMinPower + 1> dpow{};
@@ -286,8 +313,32 @@ template <bool kAllSums> bool residualFast(const Constants& c, double delta, dou
 
 } // namespace
 
+const Co2TauTerms* co2TauTerms(const Constants& c, double tau) {
+    if (!(tau > kMinTau && tau < kMaxTau)) return nullptr;
+    thread_local TauCache cache;
+    if (!cache.coefficients.sameAs(c)) {
+        cache.coefficients.assign(c);
+        for (TauTerms& t : cache.entries)
+            t.valid = false;
+    }
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(tau);
+    for (const TauTerms& t : cache.entries)
+        if (t.valid && t.tauBits == bits) return &t;
+    TauTerms& t = cache.entries[cache.next];
+    cache.next = (cache.next + 1) % TauCache::kWays;
+    computeTauTerms(c, tau, t);
+    return &t;
+}
+
+bool co2ResidualFast(const Constants& c, const Co2TauTerms& terms, double delta, double tau, bool allSums,
+                     Co2Residual& out) {
+    return allSums ? residualFast<true>(c, terms, delta, tau, out)
+                   : residualFast<false>(c, terms, delta, tau, out);
+}
+
 bool co2ResidualFast(const Constants& c, double delta, double tau, bool allSums, Co2Residual& out) {
-    return allSums ? residualFast<true>(c, delta, tau, out) : residualFast<false>(c, delta, tau, out);
+    const Co2TauTerms* terms = co2TauTerms(c, tau);
+    return terms != nullptr && co2ResidualFast(c, *terms, delta, tau, allSums, out);
 }
 
 } // namespace co2

@@ -349,6 +349,9 @@ template <class A> void solveDensity(Model& m) {
     done(40327);
     // Newton on Pi(omega) = P_bar/(rhoC Rm T); the tolerance is absolute in omega and compared
     // in single precision.
+    // The fast kernel's temperature-only terms, once for the whole solve.
+    const H2oXiTerms* terms = nullptr;
+    if constexpr (A::kFast) terms = h2oXiTerms(m.c, m.xi);
     int passes = 0;
     while (singleGreater(store(A::abs(m.stepOmega)), 1e-6)) {
         // Repair: the loop as first written has no limit, and a state far outside the
@@ -360,7 +363,7 @@ template <class A> void solveDensity(Model& m) {
             break;
         }
         ++passes;
-        h2oHelmholtz(m);
+        if (!A::kFast || terms == nullptr || !h2oHelmholtzFast(m, *terms)) exactHelmholtz(m);
         const R Om = m.omega;
         m.Pi = store(pw(Om, 2) * m.Phi_w);
         m.Pi_w = store(2 * Om * m.Phi_w + pw(Om, 2) * m.Phi_ww);

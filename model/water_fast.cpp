@@ -23,19 +23,30 @@ inline bool singleLess(double x, double bound) {
     return rt::toSingle(x) < rt::toSingle(bound);
 }
 
+// The temperatures the fast kernel takes, as xi = -Tc/T.
+constexpr double kMinXi = -100;
+constexpr double kMaxXi = -0.01;
+
+} // namespace
+
 // One double sum reduced to its temperature-only inner sums: g0[i] = sum_j a_ij g_j,
 // g1[i] = sum_j a_ij g_j', g2[i] = sum_j a_ij g_j''.
-template <std::size_t NI> struct InnerSums { std::array<double, NI + 1> g0{}, g1{}, g2{}; };
+template <std::size_t NI> struct H2oInnerSums { std::array<double, NI + 1> g0{}, g1{}, g2{}; };
 
 // Everything of the Helmholtz energy that depends on xi alone.
-struct XiTerms {
-    const Constants* constants = nullptr;
+struct H2oXiTerms {
+    bool valid = false;
     std::uint64_t xiBits = 0;
     double phi0 = 0, phi0_x = 0, phi0_xx = 0;
     double Y = 0, Y_x = 0, Y_xx = 0;
-    InnerSums<7> s1, s2;
-    InnerSums<5> s3, s4;
+    H2oInnerSums<7> s1, s2;
+    H2oInnerSums<5> s3, s4;
 };
+
+namespace {
+
+using XiTerms = H2oXiTerms;
+template <std::size_t NI> using InnerSums = H2oInnerSums<NI>;
 
 template <std::size_t NI, std::size_t NJ, std::size_t N1, std::size_t N2>
 void innerSums(const CheckedMatrix<double, N1, N2>& coef, const double* g, const double* g_x,
@@ -55,7 +66,7 @@ void innerSums(const CheckedMatrix<double, N1, N2>& coef, const double* g, const
 }
 
 void computeXiTerms(const Constants& c, double xi, XiTerms& t) {
-    t.constants = &c;
+    t.valid = true;
     t.xiBits = std::bit_cast<std::uint64_t>(xi);
 
     // Ideal-gas part: phi0 = sum_{i=1..6} c_i (-xi)^(2-i) + (c8 + c7 xi) ln(-xi) and derivatives.
@@ -110,20 +121,33 @@ void computeXiTerms(const Constants& c, double xi, XiTerms& t) {
     innerSums<5, 10>(c.h2oCoefD, Tf.data(), Tf_x.data(), Tf_xx.data(), t.s4);
 }
 
-// The last few temperatures of this thread: a state point solves at T, T - 0.5 K and T + 0.5 K,
-// and a table row keeps its temperature.
-const XiTerms& xiTerms(const Constants& c, double xi) {
-    constexpr std::size_t kWays = 4;
-    thread_local std::array<XiTerms, kWays> cache;
-    thread_local std::size_t next = 0;
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(xi);
-    for (const XiTerms& t : cache)
-        if (t.xiBits == bits && t.constants == &c) return t;
-    XiTerms& t = cache[next];
-    next = (next + 1) % kWays;
-    computeXiTerms(c, xi, t);
-    return t;
-}
+// The coefficients the temperature-only terms are formed from, as the cache last saw them.
+struct WaterCoefficients {
+    std::array<double, 9> coef8{};
+    std::array<std::array<double, 8>, 8> A{};
+    std::array<std::array<double, 13>, 8> B{};
+    std::array<std::array<double, 6>, 6> C{};
+    std::array<std::array<double, 11>, 6> D{};
+    bool sameAs(const Constants& c) const {
+        return coef8 == c.h2oCoef8.raw() && A == c.h2oCoefA.raw() && B == c.h2oCoefB.raw() &&
+               C == c.h2oCoefC.raw() && D == c.h2oCoefD.raw();
+    }
+    void assign(const Constants& c) {
+        coef8 = c.h2oCoef8.raw();
+        A = c.h2oCoefA.raw();
+        B = c.h2oCoefB.raw();
+        C = c.h2oCoefC.raw();
+        D = c.h2oCoefD.raw();
+    }
+};
+
+// The last few temperatures of this thread, with the coefficient tables they were formed from.
+struct XiCache {
+    static constexpr std::size_t kWays = 4;
+    WaterCoefficients coefficients;
+    std::array<XiTerms, kWays> entries;
+    std::size_t next = 0;
+};
 
 struct Sum {
     double v = 0, w = 0, ww = 0, x = 0, xx = 0, wx = 0;
@@ -145,12 +169,36 @@ Sum reduce(const InnerSums<NI>& g, const double* f, const double* f_w, const dou
 
 } // namespace
 
+const H2oXiTerms* h2oXiTerms(const Constants& c, double xi) {
+    if (!(xi > kMinXi && xi < kMaxXi)) return nullptr;
+    thread_local XiCache cache;
+    if (!cache.coefficients.sameAs(c)) {
+        cache.coefficients.assign(c);
+        for (XiTerms& t : cache.entries)
+            t.valid = false;
+    }
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(xi);
+    for (const XiTerms& t : cache.entries)
+        if (t.valid && t.xiBits == bits) return &t;
+    XiTerms& t = cache.entries[cache.next];
+    cache.next = (cache.next + 1) % XiCache::kWays;
+    computeXiTerms(c, xi, t);
+    return &t;
+}
+
 bool h2oHelmholtzFast(Model& m) {
+    const H2oXiTerms* terms = h2oXiTerms(m.c, m.xi);
+    return terms != nullptr && h2oHelmholtzFast(m, *terms);
+}
+
+bool h2oHelmholtzFast(Model& m, const H2oXiTerms& xt) {
     const double omega = m.omega;
     const double xi = m.xi;
     // Inside these bounds (temperatures from 6.5 K to 65000 K, densities up to 100 times the
     // critical one) no checked function of the calculator's kernel can fail.
-    if (!(omega > 1e-30 && omega < 100 && xi > -100 && xi < -0.01)) return false;
+    if (!(omega > 1e-30 && omega < 100 && xi > kMinXi && xi < kMaxXi) ||
+        std::bit_cast<std::uint64_t>(xi) != xt.xiBits)
+        return false;
 
     const double dTau = xi + 1;
     const double dOmega = omega - 1;
@@ -192,8 +240,6 @@ bool h2oHelmholtzFast(Model& m) {
         Lambda_xx = Lambda_rr * r_x * r_x + Lambda_r * r_xx;
         Lambda_wx = Lambda_rr * r_w * r_x + Lambda_r * r_wx;
     }
-
-    const XiTerms& xt = xiTerms(m.c, xi);
 
     // Gaussian factor E = exp(-omega^2), G = 1 - E (omega^2 for the tiniest densities).
     const double Om = omega;

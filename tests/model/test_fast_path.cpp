@@ -176,5 +176,33 @@ TEST(FastPath, Co2KernelGivesTheCalculatorsValues) {
         EXPECT_FALSE(co2ResidualFast(md->c, delta, tau, true, r)) << delta << ", " << tau;
 }
 
+// The temperature-only terms are kept per thread; a model with other coefficient tables (a test's,
+// say) must not meet the terms of another's.
+TEST(FastPath, KernelsFollowTheirCoefficientTables) {
+    auto loaded = std::make_unique<Model>();
+    loadConstants(loaded->c);
+    auto changed = std::make_unique<Model>(*loaded);
+    changed->c.h2oCoefA(4, 1) *= 1.1;
+    changed->c.swN(8) *= 1.1;
+    changed->c.swT(9) += 0.1;
+    rt::ErrorState state;
+    rt::ErrorScope scope(state);
+    const double delta = 1.5, tau = Constants::TcCO2 / 300;
+    for (const Model* md : {loaded.get(), changed.get(), loaded.get()}) {
+        Model exact = *md;
+        exact.omega = 3.1;
+        exact.xi = -Constants::Tc / 300;
+        Model fast = exact;
+        h2oHelmholtz(exact);
+        ASSERT_TRUE(h2oHelmholtzFast(fast));
+        EXPECT_NEAR(fast.Phi_w, exact.Phi_w, 1e-12 * std::fabs(exact.Phi_w));
+        const Co2Residual r = co2ResidualAt(md->c, delta, tau);
+        Co2Residual f;
+        ASSERT_TRUE(co2ResidualFast(md->c, delta, tau, true, f));
+        EXPECT_NEAR(f.phi_d, r.phi_d, 1e-12 * std::fabs(r.phi_d));
+        EXPECT_NEAR(f.phi_t, r.phi_t, 1e-12 * std::fabs(r.phi_t));
+    }
+}
+
 } // namespace
 } // namespace co2
