@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace co2 {
@@ -94,6 +95,11 @@ void computeTauTerms(const Constants& c, double tau, TauTerms& t) {
     }
 }
 
+// Bit for bit equality of two coefficient arrays.
+template <class T> bool same(const T& a, const T& b) {
+    return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
 // The coefficients the tau-only terms are formed from, as the cache last saw them.
 struct Co2Coefficients {
     template <std::int64_t Upper> using Raw = std::array<double, Upper + 1>; // as Coef<Upper>
@@ -102,8 +108,9 @@ struct Co2Coefficients {
     Raw<34> c{};
     Raw<42> beta{}, D{};
     bool sameAs(const Constants& k) const {
-        return n == k.swN.raw() && d == k.swD.raw() && t == k.swT.raw() && c == k.swC.raw() &&
-               beta == k.swBeta.raw() && gamma == k.swGamma.raw() && D == k.swCapD.raw();
+        // Bit for bit: the terms were formed from exactly these values.
+        return same(n, k.swN.raw()) && same(d, k.swD.raw()) && same(t, k.swT.raw()) && same(c, k.swC.raw()) &&
+               same(beta, k.swBeta.raw()) && same(gamma, k.swGamma.raw()) && same(D, k.swCapD.raw());
     }
     void assign(const Constants& k) {
         n = k.swN.raw();

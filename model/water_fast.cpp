@@ -9,6 +9,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace co2 {
 
@@ -121,6 +122,11 @@ void computeXiTerms(const Constants& c, double xi, XiTerms& t) {
     innerSums<5, 10>(c.h2oCoefD, Tf.data(), Tf_x.data(), Tf_xx.data(), t.s4);
 }
 
+// Bit for bit equality of two coefficient arrays.
+template <class T> bool same(const T& a, const T& b) {
+    return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
 // The coefficients the temperature-only terms are formed from, as the cache last saw them.
 struct WaterCoefficients {
     std::array<double, 9> coef8{};
@@ -129,8 +135,9 @@ struct WaterCoefficients {
     std::array<std::array<double, 6>, 6> C{};
     std::array<std::array<double, 11>, 6> D{};
     bool sameAs(const Constants& c) const {
-        return coef8 == c.h2oCoef8.raw() && A == c.h2oCoefA.raw() && B == c.h2oCoefB.raw() &&
-               C == c.h2oCoefC.raw() && D == c.h2oCoefD.raw();
+        // Bit for bit: the terms were formed from exactly these values.
+        return same(coef8, c.h2oCoef8.raw()) && same(A, c.h2oCoefA.raw()) && same(B, c.h2oCoefB.raw()) &&
+               same(C, c.h2oCoefC.raw()) && same(D, c.h2oCoefD.raw());
     }
     void assign(const Constants& c) {
         coef8 = c.h2oCoef8.raw();
