@@ -1,6 +1,7 @@
 // The model's cost per state point: one full report's computation (water with its three density
 // solves, CO2, dissolved CO2, solubility, solution at the solubility) and the CO2 density solve on
-// its own, at states across the calculator's range.
+// its own, at states across the calculator's range; second argument 0: the calculator's arithmetic,
+// 1: the fast double path (Model::fastArithmetic).
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -23,22 +24,24 @@ struct State {
 // Gas-like CO2, liquid CO2, near the CO2 critical point, supercritical at the top of the range.
 constexpr State kStates[] = {{25, 0.1}, {25, 10}, {31, 7.3773}, {100, 100}};
 
-std::unique_ptr<co2::Model> modelAt(const State& s) {
+std::unique_ptr<co2::Model> modelAt(const State& s, bool fast) {
     auto md = std::make_unique<co2::Model>();
     co2::loadConstants(md->c);
+    md->fastArithmetic = fast;
     co2::setStatePoint(*md, s.T_C, s.P_MPa);
     return md;
 }
 
 void label(benchmark::State& state, const State& s) {
-    state.SetLabel(std::to_string(s.T_C) + " C, " + std::to_string(s.P_MPa) + " MPa");
+    state.SetLabel(std::to_string(s.T_C) + " C, " + std::to_string(s.P_MPa) + " MPa, " +
+                   (state.range(1) != 0 ? "fast" : "exact"));
 }
 
 void BM_FullStatePoint(benchmark::State& state) {
     const State& s = kStates[state.range(0)];
     rt::ErrorState errors;
     rt::ErrorScope scope(errors);
-    auto md = modelAt(s);
+    auto md = modelAt(s, state.range(1) != 0);
     for (auto _ : state) {
         co2::setPressure(*md, s.P_MPa);
         co2::waterProperties(*md);
@@ -51,13 +54,13 @@ void BM_FullStatePoint(benchmark::State& state) {
     }
     label(state, s);
 }
-BENCHMARK(BM_FullStatePoint)->DenseRange(0, 3);
+BENCHMARK(BM_FullStatePoint)->ArgsProduct({{0, 1, 2, 3}, {0, 1}});
 
 void BM_Co2DensitySolve(benchmark::State& state) {
     const State& s = kStates[state.range(0)];
     rt::ErrorState errors;
     rt::ErrorScope scope(errors);
-    auto md = modelAt(s);
+    auto md = modelAt(s, state.range(1) != 0);
     for (auto _ : state) {
         co2::co2Start(*md);
         co2::co2InitialDensity(*md);
@@ -67,20 +70,21 @@ void BM_Co2DensitySolve(benchmark::State& state) {
     state.counters["passes"] = md->co2Iterations;
     label(state, s);
 }
-BENCHMARK(BM_Co2DensitySolve)->DenseRange(0, 3);
+BENCHMARK(BM_Co2DensitySolve)->ArgsProduct({{0, 1, 2, 3}, {0, 1}});
 
 void BM_Co2Helmholtz(benchmark::State& state) {
     const State& s = kStates[1];
     rt::ErrorState errors;
     rt::ErrorScope scope(errors);
-    auto md = modelAt(s);
+    auto md = modelAt(s, state.range(0) != 0);
     co2::co2Run(*md);
     for (auto _ : state) {
         co2::co2Helmholtz(*md);
         benchmark::DoNotOptimize(md->phiR_dt);
     }
+    state.SetLabel(state.range(0) != 0 ? "fast" : "exact");
 }
-BENCHMARK(BM_Co2Helmholtz);
+BENCHMARK(BM_Co2Helmholtz)->Arg(0)->Arg(1);
 
 } // namespace
 

@@ -1,10 +1,13 @@
 #include "model/co2.h"
 
-#include "model/memo_math.h"
-#include "model/statements.h"
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+
+#include "model/arith.h"
+#include "model/co2_fast.h"
+#include "model/memo_math.h"
+#include "model/statements.h"
 
 namespace co2 {
 
@@ -51,8 +54,8 @@ constexpr double kRhoRestart = 0.005;
 constexpr double kStartCovolume = 30;
 
 // w: the ideal gas at P_bar has the density P_bar / w (cm3 bar/g).
-ext idealGasW(double T) {
-    return ext{kR} * T / kM;
+template <class R> R idealGasW(double T) {
+    return R{kR} * T / kM;
 }
 
 // ---- the residual part ----------------------------------------------------------------------
@@ -245,76 +248,93 @@ template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, 
     return r;
 }
 
-} // namespace
-
-// ---- pieces ----------------------------------------------------------------------------------
-
-Co2Residual co2ResidualAt(const Constants& c, double delta, double tau) {
-    return residual<true>(c, delta, tau);
-}
+// ---- pieces, on either arithmetic path -----------------------------------------------------
 
 // phi0 = ln delta + a1 + a2 tau + a3 ln tau + sum_{i=4..8} a_i ln(1 - E_i),  E_i = exp(-theta_i tau)
-Co2Ideal co2IdealAt(const Constants& c, double delta, double tau) {
+template <class A> Co2Ideal ideal(const Constants& c, double delta, double tau) {
+    using R = typename A::Real;
     Co2Ideal r;
-    const ext ta = tau;
-    const ext a1 = c.co2IdealA(1);
-    const ext a2 = c.co2IdealA(2);
-    const ext a3 = c.co2IdealA(3);
-    r.phi = store(lnValue(delta) + a1 + a2 * ta + a3 * lnValue(ta));
+    const R ta = tau;
+    const R a1 = c.co2IdealA(1);
+    const R a2 = c.co2IdealA(2);
+    const R a3 = c.co2IdealA(3);
+    r.phi = store(A::ln(delta) + a1 + a2 * ta + a3 * A::ln(ta));
     done(50273);
     r.phi_t = store(a2 + a3 / ta);
     done(50275);
-    r.phi_tt = store(-a3 / powValue(ta, 2));
+    r.phi_tt = store(-a3 / A::pow(ta, 2));
     done(50277);
     for (int i = 4; i <= 8; ++i) {
-        const ext a = c.co2IdealA(i);
-        const ext th = c.co2IdealTheta(i);
-        const ext E = expValue(-th * ta);
+        const R a = c.co2IdealA(i);
+        const R th = c.co2IdealTheta(i);
+        const R E = A::exp(-th * ta);
         done(50282);
-        r.phi = store(r.phi + a * lnValue(1 - E));
+        r.phi = store(r.phi + a * A::ln(1 - E));
         done(50284);
-        r.phi_t = store(r.phi_t + a * th * (powValue(1 - E, -1) - 1));
+        r.phi_t = store(r.phi_t + a * th * (A::pow(1 - E, -1) - 1));
         done(50286);
-        r.phi_tt = store(r.phi_tt - a * powValue(th, 2) * E * powValue(1 - E, -2));
+        r.phi_tt = store(r.phi_tt - a * A::pow(th, 2) * E * A::pow(1 - E, -2));
         done(50288);
     }
     return r;
 }
 
 // p_s = pc exp(tau sum a_i theta_s^t_i),  theta_s = 1 - 1/tau
-double co2SaturationPressure(const Constants& c, double tau) {
-    const ext thetaS = 1 - 1 / ext{tau};
+template <class A> double saturationPressure(const Constants& c, double tau) {
+    using R = typename A::Real;
+    const R thetaS = 1 - 1 / R{tau};
     double sum = 0;
     for (int i = 1; i <= 4; ++i) {
-        sum = store(sum + c.co2PsatA(i) * powValue(thetaS, c.co2PsatT(i)));
+        sum = store(sum + c.co2PsatA(i) * A::pow(thetaS, c.co2PsatT(i)));
         done(50299);
     }
-    const double ps = store(kPc * expValue(ext{tau} * sum));
+    const double ps = store(kPc * A::exp(R{tau} * sum));
     done(50302);
     return ps;
 }
 
 // rho' = rhoC exp(sum a_i theta_s^t_i)
-double co2SaturatedLiquidDensity(const Constants& c, double tau) {
-    const ext thetaS = 1 - 1 / ext{tau};
+template <class A> double saturatedLiquidDensity(const Constants& c, double tau) {
+    using R = typename A::Real;
+    const R thetaS = 1 - 1 / R{tau};
     double sum = 0;
     for (int i = 1; i <= 4; ++i) {
-        sum = store(sum + c.co2RhoLiqA(i) * powValue(thetaS, c.co2RhoLiqT(i)));
+        sum = store(sum + c.co2RhoLiqA(i) * A::pow(thetaS, c.co2RhoLiqT(i)));
         done(50312);
     }
-    const double rho = store(kRhoC * expValue(sum));
+    const double rho = store(kRhoC * A::exp(sum));
     done(50315);
     return rho;
 }
 
-ext co2IdealGasCp(double T) {
-    const ext t = T;
-    return kCpA + kCpB * t + 2 * kHalfCpC / powValue(t, 2) - (kTwiceMinusCpD / 2) / powValue(t, 0.5L);
+template <class A> typename A::Real idealGasCp(double T) {
+    using R = typename A::Real;
+    const R t = T;
+    return kCpA + kCpB * t + 2 * kHalfCpC / A::pow(t, 2) - (kTwiceMinusCpD / 2) / A::pow(t, R(0.5L));
+}
+
+// phi^r_d and phi^r_dd (the density solve) or all six sums (co2Helmholtz). The fast kernel
+// declines states where a checked function of the calculator's kernel could fail; that kernel then
+// raises the error at its own statement.
+template <class A, bool kAllSums>
+Co2Residual residualOf(const Constants& c, const Co2TauTerms* terms, double delta, double tau) {
+    if constexpr (A::kFast) {
+        Co2Residual r;
+        if (terms != nullptr && co2ResidualFast(c, *terms, delta, tau, kAllSums, r)) return r;
+    }
+    return residual<kAllSums>(c, delta, tau);
+}
+
+// The fast kernel's tau-only terms, once per solve (none on the calculator's path).
+template <class A> const Co2TauTerms* tauTermsOf(const Constants& c, double tau) {
+    if constexpr (A::kFast) return co2TauTerms(c, tau);
+    return nullptr;
 }
 
 // ---- the section ------------------------------------------------------------------------------
 
-void co2Start(Model& md) {
+template <class A> void start(Model& md) {
+    using R = typename A::Real;
     if (!(md.T > 0)) {
         // No temperature at or below absolute zero has a carbon dioxide state. Report it once and
         // leave the section's results at 0 instead of letting every later statement fail on its own
@@ -329,31 +349,27 @@ void co2Start(Model& md) {
         done(50338);
         return;
     }
-    md.tau = store(ext{kTc} / md.T);
+    md.tau = store(R{kTc} / md.T);
     done(50342);
 }
 
-void co2InitialDensity(Model& md) {
+template <class A> void initialDensity(Model& md) {
+    using R = typename A::Real;
     if (!(md.tau > 0)) return;
     if (md.T < kTc) {
-        md.psatCO2 = co2SaturationPressure(md.c, md.tau);
-        md.rhoLiqCO2 = co2SaturatedLiquidDensity(md.c, md.tau);
+        md.psatCO2 = saturationPressure<A>(md.c, md.tau);
+        md.rhoLiqCO2 = saturatedLiquidDensity<A>(md.c, md.tau);
         if (md.P_bar >= md.psatCO2) {
             md.rho = md.rhoLiqCO2; // liquid start
         } else {
-            md.rho = store(ext{kM} * md.P_bar / (ext{kR} * md.T)); // ideal-gas start
+            md.rho = store(R{kM} * md.P_bar / (R{kR} * md.T)); // ideal-gas start
         }
         done(50355);
     } else {
         // Ideal-gas molar volume plus 30 cm3/mol.
-        md.rho = store(ext{kM} / (ext{kR} * md.T / md.P_bar + kStartCovolume));
+        md.rho = store(R{kM} / (R{kR} * md.T / md.P_bar + kStartCovolume));
         done(50359);
     }
-}
-
-Co2Fluid co2FluidPhase(const Model& md) {
-    if (md.T < kTc) return md.P_bar >= md.psatCO2 ? Co2Fluid::liquid : Co2Fluid::gas;
-    return md.P_bar >= kPc ? Co2Fluid::supercritical : Co2Fluid::gas;
 }
 
 // Damped Newton iteration on P_bar = rho w (1 + delta phi^r_d):
@@ -361,27 +377,29 @@ Co2Fluid co2FluidPhase(const Model& md) {
 //   K   = 1 + 2 delta phi^r_d + delta^2 phi^r_dd        (d z / d rho)
 //   err = z / (P_bar / w) - 1
 //   rho = rho - (P_bar / 2 / w) err / K                 (half a Newton step)
-void co2FindDensity(Model& md) {
+template <class A> void findDensity(Model& md) {
+    using R = typename A::Real;
     if (!(md.tau > 0)) return;
-    const ext w = idealGasW(md.T);
+    const R w = idealGasW<R>(md.T);
+    const Co2TauTerms* terms = tauTermsOf<A>(md.c, md.tau);
     std::uint32_t passes = 0;
     for (;;) {
         // A density of exactly 0 (a pressure of 0) or a step that came out as no number would make
         // the next pass divide by zero; restart where a step below zero restarts.
         if (md.rho == 0 || std::isnan(md.rho)) md.rho = kRhoRestart;
-        md.delta = store(ext{md.rho} / kRhoC);
+        md.delta = store(R{md.rho} / kRhoC);
         done(50377);
-        const Co2Residual r = residual<false>(md.c, md.delta, md.tau);
+        const Co2Residual r = residualOf<A, false>(md.c, terms, md.delta, md.tau);
         md.phiR_d = r.phi_d;
         md.phiR_dd = r.phi_dd;
-        const double z = store(md.rho * (1 + ext{md.delta} * md.phiR_d));
+        const double z = store(md.rho * (1 + R{md.delta} * md.phiR_d));
         done(50382);
-        const double K = store(1 + 2 * ext{md.delta} * md.phiR_d + powValue(md.delta, 2) * md.phiR_dd);
+        const double K = store(1 + 2 * R{md.delta} * md.phiR_d + A::pow(md.delta, 2) * md.phiR_dd);
         done(50384);
         const double err = store(z / (md.P_bar / w) - 1);
         done(50386);
         ++passes;
-        if (rt::toSingle(static_cast<double>(rt::absValue(err))) < kPressureTolerance) break;
+        if (rt::toSingle(static_cast<double>(A::abs(err))) < kPressureTolerance) break;
         if (passes >= kCo2MaxIterations) {
             rt::raiseError(kNoConvergenceError);
             done(50391);
@@ -389,8 +407,8 @@ void co2FindDensity(Model& md) {
         }
         // At K = 0 (the spinodal) the Newton step is undefined; take the ideal-gas slope K = 1,
         // which still moves towards the given pressure.
-        const ext slope = K == 0 ? ext{1} : ext{K};
-        md.rho = store(md.rho - (md.P_bar * 0.5L / w) * err / slope);
+        const R slope = K == 0 ? R{1} : R{K};
+        md.rho = store(md.rho - (md.P_bar * R(0.5L) / w) * err / slope);
         done(50398);
         if (rt::toSingle(md.rho) > kRhoMax) md.rho = kRhoMaxStored;
         done(50400);
@@ -400,19 +418,20 @@ void co2FindDensity(Model& md) {
     md.co2Iterations = passes;
     md.rhoCO2 = md.rho;
     done(50406);
-    md.VCO2 = store(ext{kM} / md.rhoCO2);
+    md.VCO2 = store(R{kM} / md.rhoCO2);
     done(50408);
 }
 
-void co2Helmholtz(Model& md) {
+template <class A> void helmholtz(Model& md) {
+    using R = typename A::Real;
     if (!(md.tau > 0)) return;
-    md.delta = store(ext{md.rho} / kRhoC);
+    md.delta = store(R{md.rho} / kRhoC);
     done(50414);
-    const Co2Ideal id = co2IdealAt(md.c, md.delta, md.tau);
+    const Co2Ideal id = ideal<A>(md.c, md.delta, md.tau);
     md.phi0 = id.phi;
     md.phi0_t = id.phi_t;
     md.phi0_tt = id.phi_tt;
-    const Co2Residual r = residual<true>(md.c, md.delta, md.tau);
+    const Co2Residual r = residualOf<A, true>(md.c, tauTermsOf<A>(md.c, md.tau), md.delta, md.tau);
     md.phiR = r.phi;
     md.phiR_d = r.phi_d;
     md.phiR_dd = r.phi_dd;
@@ -421,57 +440,117 @@ void co2Helmholtz(Model& md) {
     md.phiR_dt = r.phi_dt;
 }
 
-void co2Properties(Model& md) {
+template <class A> void properties(Model& md) {
+    using R = typename A::Real;
     if (!(md.tau > 0)) return;
-    const ext MR = ext{kM} * kRSpecific;
-    const ext ta = md.tau;
-    const ext dl = md.delta;
+    const R MR = R{kM} * kRSpecific;
+    const R ta = md.tau;
+    const R dl = md.delta;
     const double T = md.T;
     const double Tr = Constants::Tr;
 
-    md.SCO2 = store(MR * (ta * (ext{md.phi0_t} + md.phiR_t) - md.phi0 - md.phiR) + kSOffset);
+    md.SCO2 = store(MR * (ta * (R{md.phi0_t} + md.phiR_t) - md.phi0 - md.phiR) + kSOffset);
     done(50437);
-    md.hCO2 = store(MR * T * (ta * (ext{md.phi0_t} + md.phiR_t) + 1 + dl * md.phiR_d) - kHOffset);
+    md.hCO2 = store(MR * T * (ta * (R{md.phi0_t} + md.phiR_t) + 1 + dl * md.phiR_d) - kHOffset);
     done(50439);
-    const ext K = 1 + 2 * dl * md.phiR_d + powValue(dl, 2) * md.phiR_dd;
+    const R K = 1 + 2 * dl * md.phiR_d + A::pow(dl, 2) * md.phiR_dd;
     if (K == 0) {
         // The critical point itself: the heat capacity has no finite value.
         rt::raiseError(rt::ErrorCode::overflow);
         md.CpCO2 = 0;
     } else {
-        md.CpCO2 = store(MR * (-powValue(ta, 2) * (ext{md.phi0_tt} + md.phiR_tt) +
-                               powValue(1 + dl * md.phiR_d - dl * ta * md.phiR_dt, 2) / K));
+        md.CpCO2 = store(MR * (-A::pow(ta, 2) * (R{md.phi0_tt} + md.phiR_tt) +
+                               A::pow(1 + dl * md.phiR_d - dl * ta * md.phiR_dt, 2) / K));
     }
     done(50449);
-    md.lnPhiCO2 = store(md.phiR + dl * md.phiR_d - lnValue(1 + dl * md.phiR_d));
+    md.lnPhiCO2 = store(md.phiR + dl * md.phiR_d - A::ln(1 + dl * md.phiR_d));
     done(50451);
 
     // Ideal gas at 1 bar, integrated from Tr.
-    const ext t = T;
-    md.s0CO2 = store(kCpA * lnValue(t / Tr) + kS0r + kCpB * (t - Tr));
+    const R t = T;
+    md.s0CO2 = store(kCpA * A::ln(t / Tr) + kS0r + kCpB * (t - Tr));
     done(50456);
-    md.s0CO2 = store(md.s0CO2 - (powValue(t, -2) - powValue(Tr, -2)) * kHalfCpC);
+    md.s0CO2 = store(md.s0CO2 - (A::pow(t, -2) - A::pow(Tr, -2)) * kHalfCpC);
     done(50458);
-    md.s0CO2 = store(md.s0CO2 + (powValue(t, -0.5L) - powValue(Tr, -0.5L)) * kTwiceMinusCpD);
+    md.s0CO2 = store(md.s0CO2 + (A::pow(t, R(-0.5L)) - A::pow(Tr, R(-0.5L))) * kTwiceMinusCpD);
     done(50460);
-    md.g0CO2 = store(-(t - Tr) * kS0r + kG0r - lnValue(t / Tr) * t * kCpA + (t - Tr) * kCpA);
+    md.g0CO2 = store(-(t - Tr) * kS0r + kG0r - A::ln(t / Tr) * t * kCpA + (t - Tr) * kCpA);
     done(50462);
-    md.g0CO2 = store(md.g0CO2 + powValue(t - Tr, 2) * kHalfCpB);
+    md.g0CO2 = store(md.g0CO2 + A::pow(t - Tr, 2) * kHalfCpB);
     done(50464);
-    md.g0CO2 = store(md.g0CO2 - (kHalfCpC / t) * powValue(t / Tr - 1, 2));
+    md.g0CO2 = store(md.g0CO2 - (kHalfCpC / t) * A::pow(t / Tr - 1, 2));
     done(50466);
     md.g0CO2 =
-        store(md.g0CO2 + ((t - Tr) / powValue(Tr, 0.5L) - 2 * (powValue(t, 0.5L) - powValue(Tr, 0.5L))) *
+        store(md.g0CO2 + ((t - Tr) / A::pow(Tr, R(0.5L)) - 2 * (A::pow(t, R(0.5L)) - A::pow(Tr, R(0.5L)))) *
                              kTwiceMinusCpD);
     done(50470);
-    md.cp0CO2 = store(co2IdealGasCp(T));
+    md.cp0CO2 = store(idealGasCp<A>(T));
     done(50472);
 
-    md.gCO2 = store(md.g0CO2 + (md.lnPhiCO2 + lnValue(md.P_bar)) * ext{Constants::R_J} * T);
+    md.gCO2 = store(md.g0CO2 + (md.lnPhiCO2 + A::ln(md.P_bar)) * R{Constants::R_J} * T);
     done(50475);
-    md.fCO2 = store(expValue(md.lnPhiCO2) * md.P_bar);
+    md.fCO2 = store(A::exp(md.lnPhiCO2) * md.P_bar);
     done(50477);
 }
+
+} // namespace
+
+Co2Fluid co2FluidPhase(const Model& md) {
+    if (md.T < kTc) return md.P_bar >= md.psatCO2 ? Co2Fluid::liquid : Co2Fluid::gas;
+    return md.P_bar >= kPc ? Co2Fluid::supercritical : Co2Fluid::gas;
+}
+
+// ---- the calculator's pieces, for the tests and the benchmarks ------------------------------
+
+Co2Residual co2ResidualAt(const Constants& c, double delta, double tau) {
+    return residual<true>(c, delta, tau);
+}
+
+Co2Ideal co2IdealAt(const Constants& c, double delta, double tau) {
+    return ideal<arith::Exact>(c, delta, tau);
+}
+
+double co2SaturationPressure(const Constants& c, double tau) {
+    return saturationPressure<arith::Exact>(c, tau);
+}
+
+double co2SaturatedLiquidDensity(const Constants& c, double tau) {
+    return saturatedLiquidDensity<arith::Exact>(c, tau);
+}
+
+ext co2IdealGasCp(double T) {
+    return idealGasCp<arith::Exact>(T);
+}
+
+// ---- the section, on the model's arithmetic path -------------------------------------------
+
+#define CO2_ON_PATH(function)                                                                                \
+    if (md.fastArithmetic)                                                                                   \
+        function<arith::Fast>(md);                                                                           \
+    else                                                                                                     \
+        function<arith::Exact>(md)
+
+void co2Start(Model& md) {
+    CO2_ON_PATH(start);
+}
+
+void co2InitialDensity(Model& md) {
+    CO2_ON_PATH(initialDensity);
+}
+
+void co2FindDensity(Model& md) {
+    CO2_ON_PATH(findDensity);
+}
+
+void co2Helmholtz(Model& md) {
+    CO2_ON_PATH(helmholtz);
+}
+
+void co2Properties(Model& md) {
+    CO2_ON_PATH(properties);
+}
+
+#undef CO2_ON_PATH
 
 void co2Run(Model& md) {
     co2Start(md);

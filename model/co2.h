@@ -8,6 +8,8 @@
 //   co2Helmholtz        reduced Helmholtz energy and its derivatives at the solved density
 //   co2Properties       S, h, Cp, ln phi, the ideal-gas standard functions, g and f
 // All of them read and write the Model only.
+// Each runs on the model's arithmetic path (Model::fastArithmetic; model/arith.h): the calculator's
+// extended arithmetic, or the fast double path with its own residual kernel (model/co2_fast.h).
 #pragma once
 
 #include <cstdint>

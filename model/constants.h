@@ -32,6 +32,8 @@ template <typename T, std::size_t N1, std::size_t N2> class CheckedMatrix {
     }
     static constexpr std::int64_t upper1() { return static_cast<std::int64_t>(N1) - 1; }
     static constexpr std::int64_t upper2() { return static_cast<std::int64_t>(N2) - 1; }
+    // The elements without the index checks, for loops whose bounds are the declared ones.
+    const std::array<std::array<T, N2>, N1>& raw() const { return data_; }
 
   private:
     std::array<std::array<T, N2>, N1> data_{};

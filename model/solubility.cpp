@@ -2,52 +2,50 @@
 
 #include <cstdint>
 
-#include "model/statements.h"
 #include "core/math.h"
+#include "model/arith.h"
+#include "model/statements.h"
 
 namespace co2 {
 
 namespace {
 
-using rt::expValue;
 using rt::ext;
-using rt::lnValue;
-using rt::powValue;
-
-} // namespace
 
 // x0 = fCO2 y / kH, then one empirical correction in X = 100 x0 (mol%) and T_C:
 //   solCorr = c0 + c1 T_C + c2 X + c3 T_C X + c4 X^2 + c5 T_C X^2,   xSat = x0 (1 + solCorr)
-void solubility(Model& md) {
-    const ext M1 = Constants::M_H2O;
+template <class A> void solubility(Model& md) {
+    using R = typename A::Real;
+    const auto expValue = [](R x) { return A::exp(x); };
+    const auto powValue = [](R a, R b) { return A::pow(a, b); };
+    const R M1 = Constants::M_H2O;
     md.x0 = store(md.fCO2 / expValue(md.lnKH) * md.yCO2Vap);
     done(70032);
-    const ext X = 100 * ext{md.x0};
-    const ext tc = md.T_C;
+    const R X = 100 * R{md.x0};
+    const R tc = md.T_C;
     md.solCorr = store(3.63579e-5 - 4.47782e-6 * tc + 0.0073101 * X + 0.000118833 * tc * X -
                        0.00749356 * powValue(X, 2) + 5.41469e-5 * tc * powValue(X, 2));
     done(70037);
-    md.xSat = store(md.x0 * (ext{md.solCorr} + 1));
+    md.xSat = store(md.x0 * (R{md.solCorr} + 1));
     done(70039);
-    md.mSat = store((1000 / M1) * md.xSat / (1 - ext{md.xSat}));
+    md.mSat = store((1000 / M1) * md.xSat / (1 - R{md.xSat}));
     done(70041);
-}
-
-bool concentrationAboveSolubility(const Model& md) {
-    return md.m > md.mSat;
 }
 
 // Activity model of the solution, molal scale for CO2 (2):
 //   ln gamma2 = 2 B m + 3 C m^2,   B, C quadratic in T
 //   ln gamma1 = -(M1/1000) (B m^2 + 2 C m^3)            (mole-fraction scale)
 // Excess entropies are -R d(T ln gamma)/dT, excess heat capacities their T d/dT.
-void finiteConcentration(Model& md) {
-    const ext T = md.T;
-    const ext m = md.m;
-    const ext R_J = Constants::R_J;
-    const ext M1 = Constants::M_H2O;
-    const ext M2 = Constants::M_CO2;
-    const ext kgPerG = 0.001; // M1 * 0.001: kg of water per mole
+template <class A> void finiteConcentration(Model& md) {
+    using R = typename A::Real;
+    const auto lnValue = [](R x) { return A::ln(x); };
+    const auto powValue = [](R a, R b) { return A::pow(a, b); };
+    const R T = md.T;
+    const R m = md.m;
+    const R R_J = Constants::R_J;
+    const R M1 = Constants::M_H2O;
+    const R M2 = Constants::M_CO2;
+    const R kgPerG = 0.001; // M1 * 0.001: kg of water per mole
 
     md.x = store(m / (1000 / M1 + m));
     done(70061);
@@ -64,20 +62,20 @@ void finiteConcentration(Model& md) {
     md.d2Cact = 8.15328e-7;
     done(70073);
 
-    const ext B = md.Bact;
-    const ext C = md.Cact;
-    const ext dB = md.dBact;
-    const ext d2B = md.d2Bact;
-    const ext dC = md.dCact;
-    const ext d2C = md.d2Cact;
+    const R B = md.Bact;
+    const R C = md.Cact;
+    const R dB = md.dBact;
+    const R d2B = md.d2Bact;
+    const R dC = md.dCact;
+    const R d2C = md.d2Cact;
 
     md.lnGammaCO2 = store(2 * B * m + 3 * C * powValue(m, 2));
     done(70083);
     md.lnGammaH2O = store(-(M1 * kgPerG) * (B * powValue(m, 2) + 2 * C * powValue(m, 3)));
     done(70085);
-    md.lnAH2O = store(lnValue(1 - ext{md.x}) + md.lnGammaH2O);
+    md.lnAH2O = store(lnValue(1 - R{md.x}) + md.lnGammaH2O);
     done(70087);
-    md.phiOsm = store(-ext{md.lnAH2O} / (M1 * kgPerG * m));
+    md.phiOsm = store(-R{md.lnAH2O} / (M1 * kgPerG * m));
     done(70089);
 
     // Both bracket terms at the molality m: the excess entropy at one molality does not depend on
@@ -96,11 +94,31 @@ void finiteConcentration(Model& md) {
     md.CpexCO2 = store(-T * R_J * (2 * (2 * dB + T * d2B) * m + 3 * (2 * dC + T * d2C) * powValue(m, 2)));
     done(70105);
 
-    const ext x = md.x;
+    const R x = md.x;
     md.Vsol = store((1 - x) * md.VH2O + x * md.V2);
     done(70109);
     md.rhoSol = store(((1 - x) * M1 + x * M2) / md.Vsol);
     done(70111);
+}
+
+} // namespace
+
+void solubility(Model& md) {
+    if (md.fastArithmetic)
+        solubility<arith::Fast>(md);
+    else
+        solubility<arith::Exact>(md);
+}
+
+bool concentrationAboveSolubility(const Model& md) {
+    return md.m > md.mSat;
+}
+
+void finiteConcentration(Model& md) {
+    if (md.fastArithmetic)
+        finiteConcentration<arith::Fast>(md);
+    else
+        finiteConcentration<arith::Exact>(md);
 }
 
 } // namespace co2

@@ -42,5 +42,9 @@ inline void doneFromTable(std::uint32_t statement) {
 inline double store(rt::ext value) {
     return static_cast<double>(value);
 }
+// The fast path's intermediates are doubles already.
+inline double store(double value) {
+    return value;
+}
 
 } // namespace co2

@@ -6,14 +6,20 @@
 // ln, exp, sqrt and power goes through the runtime's checked functions, so a domain error becomes
 // a numbered error with the substitute 0. Each statement ends with the statement check and its fixed
 // number (model/statements.h), so that a pending error is reported with that number.
+//
+// Two arithmetic paths (model/arith.h) share every formula outside the Helmholtz energy: the
+// operations are templates over the path, instantiated for the calculator's extended arithmetic
+// and for the fast double path (Model::fastArithmetic). The Helmholtz energy itself has a kernel of
+// its own on the fast path (water_fast.cpp), which evaluates the same sums in another order.
 #include "model/water.h"
 
-#include "model/memo_math.h"
 #include <array>
 #include <cmath>
 #include <cstdint>
 
+#include "model/arith.h"
 #include "model/statements.h"
+#include "model/water_fast.h"
 
 namespace co2 {
 namespace {
@@ -34,44 +40,45 @@ inline ext pw(ext a, ext b) {
 }
 
 // The value of the d(rho)/dT expression of the water section at the current solve.
-double densityTemperatureDerivative(const Model& m) {
-    const ext xi = m.xi;
-    return store(ext(K::rhoC) * pw(xi, 2) / K::Tc * m.omegaXi + ext(K::rhoC) * m.Pi * xi / K::Tc * m.omegaPi);
+template <class A> double densityTemperatureDerivative(const Model& m) {
+    using R = typename A::Real;
+    const R xi = m.xi;
+    return store(R(K::rhoC) * A::pow(xi, 2) / K::Tc * m.omegaXi + R(K::rhoC) * m.Pi * xi / K::Tc * m.omegaPi);
 }
-
-} // namespace
 
 // ---- first estimate -------------------------------------------------------------------------
 
-void h2oInitialDensity(Model& m) {
+template <class A> void initialDensity(Model& m) {
+    using R = typename A::Real;
+    const auto pw = [](R a, R b) { return A::pow(a, b); };
     const Constants& c = m.c;
     // Saturation pressure (Saul-Wagner form with the Hill critical point):
     //   ln(psat/Pc) = Tc/T * (A1 th + A2 th^1.5 + A3 th^3 + A4 th^3.5 + A5 th^4 + A6 th^7.5)
     // At or above Tc there is no saturation: psatH2O (and thetaSat) keep the values of the last
     // state point below it. Such temperatures lie far outside the calculator's range.
     if (m.T < K::Tc) {
-        m.thetaSat = store(1 - ext(m.T) / K::Tc);
+        m.thetaSat = store(1 - R(m.T) / K::Tc);
         done(40062);
-        const ext th = m.thetaSat;
+        const R th = m.thetaSat;
         const double s =
-            store(ext(c.h2oPsatA(1)) * th + c.h2oPsatA(2) * pw(th, 1.5) + c.h2oPsatA(3) * pw(th, 3) +
+            store(R(c.h2oPsatA(1)) * th + c.h2oPsatA(2) * pw(th, 1.5) + c.h2oPsatA(3) * pw(th, 3) +
                   c.h2oPsatA(4) * pw(th, 3.5) + c.h2oPsatA(5) * pw(th, 4) + c.h2oPsatA(6) * pw(th, 7.5));
         done(40067);
-        m.psatH2O = store(rt::expValue(ext(K::Tc) / m.T * s) * K::Pc);
+        m.psatH2O = store(A::exp(R(K::Tc) / m.T * s) * K::Pc);
         done(40069);
     }
     // A pressure of 0 means "at saturation": from here on it is the state point's pressure.
     if (m.P_bar == 0) m.P_bar = m.psatH2O;
     done(40073);
 
-    const ext T = m.T;
+    const R T = m.T;
     double V = 0; // molar volume estimate, cm3/mol
     if (m.P_bar < m.psatH2O) {
-        V = store(ext(K::R_V) * T / m.P_bar); // vapour: ideal gas
+        V = store(R(K::R_V) * T / m.P_bar); // vapour: ideal gas
         done(40079);
     } else if (m.P_bar == m.psatH2O) {
         // Saturated liquid: rho'/rhoC = 1 + sum B_i th^(k_i), k = 1/3, 2/3, 5/3, 16/3, 43/3, 110/3.
-        const ext th = m.thetaSat;
+        const R th = m.thetaSat;
         m.omega = store(1 + c.h2oRhoLiqB(1) * pw(th, 1.0 / 3.0) + c.h2oRhoLiqB(2) * pw(th, 2.0 / 3.0) +
                         c.h2oRhoLiqB(3) * pw(th, 5.0 / 3.0) + c.h2oRhoLiqB(4) * pw(th, 16.0 / 3.0) +
                         c.h2oRhoLiqB(5) * pw(th, 43.0 / 3.0) + c.h2oRhoLiqB(6) * pw(th, 110.0 / 3.0));
@@ -79,34 +86,44 @@ void h2oInitialDensity(Model& m) {
         return;
     } else if (m.P_bar <= 1000) {
         // Compressed liquid: molar volume fits of T in pressure bands.
-        V = store(ext(116.271) - ext(1.03596) * T + ext(0.00390561) * pw(T, 2) - ext(6.2842e-6) * pw(T, 3));
+        V = store(R(116.271) - R(1.03596) * T + R(0.00390561) * pw(T, 2) - R(6.2842e-6) * pw(T, 3));
         done(40091);
-        V = store(V + ext(3.7039e-9) * pw(T, 4));
+        V = store(V + R(3.7039e-9) * pw(T, 4));
         done(40093);
     } else if (m.P_bar <= 2000) {
-        V = store(ext(0.0822269) * T + ext(5.851212) - ext(0.000199974) * pw(T, 2) +
-                  ext(1.82853e-7) * pw(T, 3));
+        V = store(R(0.0822269) * T + R(5.851212) - R(0.000199974) * pw(T, 2) + R(1.82853e-7) * pw(T, 3));
         done(40097);
     } else if (m.P_bar <= 3000) {
-        V = store(ext(23.666) - ext(0.04115) * T + ext(0.0000696) * pw(T, 2) - ext(1.462e-8) * pw(T, 3));
+        V = store(R(23.666) - R(0.04115) * T + R(0.0000696) * pw(T, 2) - R(1.462e-8) * pw(T, 3));
         done(40100);
     } else if (m.P_bar <= 5000) {
-        V = store(ext(0.002059) * T + ext(13.956) + ext(0.000013935) * pw(T, 2));
+        V = store(R(0.002059) * T + R(13.956) + R(0.000013935) * pw(T, 2));
         done(40103);
     } else if (m.P_bar <= 10000) {
-        V = store(ext(0.0032645) * T + ext(13.737) + ext(4.822e-6) * pw(T, 2));
+        V = store(R(0.0032645) * T + R(13.737) + R(4.822e-6) * pw(T, 2));
         done(40106);
     } else {
-        V = store(ext(0.007639) * T + ext(11.894));
+        V = store(R(0.007639) * T + R(11.894));
         done(40109);
     }
-    m.omega = store(ext(18.0152) / V / K::rhoC);
+    m.omega = store(R(18.0152) / V / K::rhoC);
     done(40112);
+}
+
+} // namespace
+
+void h2oInitialDensity(Model& m) {
+    if (m.fastArithmetic)
+        initialDensity<arith::Fast>(m);
+    else
+        initialDensity<arith::Exact>(m);
 }
 
 // ---- reduced Helmholtz energy -----------------------------------------------------------------
 
-void h2oHelmholtz(Model& m) {
+namespace {
+
+void exactHelmholtz(Model& m) {
     const Constants& c = m.c;
     const double omega = m.omega;
     const double xi = m.xi;
@@ -310,17 +327,33 @@ void h2oHelmholtz(Model& m) {
     done(40318);
 }
 
+} // namespace
+
+void h2oHelmholtz(Model& m) {
+    // The fast kernel declines states where a checked function could fail (and any result that is
+    // not finite); the calculator's kernel then raises the error at its own statement.
+    if (m.fastArithmetic && h2oHelmholtzFast(m)) return;
+    exactHelmholtz(m);
+}
+
 // ---- density solve ----------------------------------------------------------------------------
 
-void h2oSolveDensity(Model& m) {
-    m.xi = store(-ext(K::Tc) / m.T);
-    m.deltaTau = store(ext(m.xi) + 1);
+namespace {
+
+template <class A> void solveDensity(Model& m) {
+    using R = typename A::Real;
+    const auto pw = [](R a, R b) { return A::pow(a, b); };
+    m.xi = store(-R(K::Tc) / m.T);
+    m.deltaTau = store(R(m.xi) + 1);
     m.stepOmega = 1;
     done(40327);
     // Newton on Pi(omega) = P_bar/(rhoC Rm T); the tolerance is absolute in omega and compared
     // in single precision.
+    // The fast kernel's temperature-only terms, once for the whole solve.
+    const H2oXiTerms* terms = nullptr;
+    if constexpr (A::kFast) terms = h2oXiTerms(m.c, m.xi);
     int passes = 0;
-    while (singleGreater(store(rt::absValue(m.stepOmega)), 1e-6)) {
+    while (singleGreater(store(A::abs(m.stepOmega)), 1e-6)) {
         // Repair: the loop as first written has no limit, and a state far outside the
         // calculator's range can make Newton cycle for ever. Give up with a numbered error and
         // keep the last iterate.
@@ -330,14 +363,14 @@ void h2oSolveDensity(Model& m) {
             break;
         }
         ++passes;
-        h2oHelmholtz(m);
-        const ext Om = m.omega;
+        if (!A::kFast || terms == nullptr || !h2oHelmholtzFast(m, *terms)) exactHelmholtz(m);
+        const R Om = m.omega;
         m.Pi = store(pw(Om, 2) * m.Phi_w);
         m.Pi_w = store(2 * Om * m.Phi_w + pw(Om, 2) * m.Phi_ww);
         done(40345);
-        m.stepOmega = store(-(ext(m.Pi) - ext(m.P_bar) / K::rhoC / K::Rm / m.T) / m.Pi_w);
+        m.stepOmega = store(-(R(m.Pi) - R(m.P_bar) / K::rhoC / K::Rm / m.T) / m.Pi_w);
         const double previous = m.omega;
-        m.omega = store(ext(m.omega) + m.stepOmega);
+        m.omega = store(R(m.omega) + m.stepOmega);
         done(40349);
         // Repair: an overflowing step (an absurd pressure, or Pi_w = 0) would leave omega
         // infinite, and the overshoot guard below would then divide it by 3 for ever. Report
@@ -351,54 +384,69 @@ void h2oSolveDensity(Model& m) {
         }
         // Overshoot above any physical density: pull back; a negative density: restart low.
         while (singleGreater(m.omega, 9.2)) {
-            m.omega = store(ext(m.omega) / 3);
+            m.omega = store(R(m.omega) / 3);
             done(40363);
         }
         if (singleLess(m.omega, 0)) m.omega = 0.05;
         done(40366);
     }
     // Derivatives at the final omega from the Phi derivatives of the last evaluation.
-    const ext Om = m.omega;
+    const R Om = m.omega;
     m.Pi_w = store(2 * Om * m.Phi_w + pw(Om, 2) * m.Phi_ww);
     done(40371);
-    m.omegaPi = store(1 / ext(m.Pi_w));
+    m.omegaPi = store(1 / R(m.Pi_w));
     done(40373);
     m.Pi_x = store(pw(Om, 2) * m.Phi_wx);
     done(40375);
-    m.omegaXi = store(-ext(m.Pi_x) / m.Pi_w);
+    m.omegaXi = store(-R(m.Pi_x) / m.Pi_w);
     done(40377);
+}
+
+} // namespace
+
+void h2oSolveDensity(Model& m) {
+    if (m.fastArithmetic)
+        solveDensity<arith::Fast>(m);
+    else
+        solveDensity<arith::Exact>(m);
 }
 
 // ---- properties at the state point -----------------------------------------------------------
 
-void waterProperties(Model& m) {
-    h2oInitialDensity(m);
-    h2oSolveDensity(m);
+namespace {
 
-    m.rhoH2O = store(ext(m.omega) * K::rhoC);
+template <class A> void vapourComposition(Model& m);
+
+template <class A> void properties(Model& m) {
+    using R = typename A::Real;
+    const auto pw = [](R a, R b) { return A::pow(a, b); };
+    initialDensity<A>(m);
+    solveDensity<A>(m);
+
+    m.rhoH2O = store(R(m.omega) * K::rhoC);
     done(40387);
-    m.drhoH2OdP = store(ext(m.omegaPi) / K::Rm / m.T);
+    m.drhoH2OdP = store(R(m.omegaPi) / K::Rm / m.T);
     done(40389);
-    m.drhoH2OdT = densityTemperatureDerivative(m);
+    m.drhoH2OdT = densityTemperatureDerivative<A>(m);
     done(40391);
-    m.VH2O = store(ext(K::M_H2O) / m.rhoH2O);
+    m.VH2O = store(R(K::M_H2O) / m.rhoH2O);
     done(40393);
 
     // Second temperature derivative from solves 0.5 K either side, each starting from the
     // density of the solve before.
     const double T0 = m.T;
     const double xi0 = m.xi;
-    m.T = store(ext(T0) - 0.5);
+    m.T = store(R(T0) - 0.5);
     done(40400);
-    h2oSolveDensity(m);
-    const double dMinus = densityTemperatureDerivative(m);
+    solveDensity<A>(m);
+    const double dMinus = densityTemperatureDerivative<A>(m);
     done(40403);
-    m.T = store(ext(T0) + 0.5);
+    m.T = store(R(T0) + 0.5);
     done(40405);
-    h2oSolveDensity(m);
-    const double dPlus = densityTemperatureDerivative(m);
+    solveDensity<A>(m);
+    const double dPlus = densityTemperatureDerivative<A>(m);
     done(40408);
-    m.d2rhoH2OdT2 = store(ext(dPlus) - dMinus);
+    m.d2rhoH2OdT2 = store(R(dPlus) - dMinus);
     done(40410);
     m.T = T0;
     m.xi = xi0;
@@ -407,65 +455,82 @@ void waterProperties(Model& m) {
     // Caloric properties. They take Phi, Phi_x, Phi_xx, omega, Pi, Pi_w and Pi_x as the third
     // solve (T + 0.5 K) left them, with the restored T and xi; the three offsets are set for
     // exactly this combination (S = 69.95000, h = -285830.00 at 25 C and 0.1 MPa).
-    const ext MR = ext(K::M_H2O) * K::Rm;
-    const ext xi = m.xi;
-    m.SH2O = store(MR * (xi * m.Phi_x - m.Phi) * ext(0.1) + K::h2oSOffset);
+    const R MR = R(K::M_H2O) * K::Rm;
+    const R xi = m.xi;
+    m.SH2O = store(MR * (xi * m.Phi_x - m.Phi) * R(0.1) + K::h2oSOffset);
     done(40421);
     const double cv = store(-pw(xi, 2) * m.Phi_xx);
     done(40423);
     const double cp = store(cv + pw(xi * m.Pi_x - m.Pi, 2) / pw(m.omega, 2) / m.Pi_w);
     done(40425);
-    m.CpH2O = store(MR * ext(0.1) * cp);
+    m.CpH2O = store(MR * R(0.1) * cp);
     done(40427);
-    m.hH2O = store(MR * K::Tc * (-ext(m.Phi_x) - ext(m.Pi) / m.omega / xi) * ext(0.1) + K::h2oHOffset);
+    m.hH2O = store(MR * K::Tc * (-R(m.Phi_x) - R(m.Pi) / m.omega / xi) * R(0.1) + K::h2oHOffset);
     done(40429);
-    m.gH2O = store(ext(m.hH2O) - ext(m.T) * m.SH2O + K::h2oGOffset);
+    m.gH2O = store(R(m.hH2O) - R(m.T) * m.SH2O + K::h2oGOffset);
     done(40431);
 
     // Ideal-gas water at T and 1 bar, integrated from Tr with
     //   cp0 = a + b 1e-3 T + c 1e5/T^2 + d 1e-6 T^2 + e 10/sqrt(T).
-    const ext T = m.T;
-    const ext Tr = K::Tr;
-    const ext a = K::h2oCpA, b = K::h2oCpB, cc = K::h2oCpC, d = K::h2oCpD, e = K::h2oCpE;
-    m.g0H2O = store(K::h2oG0r - ext(K::h2oS0r) * (T - Tr) - a * T * rt::lnValue(T / Tr) + a * (T - Tr));
+    const R T = m.T;
+    const R Tr = K::Tr;
+    const R a = K::h2oCpA, b = K::h2oCpB, cc = K::h2oCpC, d = K::h2oCpD, e = K::h2oCpE;
+    m.g0H2O = store(K::h2oG0r - R(K::h2oS0r) * (T - Tr) - a * T * A::ln(T / Tr) + a * (T - Tr));
     done(40439);
-    m.g0H2O = store(m.g0H2O - (b * ext(0.5) / 1000) * pw(T - Tr, 2) -
-                    (cc * ext(0.5) * ext(1e5) / T) * pw(T / Tr - 1, 2));
+    m.g0H2O =
+        store(m.g0H2O - (b * R(0.5) / 1000) * pw(T - Tr, 2) - (cc * R(0.5) * R(1e5) / T) * pw(T / Tr - 1, 2));
     done(40442);
-    m.g0H2O = store(m.g0H2O - (d / 6 / ext(1e6)) * (pw(T, 3) - pw(Tr, 3) - 3 * pw(Tr, 2) * (T - Tr)));
+    m.g0H2O = store(m.g0H2O - (d / 6 / R(1e6)) * (pw(T, 3) - pw(Tr, 3) - 3 * pw(Tr, 2) * (T - Tr)));
     done(40444);
-    m.g0H2O = store(
-        m.g0H2O - (e * 2 * 10) * ((T - Tr) / rt::sqrtValue(Tr) - 2 * (rt::sqrtValue(T) - rt::sqrtValue(Tr))));
+    m.g0H2O = store(m.g0H2O - (e * 2 * 10) * ((T - Tr) / A::sqrt(Tr) - 2 * (A::sqrt(T) - A::sqrt(Tr))));
     done(40447);
-    m.s0H2O = store(K::h2oS0r + a * rt::lnValue(T / Tr) + (b / 1000) * (T - Tr));
+    m.s0H2O = store(K::h2oS0r + a * A::ln(T / Tr) + (b / 1000) * (T - Tr));
     done(40449);
-    m.s0H2O = store(m.s0H2O - (cc * ext(0.5) * ext(1e5)) * (1 / pw(T, 2) - 1 / pw(Tr, 2)));
+    m.s0H2O = store(m.s0H2O - (cc * R(0.5) * R(1e5)) * (1 / pw(T, 2) - 1 / pw(Tr, 2)));
     done(40451);
-    m.s0H2O = store(m.s0H2O + (d * ext(0.5) / ext(1e6)) * (pw(T, 2) - pw(Tr, 2)));
+    m.s0H2O = store(m.s0H2O + (d * R(0.5) / R(1e6)) * (pw(T, 2) - pw(Tr, 2)));
     done(40453);
     m.s0H2O = store(m.s0H2O - (e * 2 * 10) * (pw(T, -0.5) - pw(Tr, -0.5)));
     done(40455);
-    m.cp0H2O = store(a + (b / 1000) * T + cc * ext(1e5) / pw(T, 2));
+    m.cp0H2O = store(a + (b / 1000) * T + cc * R(1e5) / pw(T, 2));
     done(40457);
-    m.cp0H2O = store(m.cp0H2O + (d / ext(1e6)) * pw(T, 2) + (e * 10) * pw(T, -0.5));
+    m.cp0H2O = store(m.cp0H2O + (d / R(1e6)) * pw(T, 2) + (e * 10) * pw(T, -0.5));
     done(40459);
 
-    m.lnFH2O = store((ext(m.gH2O) - m.g0H2O) / K::R_J / m.T);
+    m.lnFH2O = store((R(m.gH2O) - m.g0H2O) / K::R_J / m.T);
     done(40462);
 
-    vapourComposition(m);
+    vapourComposition<arith::Exact>(m);
+}
+
+// On both paths in the calculator's arithmetic: the estimate is a short polynomial of the typed
+// temperature and pressure, so on a grid of typed decimals its value often lies exactly on a
+// rounding tie of its template (0.98435 at 97.2 C and 46 MPa), and only the same arithmetic
+// decides every such tie the same way. It needs no elementary function and costs nothing.
+template <class A> void vapourComposition(Model& m) {
+    using R = typename A::Real;
+    // The vapour is water at its saturation pressure plus CO2, with a small empirical
+    // correction for the water content at high pressure; the larger water fraction wins.
+    const double y1 = store(R(m.psatH2O) / m.P_bar);
+    done(40471);
+    const double y2 = store((R(m.T_C) * R(0.1256) - R(0.0212)) * R(0.001) +
+                            (R(m.T_C) * R(0.065) + R(1.21)) * R(1e-6) * m.P_bar);
+    done(40474);
+    m.yCO2Vap = y1 > y2 ? store(1 - R(y1)) : store(1 - R(y2));
+    done(40476);
+}
+
+} // namespace
+
+void waterProperties(Model& m) {
+    if (m.fastArithmetic)
+        properties<arith::Fast>(m);
+    else
+        properties<arith::Exact>(m);
 }
 
 void vapourComposition(Model& m) {
-    // The vapour is water at its saturation pressure plus CO2, with a small empirical
-    // correction for the water content at high pressure; the larger water fraction wins.
-    const double y1 = store(ext(m.psatH2O) / m.P_bar);
-    done(40471);
-    const double y2 = store((ext(m.T_C) * ext(0.1256) - ext(0.0212)) * ext(0.001) +
-                            (ext(m.T_C) * ext(0.065) + ext(1.21)) * ext(1e-6) * m.P_bar);
-    done(40474);
-    m.yCO2Vap = y1 > y2 ? store(1 - ext(y1)) : store(1 - ext(y2));
-    done(40476);
+    vapourComposition<arith::Exact>(m);
 }
 
 } // namespace co2

@@ -1,0 +1,71 @@
+// The model's two arithmetic paths, as policies that its formulas are written against once.
+//
+// Exact: the calculator's arithmetic. Intermediates in the x87 extended format, the runtime's
+// checked elementary functions (powers and exponentials remembered, same values to the bit).
+//
+// Fast: SSE doubles and the C library's double functions, behind the very same argument tests,
+// errors and substitutes as the runtime's checked functions, so that a state point that fails
+// reports the same error at the same statement on both paths. Integer powers are products.
+// The arguments of the runtime's functions are rounded to double anyway; what the fast path gives
+// up is the extended intermediates, worth about 1e-16 relative, which no report template shows.
+#pragma once
+
+#include <cmath>
+
+#include "core/errors.h"
+#include "core/math.h"
+#include "model/memo_math.h"
+
+namespace co2::arith {
+
+struct Exact {
+    using Real = rt::ext;
+    static constexpr bool kFast = false;
+    static Real pow(Real a, Real b) { return memo::powValue(a, b); }
+    static Real exp(Real x) { return memo::expValue(x); }
+    static Real ln(Real x) { return rt::lnValue(x); }
+    static Real sqrt(Real x) { return rt::sqrtValue(x); }
+    static Real abs(Real x) { return rt::absValue(x); }
+};
+
+struct Fast {
+    using Real = double;
+    static constexpr bool kFast = true;
+
+    [[gnu::cold, gnu::noinline]] static double fail(rt::ErrorCode code) {
+        rt::raiseError(code);
+        return 0;
+    }
+    static double finiteOr(double v, rt::ErrorCode code) { return std::isfinite(v) ? v : fail(code); }
+
+    // Small whole exponents (the model writes 2, 3, -1, -2 ...) are products; the tests of
+    // rt::powValue come first, so a pole still raises error 5 and an overflow error 6.
+    static double pow(double a, double b) {
+        if (std::isnan(a) || std::isnan(b)) return fail(rt::ErrorCode::illegalFunctionCall);
+        if (b == 2) return finiteOr(a * a, rt::ErrorCode::overflow);
+        if (b == 3) return finiteOr(a * a * a, rt::ErrorCode::overflow);
+        if (b == 1) return a;
+        if (a < 0 && b != std::floor(b)) return fail(rt::ErrorCode::illegalFunctionCall);
+        if (a == 0 && b < 0) return fail(rt::ErrorCode::illegalFunctionCall);
+        if (b == 0.5) return finiteOr(std::sqrt(a), rt::ErrorCode::overflow);
+        if (b == -1) return finiteOr(1 / a, rt::ErrorCode::overflow);
+        if (b == -2) return finiteOr(1 / (a * a), rt::ErrorCode::overflow);
+        return finiteOr(std::pow(a, b), rt::ErrorCode::overflow);
+    }
+    // The limit test is made on the extended value, exactly as rt::expValue makes it.
+    static double exp(double x) {
+        if (!(static_cast<rt::ext>(x) <= rt::kExpLimit)) return fail(rt::ErrorCode::overflow);
+        return std::exp(x);
+    }
+    static double ln(double x) {
+        if (!(x > 0)) return fail(rt::ErrorCode::illegalFunctionCall);
+        return finiteOr(std::log(x), rt::ErrorCode::overflow);
+    }
+    static double sqrt(double x) {
+        if (!(x >= 0)) return fail(rt::ErrorCode::illegalFunctionCall);
+        return finiteOr(std::sqrt(x), rt::ErrorCode::overflow);
+    }
+    static double abs(double x) { return std::fabs(x); }
+};
+
+} // namespace co2::arith

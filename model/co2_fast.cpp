@@ -1,0 +1,351 @@
+// The carbon dioxide residual Helmholtz energy in double arithmetic: the calculator's formulas
+// (co2.cpp) term by term, with what depends on tau alone formed once per temperature, whole powers
+// of delta as products, and exp(-delta^c) once per distinct c.
+#include "model/co2_fast.h"
+
+#include <array>
+#include <bit>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace co2 {
+
+namespace {
+
+constexpr int kTerms = 42;
+// Whole powers of delta from delta^kMinPower to delta^kMaxPower are products.
+constexpr int kMinPower = -2;
+constexpr int kMaxPower = 12;
+constexpr int kMaxC = 6;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The temperatures the fast kernel takes (3 K to 30000 K).
+constexpr double kMinTau = 0.01;
+constexpr double kMaxTau = 100;
+
+} // namespace
+
+// Everything of the residual sums that depends on tau alone, and the exponents as integers.
+struct Co2TauTerms {
+    bool valid = false;
+    std::uint64_t tauBits = 0;
+    bool usable = false; // false: an exponent that is not a small whole number
+    // Terms 1..39: n tau^t, n t tau^(t-1), n t (t-1) tau^(t-2); d as an integer.
+    std::array<double, kTerms + 1> nt0{}, nt1{}, nt2{};
+    std::array<int, kTerms + 1> d{};
+    std::array<double, kTerms + 1> dD{}; // d as a double
+    // Exponential terms 8..34: c as an integer.
+    std::array<int, kTerms + 1> cexp{};
+    std::array<double, kTerms + 1> cD{}; // c as a double
+    // Gaussian terms 35..39: exp(-beta (tau - gamma)^2), Ft and Ft^2 - t/tau^2 - 2 beta.
+    std::array<double, kTerms + 1> gaussTau{}, Ft{}, Ftt{};
+    // Non-analytic terms 40..42: exp(-D (tau - 1)^2).
+    std::array<double, kTerms + 1> psiTau{};
+};
+
+namespace {
+
+using TauTerms = Co2TauTerms;
+
+bool wholeIn(double x, int lo, int hi) {
+    return x == std::floor(x) && x >= lo && x <= hi;
+}
+
+void computeTauTerms(const Constants& c, double tau, TauTerms& t) {
+    t.valid = true;
+    t.tauBits = std::bit_cast<std::uint64_t>(tau);
+    t.usable = true;
+    const auto& n = c.swN.raw();
+    const auto& d = c.swD.raw();
+    const auto& te = c.swT.raw();
+    for (std::size_t i = 1; i <= 39; ++i) {
+        const double tt = std::pow(tau, te[i]);
+        t.nt0[i] = n[i] * tt;
+        t.nt1[i] = n[i] * te[i] * (tt / tau);
+        t.nt2[i] = n[i] * te[i] * (te[i] - 1) * (tt / (tau * tau));
+        if (!wholeIn(d[i], 0, kMaxPower)) {
+            t.usable = false;
+            continue;
+        }
+        t.d[i] = static_cast<int>(d[i]);
+        t.dD[i] = d[i];
+    }
+    const auto& cc = c.swC.raw();
+    for (std::size_t i = 8; i <= 34; ++i) {
+        if (!wholeIn(cc[i], 1, kMaxC)) {
+            t.usable = false;
+            continue;
+        }
+        t.cexp[i] = static_cast<int>(cc[i]);
+        t.cD[i] = cc[i];
+    }
+    for (std::size_t i = 35; i <= 39; ++i) {
+        const double beta = c.swBeta.raw()[i];
+        const double gamma = c.swGamma.raw()[i];
+        t.gaussTau[i] = std::exp(-beta * (tau - gamma) * (tau - gamma));
+        t.Ft[i] = te[i] / tau - 2 * beta * (tau - gamma);
+        t.Ftt[i] = t.Ft[i] * t.Ft[i] - te[i] / (tau * tau) - 2 * beta;
+    }
+    for (std::size_t i = 40; i <= 42; ++i) {
+        const double D = c.swCapD.raw()[i];
+        t.psiTau[i] = std::exp(-D * (tau - 1) * (tau - 1));
+    }
+}
+
+// Bit for bit equality of two coefficient arrays.
+template <class T> bool same(const T& a, const T& b) {
+    return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+// The coefficients the tau-only terms are formed from, as the cache last saw them.
+struct Co2Coefficients {
+    template <std::int64_t Upper> using Raw = std::array<double, Upper + 1>; // as Coef<Upper>
+    Raw<42> n{};
+    Raw<39> d{}, t{}, gamma{};
+    Raw<34> c{};
+    Raw<42> beta{}, D{};
+    bool sameAs(const Constants& k) const {
+        // Bit for bit: the terms were formed from exactly these values.
+        return same(n, k.swN.raw()) && same(d, k.swD.raw()) && same(t, k.swT.raw()) && same(c, k.swC.raw()) &&
+               same(beta, k.swBeta.raw()) && same(gamma, k.swGamma.raw()) && same(D, k.swCapD.raw());
+    }
+    void assign(const Constants& k) {
+        n = k.swN.raw();
+        d = k.swD.raw();
+        t = k.swT.raw();
+        c = k.swC.raw();
+        beta = k.swBeta.raw();
+        gamma = k.swGamma.raw();
+        D = k.swCapD.raw();
+    }
+};
+
+// The last two temperatures of this thread, with the coefficient tables they were formed from.
+struct TauCache {
+    static constexpr std::size_t kWays = 2;
+    Co2Coefficients coefficients;
+    std::array<TauTerms, kWays> entries;
+    std::size_t next = 0;
+};
+
+template <bool kAllSums>
+bool residualFast(const Constants& c, const TauTerms& tt, double delta, double tau, Co2Residual& out) {
+    // Inside these bounds (densities up to ten times the critical one) no checked function of the
+    // calculator's kernel can fail.
+    if (!(delta > 1e-12 && delta < 10) || !tt.usable || std::bit_cast<std::uint64_t>(tau) != tt.tauBits)
+        return false;
+
+    const auto& N = c.swN.raw();
+    std::array<double, kMaxPower - kMinPower + 1> dpow{};
+    dpow[-kMinPower] = 1;
+    for (int k = 1; k <= kMaxPower; ++k)
+        dpow[static_cast<std::size_t>(k - kMinPower)] =
+            dpow[static_cast<std::size_t>(k - 1 - kMinPower)] * delta;
+    const double invDelta = 1 / delta;
+    dpow[1] = invDelta;
+    dpow[0] = invDelta * invDelta;
+    const auto P = [&](int k) { return dpow[static_cast<std::size_t>(k - kMinPower)]; };
+
+    Co2Residual r;
+    // Polynomial terms, i = 1..7.
+    for (std::size_t i = 1; i <= 7; ++i) {
+        const int d = tt.d[i];
+        const double dd1 = P(d - 1);
+        if constexpr (kAllSums) {
+            const double dd = P(d);
+            r.phi += tt.nt0[i] * dd;
+            r.phi_t += tt.nt1[i] * dd;
+            r.phi_tt += tt.nt2[i] * dd;
+            r.phi_dt += d * tt.nt1[i] * dd1;
+        }
+        r.phi_d += d * tt.nt0[i] * dd1;
+        r.phi_dd += double(d) * (d - 1) * tt.nt0[i] * P(d - 2);
+    }
+
+    // Exponential terms, i = 8..34, X = exp(-delta^c).
+    std::array<double, kMaxC + 1> Xc{};
+    for (int k = 1; k <= kMaxC; ++k)
+        Xc[static_cast<std::size_t>(k)] = std::exp(-P(k));
+    // Three sets of partial sums, so that the additions of successive terms do not wait on each
+    // other.
+    struct Partial {
+        double phi = 0, d = 0, dd = 0, t = 0, tt = 0, dt = 0;
+    };
+    const auto term = [&](std::size_t i, Partial& s) {
+        const double d = tt.dD[i];
+        const double cc = tt.cD[i];
+        const double dc = P(tt.cexp[i]);
+        const double X = Xc[static_cast<std::size_t>(tt.cexp[i])];
+        const double dd1 = P(tt.d[i] - 1);
+        const double ccdc = cc * dc;
+        const double g = d - ccdc;
+        const double a = tt.nt0[i] * X;
+        if constexpr (kAllSums) {
+            const double ddX = P(tt.d[i]) * X;
+            s.phi += tt.nt0[i] * ddX;
+            s.t += tt.nt1[i] * ddX;
+            s.tt += tt.nt2[i] * ddX;
+            s.dt += tt.nt1[i] * dd1 * g * X;
+        }
+        s.d += a * dd1 * g;
+        s.dd += a * P(tt.d[i] - 2) * (g * (d - 1 - ccdc) - cc * ccdc);
+    };
+    static_assert((34 - 8 + 1) % 3 == 0);
+    Partial e0, e1, e2;
+    for (std::size_t i = 8; i <= 34; i += 3) {
+        term(i, e0);
+        term(i + 1, e1);
+        term(i + 2, e2);
+    }
+    if constexpr (kAllSums) {
+        r.phi += (e0.phi + e1.phi) + e2.phi;
+        r.phi_t += (e0.t + e1.t) + e2.t;
+        r.phi_tt += (e0.tt + e1.tt) + e2.tt;
+        r.phi_dt += (e0.dt + e1.dt) + e2.dt;
+    }
+    r.phi_d += (e0.d + e1.d) + e2.d;
+    r.phi_dd += (e0.dd + e1.dd) + e2.dd;
+
+    // Gaussian terms, i = 35..39. Terms that share alpha and epsilon share exp(-alpha (delta - eps)^2).
+    double lastAlpha = kNaN, lastEps = kNaN, gaussDelta = 0;
+    for (std::size_t i = 35; i <= 39; ++i) {
+        const int d = tt.d[i];
+        const double alpha = c.swAlpha.raw()[i];
+        const double eps = c.swEps.raw()[i];
+        const double de = delta - eps;
+        if (alpha != lastAlpha || eps != lastEps) {
+            gaussDelta = std::exp(-alpha * de * de);
+            lastAlpha = alpha;
+            lastEps = eps;
+        }
+        const double G = gaussDelta * tt.gaussTau[i];
+        const double Fd = d * invDelta - 2 * alpha * de;
+        const double dd = P(d);
+        const double ntG = tt.nt0[i] * G;
+        if constexpr (kAllSums) {
+            r.phi += ntG * dd;
+            r.phi_t += ntG * dd * tt.Ft[i];
+            r.phi_tt += ntG * dd * tt.Ftt[i];
+            r.phi_dt += ntG * dd * Fd * tt.Ft[i];
+        }
+        r.phi_d += ntG * dd * Fd;
+        r.phi_dd += ntG * (-2 * alpha * dd + 4 * alpha * alpha * dd * de * de -
+                           4 * d * alpha * P(d - 1) * de + double(d) * (d - 1) * P(d - 2));
+    }
+
+    // Non-analytic terms, i = 40..42, every fractional power taken of q = (delta - 1)^2.
+    constexpr double kNudge = 10 * DBL_EPSILON;
+    const double dn = std::fabs(delta - 1) < kNudge ? 1 + kNudge : delta;
+    const double dm1 = dn - 1;
+    const double q = dm1 * dm1;
+    const double lnq = std::log(q);
+    // The three terms share most of their parameters; each power and exponential is formed once
+    // per distinct parameter.
+    double lastHalfInvBeta = kNaN, qhb = 0, lastA = kNaN, qa = 0, lastC = kNaN, psiDelta = 0;
+    double lastDelta = kNaN, lnDelta = 0, lastB = kNaN, Db = 0;
+    for (std::size_t i = 40; i <= 42; ++i) {
+        const double n = N[i];
+        const double a = c.swA.raw()[i];
+        const double b = c.swB.raw()[i];
+        const double beta = c.swBeta.raw()[i];
+        const double A = c.swCapA.raw()[i];
+        const double B = c.swCapB.raw()[i];
+        const double C = c.swCapC.raw()[i];
+        const double D = c.swCapD.raw()[i];
+        const double halfInvBeta = 1 / (2 * beta);
+
+        if (halfInvBeta != lastHalfInvBeta) {
+            qhb = std::exp(halfInvBeta * lnq); // q^(1/(2 beta))
+            lastHalfInvBeta = halfInvBeta;
+        }
+        if (a != lastA) {
+            qa = std::exp(a * lnq); // q^a
+            lastA = a;
+        }
+        if (C != lastC) {
+            psiDelta = std::exp(-C * q);
+            lastC = C;
+        }
+        const double qb1 = qhb / q; // q^(1/(2 beta) - 1)
+        const double theta = (1 - tau) + A * qhb;
+        const double Delta = theta * theta + B * qa;
+        const double Psi = psiDelta * tt.psiTau[i];
+        const double Delta_d = dm1 * (2 * a * B * (qa / q) + (2 * A * theta / beta) * qb1);
+        const double Delta_dd = Delta_d / dm1 + q * (4 * B * a * (a - 1) * (qa / (q * q)) +
+                                                     2 * A * A * (1 / (beta * beta)) * (qb1 * qb1) +
+                                                     (4 * A * theta / beta) * (halfInvBeta - 1) * (qb1 / q));
+        if (Delta != lastDelta) {
+            lnDelta = std::log(Delta);
+            lastDelta = Delta;
+            lastB = kNaN;
+        }
+        if (b != lastB) {
+            Db = std::exp(b * lnDelta); // Delta^b
+            lastB = b;
+        }
+        const double Db1 = Db / Delta;
+        const double Db2 = Db1 / Delta;
+        const double Db_d = b * Db1 * Delta_d;
+        const double Db_dd = b * (Db1 * Delta_dd + (b - 1) * Db2 * (Delta_d * Delta_d));
+        const double tm1 = tau - 1;
+        const double Psi_d = -2 * C * dm1 * Psi;
+        const double Psi_dd = (2 * C * q - 1) * 2 * C * Psi;
+        if constexpr (kAllSums) {
+            const double Db_t = -2 * theta * b * Db1;
+            const double Db_tt = 2 * b * Db1 + 4 * (theta * theta) * b * (b - 1) * Db2;
+            const double Db_dt =
+                -(2 * A * b / beta) * Db1 * dm1 * qb1 - 2 * theta * b * (b - 1) * Db2 * Delta_d;
+            const double Psi_t = -2 * D * tm1 * Psi;
+            const double Psi_tt = (2 * D * (tm1 * tm1) - 1) * 2 * D * Psi;
+            const double Psi_dt = 4 * C * D * dm1 * tm1 * Psi;
+            r.phi += n * Db * dn * Psi;
+            r.phi_t += n * dn * (Db_t * Psi + Db * Psi_t);
+            r.phi_tt += n * dn * (Db_tt * Psi + 2 * Db_t * Psi_t + Db * Psi_tt);
+            r.phi_dt += n * (Db * (Psi_t + dn * Psi_dt) + dn * Db_d * Psi_t + Db_t * (Psi + dn * Psi_d) +
+                             Db_dt * dn * Psi);
+        }
+        r.phi_d += n * (Db * (Psi + dn * Psi_d) + Db_d * dn * Psi);
+        r.phi_dd += n * (Db * (2 * Psi_d + dn * Psi_dd) + 2 * Db_d * (Psi + dn * Psi_d) + Db_dd * dn * Psi);
+    }
+
+    if (!std::isfinite(r.phi) || !std::isfinite(r.phi_d) || !std::isfinite(r.phi_dd) ||
+        !std::isfinite(r.phi_t) || !std::isfinite(r.phi_tt) || !std::isfinite(r.phi_dt))
+        return false;
+    out = r;
+    return true;
+}
+
+} // namespace
+
+const Co2TauTerms* co2TauTerms(const Constants& c, double tau) {
+    if (!(tau > kMinTau && tau < kMaxTau)) return nullptr;
+    thread_local TauCache cache;
+    if (!cache.coefficients.sameAs(c)) {
+        cache.coefficients.assign(c);
+        for (TauTerms& t : cache.entries)
+            t.valid = false;
+    }
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(tau);
+    for (const TauTerms& t : cache.entries)
+        if (t.valid && t.tauBits == bits) return &t;
+    TauTerms& t = cache.entries[cache.next];
+    cache.next = (cache.next + 1) % TauCache::kWays;
+    computeTauTerms(c, tau, t);
+    return &t;
+}
+
+bool co2ResidualFast(const Constants& c, const Co2TauTerms& terms, double delta, double tau, bool allSums,
+                     Co2Residual& out) {
+    return allSums ? residualFast<true>(c, terms, delta, tau, out)
+                   : residualFast<false>(c, terms, delta, tau, out);
+}
+
+bool co2ResidualFast(const Constants& c, double delta, double tau, bool allSums, Co2Residual& out) {
+    const Co2TauTerms* terms = co2TauTerms(c, tau);
+    return terms != nullptr && co2ResidualFast(c, *terms, delta, tau, allSums, out);
+}
+
+} // namespace co2

@@ -1,0 +1,208 @@
+// The fast double path (Model::fastArithmetic): its checked functions fail exactly where the
+// runtime's do, and its Helmholtz kernels give the calculator's values to rounding, including the
+// branches that the calculator's range never takes (the critical regions). That the whole report
+// prints alike is co2check's job (tools/co2check.cpp, run by ctest on thousands of state points).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+#include "core/errors.h"
+#include "core/math.h"
+#include "model/arith.h"
+#include "model/co2.h"
+#include "model/co2_fast.h"
+#include "model/water.h"
+#include "model/water_fast.h"
+
+namespace co2 {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+struct Call {
+    rt::ext value;
+    std::uint32_t error;
+};
+
+template <class F> Call capture(F f) {
+    rt::ErrorState state;
+    rt::ErrorScope scope(state);
+    const rt::ext v = f();
+    return {v, state.pendingError.load()};
+}
+
+TEST(FastPath, CheckedFunctionsFailWhereTheRuntimesFail) {
+    struct Case {
+        const char* what;
+        int function; // 0 pow, 1 exp, 2 ln, 3 sqrt
+        double a, b;
+    };
+    const Case cases[] = {
+        {"(-8)^(1/3)", 0, -8, 1.0 / 3},
+        {"(-2)^3", 0, -2, 3},
+        {"(-2)^2", 0, -2, 2},
+        {"0^-1", 0, 0, -1},
+        {"0^-2", 0, 0, -2},
+        {"0^2", 0, 0, 2},
+        {"NaN^2", 0, kNaN, 2},
+        {"2^NaN", 0, 2, kNaN},
+        {"1e300^2", 0, 1e300, 2},
+        {"1e200^3", 0, 1e200, 3},
+        {"10^400", 0, 10, 400},
+        {"inf^0.5", 0, kInf, 0.5},
+        {"2^0.5", 0, 2, 0.5},
+        {"3^-0.5", 0, 3, -0.5},
+        {"0.3^1.6", 0, 0.3, 1.0 / 0.6},
+        {"1e-300^-2", 0, 1e-300, -2},
+        {"exp(709.782712893)", 1, 709.782712893, 0},
+        {"exp(710)", 1, 710, 0},
+        {"exp(NaN)", 1, kNaN, 0},
+        {"exp(-800)", 1, -800, 0},
+        {"ln 0", 2, 0, 0},
+        {"ln -1", 2, -1, 0},
+        {"ln NaN", 2, kNaN, 0},
+        {"ln inf", 2, kInf, 0},
+        {"ln 1e-300", 2, 1e-300, 0},
+        {"sqrt -1", 3, -1, 0},
+        {"sqrt 0", 3, 0, 0},
+        {"sqrt inf", 3, kInf, 0},
+    };
+    for (const Case& c : cases) {
+        const auto exact = capture([&]() -> rt::ext {
+            switch (c.function) {
+            case 0:
+                return rt::powValue(c.a, c.b);
+            case 1:
+                return rt::expValue(c.a);
+            case 2:
+                return rt::lnValue(c.a);
+            default:
+                return rt::sqrtValue(c.a);
+            }
+        });
+        const auto fast = capture([&]() -> rt::ext {
+            switch (c.function) {
+            case 0:
+                return arith::Fast::pow(c.a, c.b);
+            case 1:
+                return arith::Fast::exp(c.a);
+            case 2:
+                return arith::Fast::ln(c.a);
+            default:
+                return arith::Fast::sqrt(c.a);
+            }
+        });
+        EXPECT_EQ(fast.error, exact.error) << c.what;
+        const double e = static_cast<double>(exact.value);
+        EXPECT_NEAR(static_cast<double>(fast.value), e, 4e-16 * std::fabs(e)) << c.what;
+    }
+}
+
+// |fast - exact| against the size of the terms: the sums cancel, so the bound is on the scale of
+// the largest partial sum, which the kernels' inputs keep within a few hundred.
+void expectClose(double fast, double exact, double scale, const char* what, double x, double y) {
+    EXPECT_NEAR(fast, exact, 1e-13 * (std::fabs(exact) + scale)) << what << " at " << x << ", " << y;
+}
+
+TEST(FastPath, WaterKernelGivesTheCalculatorsValues) {
+    auto md = std::make_unique<Model>();
+    loadConstants(md->c);
+    rt::ErrorState state;
+    rt::ErrorScope scope(state);
+    // Vapour, liquid and compressed liquid over the range, and around the critical point where
+    // the switched critical-region term is alive.
+    const double omegas[] = {1e-4, 0.02, 0.7, 0.8, 0.97, 1.0, 1.03, 1.15,
+                             1.2,  1.25, 1.6, 3.0, 3.1,  3.3, 3.6,  9.0};
+    const double temperatures[] = {250, 271.67, 298.15, 373.15, 450, 640, 647.067, 650, 700, 1500};
+    for (double T : temperatures) {
+        for (double omega : omegas) {
+            md->omega = omega;
+            md->xi = -Constants::Tc / T;
+            Model exact = *md;
+            h2oHelmholtz(exact); // the calculator's kernel
+            Model fast = *md;
+            ASSERT_TRUE(h2oHelmholtzFast(fast));
+            expectClose(fast.Phi, exact.Phi, 10, "Phi", omega, T);
+            expectClose(fast.Phi_w, exact.Phi_w, 10 / omega, "Phi_w", omega, T);
+            expectClose(fast.Phi_ww, exact.Phi_ww, 10 / (omega * omega), "Phi_ww", omega, T);
+            expectClose(fast.Phi_x, exact.Phi_x, 100, "Phi_x", omega, T);
+            expectClose(fast.Phi_xx, exact.Phi_xx, 1000, "Phi_xx", omega, T);
+            expectClose(fast.Phi_wx, exact.Phi_wx, 100 / omega, "Phi_wx", omega, T);
+            EXPECT_EQ(fast.deltaTau, exact.deltaTau);
+            EXPECT_EQ(fast.deltaOmega, exact.deltaOmega);
+        }
+    }
+    EXPECT_EQ(state.pendingError.load(), 0U);
+    // States where a checked function could fail are left to the calculator's kernel.
+    for (auto [omega, xi] : {std::pair{1e-300, -2.0}, {3.0, 0.5}, {3.0, -500.0}, {kNaN, -2.0}}) {
+        md->omega = omega;
+        md->xi = xi;
+        EXPECT_FALSE(h2oHelmholtzFast(*md)) << omega << ", " << xi;
+    }
+}
+
+TEST(FastPath, Co2KernelGivesTheCalculatorsValues) {
+    auto md = std::make_unique<Model>();
+    loadConstants(md->c);
+    rt::ErrorState state;
+    rt::ErrorScope scope(state);
+    // Gas, liquid, the critical density itself (where the non-analytic terms take their limits)
+    // and both sides of it, at temperatures over the range and at the critical one.
+    const double deltas[] = {1e-5, 0.002, 0.2, 0.9, 0.999999, 1.0, 1.000001, 1.1, 2.0, 2.5, 3.4};
+    const double temperatures[] = {271.67, 298.15, 304.1282, 304.2, 320, 373.15, 600};
+    for (double T : temperatures) {
+        for (double delta : deltas) {
+            const double tau = Constants::TcCO2 / T;
+            const Co2Residual exact = co2ResidualAt(md->c, delta, tau);
+            Co2Residual fast, solve;
+            ASSERT_TRUE(co2ResidualFast(md->c, delta, tau, true, fast));
+            ASSERT_TRUE(co2ResidualFast(md->c, delta, tau, false, solve));
+            expectClose(fast.phi, exact.phi, 10, "phi", delta, T);
+            expectClose(fast.phi_d, exact.phi_d, 10, "phi_d", delta, T);
+            expectClose(fast.phi_dd, exact.phi_dd, 100, "phi_dd", delta, T);
+            expectClose(fast.phi_t, exact.phi_t, 100, "phi_t", delta, T);
+            expectClose(fast.phi_tt, exact.phi_tt, 1000, "phi_tt", delta, T);
+            expectClose(fast.phi_dt, exact.phi_dt, 100, "phi_dt", delta, T);
+            EXPECT_EQ(solve.phi_d, fast.phi_d);
+            EXPECT_EQ(solve.phi_dd, fast.phi_dd);
+        }
+    }
+    EXPECT_EQ(state.pendingError.load(), 0U);
+    Co2Residual r;
+    for (auto [delta, tau] : {std::pair{1e-300, 1.0}, {2.0, -1.0}, {0.0, 1.0}, {kNaN, 1.0}})
+        EXPECT_FALSE(co2ResidualFast(md->c, delta, tau, true, r)) << delta << ", " << tau;
+}
+
+// The temperature-only terms are kept per thread; a model with other coefficient tables (a test's,
+// say) must not meet the terms of another's.
+TEST(FastPath, KernelsFollowTheirCoefficientTables) {
+    auto loaded = std::make_unique<Model>();
+    loadConstants(loaded->c);
+    auto changed = std::make_unique<Model>(*loaded);
+    changed->c.h2oCoefA(4, 1) *= 1.1;
+    changed->c.swN(8) *= 1.1;
+    changed->c.swT(9) += 0.1;
+    rt::ErrorState state;
+    rt::ErrorScope scope(state);
+    const double delta = 1.5, tau = Constants::TcCO2 / 300;
+    for (const Model* md : {loaded.get(), changed.get(), loaded.get()}) {
+        Model exact = *md;
+        exact.omega = 3.1;
+        exact.xi = -Constants::Tc / 300;
+        Model fast = exact;
+        h2oHelmholtz(exact);
+        ASSERT_TRUE(h2oHelmholtzFast(fast));
+        EXPECT_NEAR(fast.Phi_w, exact.Phi_w, 1e-12 * std::fabs(exact.Phi_w));
+        const Co2Residual r = co2ResidualAt(md->c, delta, tau);
+        Co2Residual f;
+        ASSERT_TRUE(co2ResidualFast(md->c, delta, tau, true, f));
+        EXPECT_NEAR(f.phi_d, r.phi_d, 1e-12 * std::fabs(r.phi_d));
+        EXPECT_NEAR(f.phi_t, r.phi_t, 1e-12 * std::fabs(r.phi_t));
+    }
+}
+
+} // namespace
+} // namespace co2
