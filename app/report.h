@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "model/model.h"
 #include "core/math.h"
+#include "model/model.h"
 
 namespace co2 {
 

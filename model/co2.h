@@ -14,8 +14,8 @@
 
 #include <cstdint>
 
-#include "model/model.h"
 #include "core/math.h"
+#include "model/model.h"
 
 namespace co2 {
 

@@ -4,8 +4,8 @@
 // Scalars are compile-time constants (each the double nearest to the decimal written). The
 // coefficient arrays keep the bounds the model indexes them with (first index 0, only the loaded
 // range is ever read) and every access goes through rt::CheckedArray / CheckedMatrix, so an index
-// outside the bounds raises subscriptOutOfRange (9) instead of reading past the array. They are filled once by
-// loadConstants() from the row tables in constants.cpp and are read-only afterwards.
+// outside the bounds raises subscriptOutOfRange (9) instead of reading past the array. They are filled once
+// by loadConstants() from the row tables in constants.cpp and are read-only afterwards.
 #pragma once
 
 #include <array>

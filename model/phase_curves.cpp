@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "model/statements.h"
 #include "core/math.h"
+#include "model/statements.h"
 
 namespace co2 {
 namespace {

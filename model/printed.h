@@ -4,9 +4,9 @@
 // value is the very number the report rounds into its template.
 #pragma once
 
+#include "core/math.h"
 #include "model/constants.h"
 #include "model/model.h"
-#include "core/math.h"
 
 namespace co2::printed {
 

@@ -14,9 +14,9 @@
 #include <string_view>
 
 #include "co2model.hpp"
+#include "core/math.h"
 #include "model/model.h"
 #include "model/printed.h"
-#include "core/math.h"
 
 namespace co2 {
 

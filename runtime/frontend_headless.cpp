@@ -5,8 +5,8 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "runtime/cp437.h"
 #include "core/errors.h"
+#include "runtime/cp437.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
 #include "runtime/screen.h"

@@ -281,8 +281,8 @@ int main(int argc, char** argv) {
                 for (std::size_t q = 0; q < kQuantityCount; ++q) {
                     if (exact.texts[q] == fast.texts[q]) continue;
                     if (inside) differentTexts.fetch_add(1);
-                    report += std::string("  ") + std::string(kPrinted[q].name) + ": exact \"" + exact.texts[q] +
-                              "\" fast \"" + fast.texts[q] + "\"\n";
+                    report += std::string("  ") + std::string(kPrinted[q].name) + ": exact \"" +
+                              exact.texts[q] + "\" fast \"" + fast.texts[q] + "\"\n";
                 }
                 if (exact.warnings != fast.warnings) {
                     if (inside) differentTexts.fetch_add(1);

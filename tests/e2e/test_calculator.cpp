@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "app/calculator.h"
-#include "model/model.h"
 #include "app/report.h"
-#include "model/statements.h"
 #include "core/errors.h"
+#include "model/model.h"
+#include "model/statements.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
 #include "runtime/screen.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "model/constants.h"
 #include "core/errors.h"
+#include "model/constants.h"
 
 namespace co2 {
 namespace {

@@ -8,8 +8,8 @@
 #include <optional>
 #include <vector>
 
-#include "model/memo_math.h"
 #include "core/errors.h"
+#include "model/memo_math.h"
 
 namespace co2 {
 namespace {

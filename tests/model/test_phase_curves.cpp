@@ -10,11 +10,11 @@
 #include <optional>
 #include <string>
 
+#include "core/errors.h"
+#include "core/number_format.h"
 #include "model/model.h"
 #include "model/phase_curves.h"
 #include "model/state_point.h"
-#include "core/errors.h"
-#include "core/number_format.h"
 
 namespace co2 {
 namespace {

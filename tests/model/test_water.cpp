@@ -20,11 +20,11 @@
 #include <thread>
 #include <vector>
 
-#include "model/model.h"
-#include "model/water.h"
 #include "co2_fixture.h"
 #include "core/errors.h"
 #include "core/number_format.h"
+#include "model/model.h"
+#include "model/water.h"
 
 namespace co2 {
 namespace {
