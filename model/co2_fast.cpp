@@ -98,42 +98,29 @@ void computeTauTerms(const Constants& c, double tau, TauTerms& t) {
     }
 }
 
-// Bit for bit equality of two coefficient arrays.
-template <class T> bool same(const T& a, const T& b) {
-    return std::memcmp(&a, &b, sizeof(T)) == 0;
-}
-
 // The coefficients of the residual sums, as the cache last saw them: those the tau-only terms are
 // formed from, and the others, which decide whether the compiled-in kernel serves the tables.
+// Constants holds the fourteen arrays one after the other, swN to swCapD; they are compared and
+// copied as that one block of bytes.
+constexpr std::size_t kResidualTablesBytes =
+    sizeof(Constants::swN) + sizeof(Constants::swD) + sizeof(Constants::swT) + sizeof(Constants::swC) +
+    sizeof(Constants::swAlpha) + sizeof(Constants::swBeta) + sizeof(Constants::swGamma) + sizeof(Constants::swEps) +
+    sizeof(Constants::swA) + sizeof(Constants::swB) + sizeof(Constants::swCapA) + sizeof(Constants::swCapB) +
+    sizeof(Constants::swCapC) + sizeof(Constants::swCapD);
+const unsigned char* residualTables(const Constants& k) {
+    return reinterpret_cast<const unsigned char*>(&k.swN);
+}
+bool residualTablesAreOneBlock(const Constants& k) {
+    return reinterpret_cast<const unsigned char*>(&k.swCapD) + sizeof k.swCapD ==
+           residualTables(k) + kResidualTablesBytes;
+}
 struct Co2Coefficients {
-    template <std::int64_t Upper> using Raw = std::array<double, Upper + 1>; // as Coef<Upper>
-    Raw<42> n{}, beta{}, a{}, b{}, A{}, B{}, C{}, D{};
-    Raw<39> d{}, t{}, gamma{}, alpha{}, eps{};
-    Raw<34> c{};
+    std::array<unsigned char, kResidualTablesBytes> bytes{};
     bool sameAs(const Constants& k) const {
         // Bit for bit: the terms were formed from exactly these values.
-        return same(n, k.swN.raw()) && same(d, k.swD.raw()) && same(t, k.swT.raw()) && same(c, k.swC.raw()) &&
-               same(beta, k.swBeta.raw()) && same(gamma, k.swGamma.raw()) && same(D, k.swCapD.raw()) &&
-               same(alpha, k.swAlpha.raw()) && same(eps, k.swEps.raw()) && same(a, k.swA.raw()) &&
-               same(b, k.swB.raw()) && same(A, k.swCapA.raw()) && same(B, k.swCapB.raw()) &&
-               same(C, k.swCapC.raw());
+        return std::memcmp(bytes.data(), residualTables(k), kResidualTablesBytes) == 0;
     }
-    void assign(const Constants& k) {
-        n = k.swN.raw();
-        d = k.swD.raw();
-        t = k.swT.raw();
-        c = k.swC.raw();
-        beta = k.swBeta.raw();
-        gamma = k.swGamma.raw();
-        D = k.swCapD.raw();
-        alpha = k.swAlpha.raw();
-        eps = k.swEps.raw();
-        a = k.swA.raw();
-        b = k.swB.raw();
-        A = k.swCapA.raw();
-        B = k.swCapB.raw();
-        C = k.swCapC.raw();
-    }
+    void assign(const Constants& k) { std::memcpy(bytes.data(), residualTables(k), kResidualTablesBytes); }
 };
 
 // The last two temperatures of this thread, with the coefficient tables they were formed from.
@@ -449,6 +436,9 @@ bool residualFast(const Constants& c, const TauTerms& tt, double delta, double t
 
 const Co2TauTerms* co2TauTerms(const Constants& c, double tau) {
     if (!(tau > kMinTau && tau < kMaxTau)) return nullptr;
+    // The tables are compared as one block; a layout where they are not (none this compiler
+    // makes) takes the calculator's kernel.
+    if (!residualTablesAreOneBlock(c)) return nullptr;
     thread_local TauCache cache;
     if (!cache.coefficients.sameAs(c)) {
         cache.coefficients.assign(c);
