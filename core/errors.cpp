@@ -91,8 +91,6 @@ constexpr CodeMessage kMessages[] = {
 };
 
 ProcessFlags gProcessFlags;
-ErrorState gProcessErrorState;
-thread_local ErrorState* tCurrentState = nullptr;
 
 // The box and the process end are installed once by the frame before the program thread starts
 // (or by a test before it runs); the mutex only guards against a test swapping them while a
@@ -105,6 +103,17 @@ BoxAnswer defaultBox(const std::string& caption, const std::string& text, BoxBut
     std::fprintf(stderr, "%s\n%s\n", caption.c_str(), text.c_str());
     return buttons == BoxButtons::ok ? BoxAnswer::ok : BoxAnswer::no;
 }
+
+MessageBoxFn currentBox();
+
+} // namespace
+
+namespace detail {
+ErrorState processErrorState;
+constinit thread_local ErrorState* currentErrorState = nullptr;
+} // namespace detail
+
+namespace {
 
 MessageBoxFn currentBox() {
     if (const auto& own = errorState().box) return own;
@@ -136,15 +145,11 @@ ProcessFlags& processFlags() {
     return gProcessFlags;
 }
 
-ErrorState& errorState() {
-    return tCurrentState != nullptr ? *tCurrentState : gProcessErrorState;
-}
-
-ErrorScope::ErrorScope(ErrorState& state) : previous_(tCurrentState) {
-    tCurrentState = &state;
+ErrorScope::ErrorScope(ErrorState& state) : previous_(detail::currentErrorState) {
+    detail::currentErrorState = &state;
 }
 ErrorScope::~ErrorScope() {
-    tCurrentState = previous_;
+    detail::currentErrorState = previous_;
 }
 
 void raiseError(std::int64_t code) {
