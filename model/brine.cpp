@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "model/constants.h"
+
 namespace co2 {
 
 namespace {
@@ -121,6 +123,15 @@ double saltGamma(const Brine& b, double T_K, double P_MPa) noexcept {
         break;
     }
     return std::exp(lnGamma);
+}
+
+BrineSolubility brineSolubility(const Brine& brine, double T_K, double P_MPa, double mPure) noexcept {
+    BrineSolubility s{};
+    s.gamma = saltGamma(brine, T_K, P_MPa);
+    s.sol_m = mPure / s.gamma;
+    s.sol_g = s.sol_m * Constants::M_CO2;
+    s.sol_x = 100 * s.sol_m / (s.sol_m + 1000 / Constants::M_H2O);
+    return s;
 }
 
 namespace {

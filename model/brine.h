@@ -72,6 +72,15 @@ std::string brineProblem(const Brine& brine);
 // takes ln P).
 double saltGamma(const Brine& brine, double T_K, double P_MPa) noexcept;
 
+// The solubility quantities of a brine from the pure-water solubility mPure (mol/kg) at the same
+// T (K) and total P (MPa): sol_m = mPure / gamma; sol_g = sol_m M_CO2; sol_x the salt-free mole
+// percent 100 n_CO2 / (n_CO2 + n_H2O) = 100 sol_m / (sol_m + 1000 / M_H2O), as measured brine data
+// report it. The molar masses are the model's own.
+struct BrineSolubility {
+    double gamma, sol_m, sol_g, sol_x;
+};
+BrineSolubility brineSolubility(const Brine& brine, double T_K, double P_MPa, double mPure) noexcept;
+
 // The names of the salt models as co2table and the Python module take them.
 const char* saltModelName(SaltModel model) noexcept; // "duan-sun-2003"
 bool saltModelOfName(const std::string& name, SaltModel& model) noexcept;

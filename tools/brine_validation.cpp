@@ -142,7 +142,8 @@ int main(int argc, char** argv) {
         for (int k = 0; k < kModelCount; ++k) {
             co2::Brine b = row.brine;
             b.model = kModels[k];
-            if (co2::brineProblem(b).empty()) row.model[k] = row.pure / co2::saltGamma(b, row.T_K, row.P_MPa);
+            if (co2::brineProblem(b).empty())
+                row.model[k] = co2::brineSolubility(b, row.T_K, row.P_MPa, row.pure).sol_m;
         }
         rows.push_back(row);
     }

@@ -138,6 +138,20 @@ TEST(BrineTest, GammaRisesWithSalinityAndIsOneForPureWater) {
     EXPECT_TRUE(std::isnan(saltGamma(Brine::nacl(1), 300, 0)));
 }
 
+// The quantities of the measured data's own definitions: a Koschel et al. (2006) row stores
+// x = 0.0111 and m = 55.508 x / (1 - x) = 0.623055 mol/kg; the layer's salt-free mole percent reads
+// the same x back from that molality, to the 1.3e-5 by which the model's 55.5087 mol/kg of water
+// differs from the data's 55.508.
+TEST(BrineTest, SolubilityQuantitiesFollowTheDataFilesDefinitions) {
+    const Brine brine = Brine::nacl(1);
+    const double gamma = saltGamma(brine, 323, 5.1);
+    const BrineSolubility s = brineSolubility(brine, 323, 5.1, 0.623055 * gamma);
+    EXPECT_EQ(s.gamma, gamma);
+    EXPECT_NEAR(s.sol_m, 0.623055, 1e-12);
+    EXPECT_NEAR(s.sol_x / 1.11, 1, 2e-5);
+    EXPECT_NEAR(s.sol_g, 0.623055 * 44.0098, 1e-9);
+}
+
 TEST(BrineTest, SaltModelNamesReadBack) {
     for (SaltModel model : {SaltModel::duanSun2003, SaltModel::rumpf1994, SaltModel::spycherPruess2010}) {
         SaltModel read = SaltModel::duanSun2003;
