@@ -1,0 +1,152 @@
+// std::to_chars for double over the C library: the shortest digit string is the fewest
+// significant digits that printf's correctly rounded %.*e gives and strtod reads back as the
+// same double. That is the digit string Ryu finds except where the rounding interval of a power
+// of two is lopsided, which the native comparison in tests/web checks over many doubles.
+#include "web/compat/std_compat.h"
+#include "web/compat/shortest.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct Decimal {
+    bool negative = false;
+    std::string digits; // no leading or trailing zeros, at least one digit
+    int exponent = 0;   // of the first digit: value = 0.d1d2... * 10^(exponent + 1)
+};
+
+// The digits of `text` ("-1.2345e-07") as a Decimal.
+Decimal decimalOf(const char* text) {
+    Decimal d;
+    const char* p = text;
+    if (*p == '-') {
+        d.negative = true;
+        ++p;
+    }
+    for (; *p != 'e' && *p != '\0'; ++p)
+        if (*p != '.') d.digits += *p;
+    d.exponent = *p == 'e' ? std::atoi(p + 1) : 0;
+    while (d.digits.size() > 1 && d.digits.back() == '0')
+        d.digits.pop_back();
+    return d;
+}
+
+// The fewest significant digits that read back as `value`. At each length the correctly rounded
+// digits come first; where a power of two has a narrower gap below than above, the rounded
+// digits may miss while their neighbour one unit up or down in the last place reads back.
+Decimal shortestDecimal(double value) {
+    char buffer[64];
+    for (int precision = 0; precision < 17; ++precision) {
+        std::snprintf(buffer, sizeof buffer, "%.*e", precision, value);
+        if (std::strtod(buffer, nullptr) == value) return decimalOf(buffer);
+        const Decimal rounded = decimalOf(buffer);
+        long long mantissa = std::atoll(rounded.digits.c_str());
+        for (std::size_t i = rounded.digits.size(); i < static_cast<std::size_t>(precision) + 1; ++i)
+            mantissa *= 10;
+        for (const long long step : {-1LL, 1LL}) {
+            char candidate[64];
+            std::snprintf(candidate, sizeof candidate, "%s%llde%d", rounded.negative ? "-" : "", mantissa + step,
+                          rounded.exponent - precision);
+            if (std::strtod(candidate, nullptr) != value) continue;
+            Decimal d;
+            d.negative = rounded.negative;
+            d.digits = std::to_string(mantissa + step);
+            d.exponent = rounded.exponent - precision + static_cast<int>(d.digits.size()) - 1;
+            while (d.digits.size() > 1 && d.digits.back() == '0')
+                d.digits.pop_back();
+            return d;
+        }
+    }
+    std::snprintf(buffer, sizeof buffer, "%.16e", value);
+    return decimalOf(buffer);
+}
+
+std::string scientific(const Decimal& d) {
+    std::string s = d.negative ? "-" : "";
+    s += d.digits[0];
+    if (d.digits.size() > 1) s += "." + d.digits.substr(1);
+    char exponent[16];
+    std::snprintf(exponent, sizeof exponent, "e%c%02d", d.exponent < 0 ? '-' : '+', std::abs(d.exponent));
+    return s + exponent;
+}
+
+// Without a fractional part the fixed form shows the double's exact integer value, as libstdc++
+// does (3256937983961036488704, not the shortest digits padded with zeros).
+std::string fixed(const Decimal& d, double value) {
+    std::string s = d.negative ? "-" : "";
+    const int integerDigits = d.exponent + 1;
+    if (integerDigits <= 0) return s + "0." + std::string(static_cast<std::size_t>(-integerDigits), '0') + d.digits;
+    const auto n = static_cast<std::size_t>(integerDigits);
+    if (d.digits.size() <= n) {
+        char buffer[400];
+        std::snprintf(buffer, sizeof buffer, "%.0f", value);
+        return buffer;
+    }
+    return s + d.digits.substr(0, n) + "." + d.digits.substr(n);
+}
+
+[[maybe_unused]] std::to_chars_result put(char* first, char* last, const std::string& text) {
+    if (static_cast<std::size_t>(last - first) < text.size()) return {last, std::errc::value_too_large};
+    std::memcpy(first, text.data(), text.size());
+    return {first + text.size(), std::errc()};
+}
+
+std::string special(double value) {
+    if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
+    return value < 0 ? "-inf" : "inf";
+}
+
+} // namespace
+
+namespace co2::web {
+
+std::string shortestText(double value) {
+    if (!std::isfinite(value)) return special(value);
+    if (value == 0) return std::signbit(value) ? "-0" : "0";
+    const Decimal d = shortestDecimal(value);
+    std::string f = fixed(d, value);
+    std::string e = scientific(d);
+    return e.size() < f.size() ? e : f;
+}
+
+std::string shortestScientificText(double value) {
+    if (!std::isfinite(value)) return special(value);
+    if (value == 0) return std::signbit(value) ? "-0e+00" : "0e+00";
+    return scientific(shortestDecimal(value));
+}
+
+std::string precisionText(double value, std::chars_format format, int precision) {
+    if (!std::isfinite(value)) return special(value);
+    const char* conversion = format == std::chars_format::scientific ? "%.*e"
+                             : format == std::chars_format::fixed    ? "%.*f"
+                                                                     : "%.*g";
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, conversion, precision, value);
+    return buffer;
+}
+
+} // namespace co2::web
+
+#ifdef __EMSCRIPTEN__
+namespace std {
+
+to_chars_result to_chars(char* first, char* last, double value) {
+    return put(first, last, co2::web::shortestText(value));
+}
+
+// Only the shortest scientific form is used (and given); the others report that they are not.
+to_chars_result to_chars(char* first, char* last, double value, chars_format format) {
+    if (format != chars_format::scientific) return {first, errc::not_supported};
+    return put(first, last, co2::web::shortestScientificText(value));
+}
+
+to_chars_result to_chars(char* first, char* last, double value, chars_format format, int precision) {
+    return put(first, last, co2::web::precisionText(value, format, precision));
+}
+
+} // namespace std
+#endif
