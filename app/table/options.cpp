@@ -223,6 +223,14 @@ std::string readColumns(const Given& given, Options& o) {
 std::string readPlot(const Given& given, Options& o) {
     if (!o.plot.empty() && !endsWith(o.plot, ".png") && !endsWith(o.plot, ".svg"))
         return "plot: \"" + o.plot + "\" must end in .png or .svg";
+    // gnuplot reads an output name starting with '|' as a shell pipe (and '<' as a command to
+    // read from), even after spaces; a line break would end the quoted name and start a command.
+    const std::size_t first = o.plot.find_first_not_of(" \t");
+    if (first != std::string::npos && (o.plot[first] == '|' || o.plot[first] == '<'))
+        return "plot: \"" + o.plot + "\" is not a file name (gnuplot would run it as a command)";
+    for (char ch : o.plot)
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f)
+            return "plot: \"" + o.plot + "\" holds a control character (a line break ends gnuplot's quoting)";
     if (given.plotX) {
         if (*given.plotX == "pressure")
             o.plotX = PlotAxis::pressure;
