@@ -47,10 +47,17 @@ class InterruptGuard {
         sigemptyset(&action.sa_mask);
         for (std::size_t i = 0; i < std::size(kSignals); ++i)
             ::sigaction(kSignals[i], &action, &previous_[i]);
+        // Past the file size limit (ulimit -f) a write fails with EFBIG, reported and cleaned up
+        // like a full disk, instead of the signal killing the run with its temporary left behind.
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, &previousFileSize_);
     }
     ~InterruptGuard() {
         for (std::size_t i = 0; i < std::size(kSignals); ++i)
             ::sigaction(kSignals[i], &previous_[i], nullptr);
+        ::sigaction(SIGXFSZ, &previousFileSize_, nullptr);
     }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
@@ -58,6 +65,7 @@ class InterruptGuard {
   private:
     static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
     struct sigaction previous_[std::size(kSignals)]{};
+    struct sigaction previousFileSize_ {};
 };
 
 // Points per chunk of work: large enough that handing chunks over costs nothing, small enough
