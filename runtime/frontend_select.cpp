@@ -59,7 +59,7 @@ The manual: man co2calc; co2table computes the same model over grids (man co2tab
 
 } // namespace
 
-int runProcess(int argc, char** argv, ProgramMain programMain) {
+int runProcess(int argc, char** argv, ProgramMain programMain, const char* reportFile) {
     const FrontendOptions options = parseFrontendOptions(argc, argv);
     const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "co2calc";
     if (!options.error.empty()) {
@@ -101,6 +101,7 @@ int runProcess(int argc, char** argv, ProgramMain programMain) {
             auto headless =
                 std::make_unique<HeadlessFrontend>(STDIN_FILENO, STDERR_FILENO, options.transcriptPath);
             headless->setErrorPolicy(options.onError);
+            if (reportFile != nullptr) headless->setReportFile(reportFile);
             frontend = std::move(headless);
         }
         if (const int code = frontend->start(); code != 0) return code;
