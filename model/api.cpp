@@ -3,6 +3,7 @@
 // runtime error never unwinds: the worker's own error state records the first one (answering the
 // statement check's box with "go on", as a user pressing Yes would) and it becomes the result's
 // error.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "co2model.hpp"
 #include "core/errors.h"
 #include "model/aqueous.h"
+#include "model/brine.h"
 #include "model/co2.h"
 #include "model/flags.h"
 #include "model/model.h"
@@ -58,6 +60,12 @@ constexpr std::size_t kIndexT = quantityIndexOf("T_C");
 constexpr std::size_t kIndexP = quantityIndexOf("P");
 constexpr std::size_t kIndexM = quantityIndexOf("m");
 constexpr std::size_t kIndexVapour = quantityIndexOf("y_CO2_vap");
+constexpr std::size_t kIndexSolM = quantityIndexOf("sol_m");
+constexpr std::size_t kIndexSolG = quantityIndexOf("sol_g");
+constexpr std::size_t kIndexSolX = quantityIndexOf("sol_x");
+constexpr std::size_t kIndexNaCl = quantityIndexOf("m_NaCl");
+constexpr std::size_t kIndexGammaSalt = quantityIndexOf("gamma_salt");
+static_assert(kIndexGammaSalt < kReportedCount && kIndexNaCl < kReportedCount);
 static_assert(kIndexT < kReportedCount && kIndexP < kReportedCount && kIndexM < kReportedCount &&
               kIndexVapour < kReportedCount);
 
@@ -111,7 +119,7 @@ std::string pointProblem(const Point& point) {
             return "molality " + numberText(point.molality) + " mol/kg is not a finite number";
         if (point.molality < 0) return "molality " + numberText(point.molality) + " mol/kg is negative";
     }
-    return {};
+    return brineProblem(point.brine);
 }
 
 std::span<const FlagInfo> flags() noexcept {
@@ -173,6 +181,7 @@ struct Evaluator::Impl {
     Result run(const Point& point);
     bool compute(const Point& point, Result& r);
     void readOut(Result& r) const;
+    bool inBrine(const Point& point, Result& r) const;
 
     bool errorSoFar() const { return code != 0 || state.pendingError.load(std::memory_order_relaxed) != 0; }
 
@@ -207,6 +216,25 @@ struct Evaluator::Impl {
     std::uint32_t code = 0;
     std::uint32_t line = 0;
 };
+
+// The salting-out layer over the pure-water solubility at the same temperature and total
+// pressure. The solution quantities assume a pure-water solvent: a brine has none of them.
+bool Evaluator::Impl::inBrine(const Point& point, Result& r) const {
+    const BrineSolubility b = brineSolubility(point.brine, model.T, pressureMPaOf(model), model.mSat);
+    if (!std::isfinite(b.gamma) || !std::isfinite(b.sol_m)) return false;
+    r.values[kIndexSolM] = b.sol_m;
+    r.values[kIndexSolG] = b.sol_g;
+    r.values[kIndexSolX] = b.sol_x;
+    r.values[kIndexNaCl] = std::min(point.brine.Na, point.brine.Cl);
+    r.values[kIndexGammaSalt] = b.gamma;
+    const bool molalityGiven = !std::isnan(point.molality);
+    for (std::size_t i = 0; i < kReportedCount; ++i)
+        if (kQuantities[i].group == Group::solution && !(i == kIndexM && molalityGiven)) r.values[i] = kNaN;
+    r.flags &= ~warnMolality;
+    if (molalityGiven && point.molality > b.sol_m) r.flags |= warnMolality;
+    if (point.brine.indicative()) r.flags |= saltIndicative;
+    return true;
+}
 
 // The sections at the point; false when a curve refuses the temperature.
 bool Evaluator::Impl::compute(const Point& point, Result& r) {
@@ -320,6 +348,12 @@ Result Evaluator::Impl::run(const Point& point) {
             r.message = "non-finite result";
             return r;
         }
+    }
+    if (!point.brine.pure() && !inBrine(point, r)) {
+        keepOnlyInputs();
+        r.error = kErrorNonFinite;
+        r.message = "non-finite salting-out coefficient";
+        return r;
     }
     if (!raw)
         for (std::size_t i = 0; i < kReportedCount; ++i)

@@ -68,7 +68,7 @@ struct Printed {
 std::vector<Printed> printedTexts() {
     std::vector<Printed> texts;
     for (const co2::Quantity& q : co2::kQuantities)
-        texts.push_back({q.name, q.picture, q.extended, q.value});
+        if (q.block != co2::ReportBlock::library) texts.push_back({q.name, q.picture, q.extended, q.value});
     texts.push_back({"P (echo)", "###.#####", false, co2::printed::pressureMPa});
     texts.push_back({"m (prompt)", " ###.##### ", false, [](const Model& m) -> ext { return m.m; }});
     return texts;
