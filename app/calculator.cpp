@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "app/report.h"
-#include "core/errors.h"
+#include "runtime/process.h"
 #include "core/math.h"
 #include "core/number_format.h"
 #include "model/aqueous.h"

@@ -120,13 +120,6 @@ std::string curveRefusalText(int option) {
 
 struct Evaluator::Impl {
     explicit Impl(Arithmetic arithmetic) {
-        state.box = [this](const std::string&, const std::string&, rt::BoxButtons) {
-            if (code == 0) {
-                code = state.pendingError.load(std::memory_order_relaxed);
-                line = state.statementLine.load(std::memory_order_relaxed);
-            }
-            return rt::BoxAnswer::yes;
-        };
         rt::ErrorScope scope(state);
         loadConstants(prototype.c);
         prototype.fastArithmetic = arithmetic == Arithmetic::fast;
@@ -145,9 +138,7 @@ struct Evaluator::Impl {
     int saturatedCurve = 0;
     double saturatedT = 0, saturatedP = 0;
 
-    rt::ErrorState state;
-    std::uint32_t code = 0;
-    std::uint32_t line = 0;
+    rt::ErrorState state; // records the first error of a point and its statement
 };
 
 // The model in the calculator's order; false when a curve refuses the temperature.
@@ -169,7 +160,7 @@ bool Evaluator::Impl::run(int curve, double T_C, double P, double molality, Resu
         co2Run(model);
         infiniteDilution(model);
         solubility(model);
-        if (code == 0 && state.pendingError.load(std::memory_order_relaxed) == 0) {
+        if (state.firstOrPending() == 0) {
             saturated = model;
             saturatedCurve = curve;
             saturatedT = T_C;
@@ -219,20 +210,15 @@ Result Evaluator::Impl::evaluate(int curve, double T_C, double P, double molalit
     }
 
     model = prototype;
-    code = 0;
-    line = 0;
-    state.pendingError.store(0, std::memory_order_relaxed);
-    state.eventFlag.store(0, std::memory_order_relaxed);
+    state.clear();
     bool computed = false;
     {
         rt::ErrorScope scope(state);
         computed = run(curve, T_C, P, molality, r);
-        // An error of the run's last statement has not met a statement check yet.
-        if (code == 0 && state.pendingError.load(std::memory_order_relaxed) != 0)
-            code = state.pendingError.load(std::memory_order_relaxed);
-        state.pendingError.store(0, std::memory_order_relaxed);
-        state.eventFlag.store(0, std::memory_order_relaxed);
     }
+    // An error of the run's last statement has met no statement end: it is still pending.
+    const std::uint32_t code = state.firstOrPending();
+    const std::uint32_t line = state.firstStatement.load(std::memory_order_relaxed);
 
     // A failed point keeps its inputs (and a curve's pressure), nothing the failed run computed.
     const auto keepOnlyInputs = [&] {

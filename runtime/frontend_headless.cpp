@@ -5,7 +5,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "core/errors.h"
+#include "runtime/process.h"
 #include "runtime/cp437.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
