@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "model/run.h"
 #include "model/aqueous.h"
 #include "model/co2.h"
 #include "model/model.h"
@@ -57,12 +58,8 @@ template <Stage kStage> void sweep(benchmark::State& state) {
             co2::co2FindDensity(*md);
             benchmark::DoNotOptimize(md->rhoCO2);
         } else {
-            co2::waterProperties(*md);
-            co2::co2Run(*md);
-            co2::infiniteDilution(*md);
-            co2::solubility(*md);
-            md->m = md->mSat;
-            co2::finiteConcentration(*md);
+            co2::AtMolality hooks;
+            co2::runSections(*md, hooks);
             benchmark::DoNotOptimize(md->rhoSol);
         }
     }

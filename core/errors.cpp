@@ -83,11 +83,14 @@ constexpr CodeMessage kMessages[] = {
     {E::sourceAndDestinationMemoryHaveBeenFreed, "Source and destination memory have been freed"},
 };
 
-ErrorState gProcessErrorState;
-thread_local ErrorState* tCurrentState = nullptr;
 std::atomic<StatementCheckFn> gProcessCheck{nullptr};
 
 } // namespace
+
+namespace detail {
+ErrorState processErrorState;
+constinit thread_local ErrorState* currentErrorState = nullptr;
+} // namespace detail
 
 const char* errorMessage(std::uint32_t code) {
     for (const auto& entry : kMessages) {
@@ -110,15 +113,11 @@ std::uint32_t ErrorState::firstOrPending() const {
     return first != 0 ? first : pendingError.load(std::memory_order_relaxed);
 }
 
-ErrorState& errorState() {
-    return tCurrentState != nullptr ? *tCurrentState : gProcessErrorState;
-}
-
-ErrorScope::ErrorScope(ErrorState& state) : previous_(tCurrentState) {
-    tCurrentState = &state;
+ErrorScope::ErrorScope(ErrorState& state) : previous_(detail::currentErrorState) {
+    detail::currentErrorState = &state;
 }
 ErrorScope::~ErrorScope() {
-    tCurrentState = previous_;
+    detail::currentErrorState = previous_;
 }
 
 void raiseError(std::int64_t code) {
@@ -149,7 +148,7 @@ void setProcessStatementCheck(StatementCheckFn check) {
 
 void statementCheck(std::uint32_t line) {
     ErrorState& state = errorState();
-    if (&state == &gProcessErrorState) {
+    if (&state == &detail::processErrorState) {
         if (const StatementCheckFn check = gProcessCheck.load()) {
             check(line);
             return;

@@ -137,8 +137,16 @@ struct ErrorState {
     std::uint32_t firstOrPending() const;
 };
 
+namespace detail {
+extern ErrorState processErrorState;
+extern constinit thread_local ErrorState* currentErrorState; // set by ErrorScope
+} // namespace detail
+
 // The error state of the calling thread: the process-wide one unless an ErrorScope is active.
-ErrorState& errorState();
+// Inline: the model asks for it at every statement.
+inline ErrorState& errorState() {
+    return detail::currentErrorState != nullptr ? *detail::currentErrorState : detail::processErrorState;
+}
 
 // Makes `state` the calling thread's error state for the scope's lifetime.
 class ErrorScope {

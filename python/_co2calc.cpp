@@ -47,14 +47,6 @@ const char* groupName(co2::Group group) {
     return "";
 }
 
-// Solubility and solution quantities describe no real solution where the flag noSolubility is
-// set; unless the caller asks for the raw numbers they become NaN, as in co2table.
-bool masked(int index, unsigned flags, bool raw) {
-    if (raw || (flags & co2::noSolubility) == 0) return false;
-    const co2::Group group = co2::quantities()[static_cast<std::size_t>(index)].group;
-    return group == co2::Group::solubility || group == co2::Group::solution;
-}
-
 struct Failure {
     std::size_t index;
     std::string message;
@@ -79,12 +71,10 @@ void evaluateRange(const Job& job, co2::Evaluator& evaluator, std::size_t begin,
                    std::vector<Failure>& failures) {
     for (std::size_t i = begin; i < end; ++i) {
         const double m = job.m != nullptr ? job.m[i] : kNaN;
-        const co2::Result r = job.curve != 0 ? evaluator.evaluateCurve(job.curve, job.t[i], m)
-                                             : evaluator.evaluate(job.t[i], job.p[i], m);
-        for (std::size_t c = 0; c < job.columns.size(); ++c) {
-            const int q = job.columns[c];
-            job.values[c * job.count + i] = masked(q, r.flags, job.raw) ? kNaN : r[q];
-        }
+        const co2::Result r = evaluator.run(job.curve != 0 ? co2::Point::onCurve(job.curve, job.t[i], m)
+                                                           : co2::Point::at(job.t[i], job.p[i], m));
+        for (std::size_t c = 0; c < job.columns.size(); ++c)
+            job.values[c * job.count + i] = r[job.columns[c]];
         job.flags[i] = r.flags;
         if (!r.ok())
             failures.push_back({i, r.message.empty() ? "error " + std::to_string(r.error) : r.message});
@@ -106,7 +96,7 @@ std::vector<Failure> run(const Job& job, unsigned threads) {
 
     auto worker = [&](unsigned w) {
         try {
-            co2::Evaluator evaluator(job.arithmetic);
+            co2::Evaluator evaluator(co2::Options{job.arithmetic, job.raw, kNaN});
             while (!stop.load(std::memory_order_relaxed)) {
                 const std::size_t begin = next.fetch_add(kBlock, std::memory_order_relaxed);
                 if (begin >= job.count) break;
@@ -201,11 +191,12 @@ py::tuple evaluateMany(int curve, const InArray& t, const std::optional<InArray>
     return py::make_tuple(values, flags, failed);
 }
 
-py::tuple evaluateOne(int curve, double t, double p, double m, bool exact) {
+py::tuple evaluateOne(int curve, double t, double p, double m, bool exact, bool raw) {
     co2::Options options;
-    options.molality = m;
     options.arithmetic = exact ? co2::Arithmetic::exact : co2::Arithmetic::fast;
-    const co2::Result r = curve != 0 ? co2::evaluateCurve(curve, t, options) : co2::evaluate(t, p, options);
+    options.raw = raw;
+    const co2::Result r =
+        co2::run(curve != 0 ? co2::Point::onCurve(curve, t, m) : co2::Point::at(t, p, m), options);
     py::list values;
     for (double v : r.values)
         values.append(v);
@@ -226,23 +217,21 @@ PYBIND11_MODULE(_co2calc, mod) {
                                          groupName(q.group)));
     mod.attr("quantities") = quantities;
 
-    py::dict flags;
-    flags["warn_T"] = static_cast<unsigned>(co2::warnTemperature);
-    flags["warn_P"] = static_cast<unsigned>(co2::warnPressure);
-    flags["warn_psat"] = static_cast<unsigned>(co2::warnSaturation);
-    flags["warn_m"] = static_cast<unsigned>(co2::warnMolality);
-    flags["hydrate"] = static_cast<unsigned>(co2::hydrate);
-    flags["co2_gas"] = static_cast<unsigned>(co2::co2Gas);
-    flags["co2_liquid"] = static_cast<unsigned>(co2::co2Liquid);
-    flags["co2_supercritical"] = static_cast<unsigned>(co2::co2Supercritical);
-    flags["no_solubility"] = static_cast<unsigned>(co2::noSolubility);
+    py::list flags;
+    for (const co2::FlagInfo& f : co2::flags())
+        flags.append(py::make_tuple(std::string(f.name), f.bit, std::string(f.description)));
     mod.attr("flags") = flags;
+
+    py::list curves;
+    for (const co2::CurveInfo& c : co2::curves())
+        curves.append(py::make_tuple(c.option, std::string(c.name), c.tMin, c.tMax));
+    mod.attr("curves") = curves;
 
     mod.attr("library_version") = co2::version();
     mod.attr("hardware_threads") = std::max(1u, std::thread::hardware_concurrency());
 
     mod.def("evaluate_one", &evaluateOne, py::arg("curve"), py::arg("t"), py::arg("p"), py::arg("m"),
-            py::arg("exact"),
+            py::arg("exact"), py::arg("raw"),
             "One state point: (40 values, flag bits, message or None); curve 0 for (t, p).");
     mod.def("evaluate_many", &evaluateMany, py::arg("curve"), py::arg("t"), py::arg("p"), py::arg("m"),
             py::arg("columns"), py::arg("exact"), py::arg("threads"), py::arg("raw"),

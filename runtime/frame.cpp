@@ -15,10 +15,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "runtime/process.h"
 #include "core/math.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 

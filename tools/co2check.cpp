@@ -14,6 +14,7 @@
 //
 // --grid checks co2table's benchmark grid (0:99.9:0.1 C x 0.1:100:0.1 MPa, 10^6 points) instead.
 // Prints a summary and every difference with its state point; exit status 0 when there is none.
+#include <limits>
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -31,6 +32,7 @@
 #include "core/errors.h"
 #include "core/math.h"
 #include "core/number_format.h"
+#include "model/run.h"
 #include "model/aqueous.h"
 #include "model/co2.h"
 #include "model/phase_curves.h"
@@ -99,13 +101,8 @@ Outcome run(const Model& prototype, const Point& p, bool fast) {
             co2::setPressure(*md, p.P);
         else
             co2::setCurvePressure(*md, p.curve);
-        co2::waterProperties(*md);
-        co2::co2Run(*md);
-        co2::infiniteDilution(*md);
-        co2::solubility(*md);
-        md->m = p.molality < 0 ? md->mSat : p.molality;
-        if (md->m == 0) md->m = co2::kSmallestMolality;
-        co2::finiteConcentration(*md);
+        co2::AtMolality hooks(p.molality < 0 ? std::numeric_limits<double>::quiet_NaN() : p.molality);
+        co2::runSections(*md, hooks);
         if (state.pendingError.load() != 0) {
             if (out.firstError.empty()) out.firstError = std::to_string(state.pendingError.load()) + "@end";
             out.errors += std::to_string(state.pendingError.load()) + "@end;";

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -64,6 +65,26 @@ enum Flag : unsigned {
                             // solution quantities describe no real solution
 };
 
+struct FlagInfo {
+    std::string_view name;        // "warn_psat": co2table's column, Python's FLAGS key
+    unsigned bit;                 // a Flag
+    std::string_view description; // "below the water saturation pressure: no liquid water"
+};
+
+// Every flag, in bit order.
+std::span<const FlagInfo> flags() noexcept;
+
+// ---- phase-boundary curves ---------------------------------------------------------------------
+
+struct CurveInfo {
+    int option;            // 1..4, the calculator's menu number
+    std::string_view name; // "H2O(l)-CO2(l)-CO2(v)": the phases that coexist along it
+    double tMin, tMax;     // the temperatures, in C, that the curve accepts
+};
+
+// The four curves, by option.
+std::span<const CurveInfo> curves() noexcept;
+
 // ---- evaluation --------------------------------------------------------------------------------
 
 enum class Arithmetic : std::uint8_t { fast, exact };
@@ -72,16 +93,55 @@ enum class Arithmetic : std::uint8_t { fast, exact };
 // ("Illegal function call" is 5, "Overflow" 6, "Internal error" 51 for a solve that gave up).
 inline constexpr int kErrorOutsideCurve = -1; // the temperature lies outside the curve's range
 inline constexpr int kErrorBadArgument = -2;  // a NaN or infinite input, a negative pressure or
-                                              // molality, a curve option not 1..4
+                                              // molality, a curve option not 1..4, an unknown
+                                              // option bit
 inline constexpr int kErrorNonFinite = -3;    // a quantity came out infinite or NaN without a
                                               // runtime error
 
-struct Options {
-    // The molality of the solution quantities, mol/kg: NaN means at the solubility (as Enter at
-    // the calculator's prompt); 0 means 1e-8, the smallest the calculator takes.
-    double molality = std::numeric_limits<double>::quiet_NaN();
-    Arithmetic arithmetic = Arithmetic::fast;
+inline constexpr double kAtSolubility = std::numeric_limits<double>::quiet_NaN();
+
+// One state point: what every face of the library hands to run().
+struct Point {
+    double temperature = std::numeric_limits<double>::quiet_NaN(); // C
+    // MPa; 0 means the water saturation pressure (the quantity P is then the pressure used).
+    // Not used when a curve is given.
+    double pressure = std::numeric_limits<double>::quiet_NaN();
+    // 1..4: the pressure of that phase-boundary curve at the temperature (see curves()).
+    std::optional<int> curve;
+    // The molality of the solution quantities, mol/kg: NaN (kAtSolubility) means at the
+    // solubility, as Enter at the calculator's prompt; 0 means 1e-8, the smallest it takes.
+    double molality = kAtSolubility;
+
+    static Point at(double t_celsius, double p_mpa, double molality = kAtSolubility) noexcept {
+        Point p;
+        p.temperature = t_celsius;
+        p.pressure = p_mpa;
+        p.molality = molality;
+        return p;
+    }
+    static Point onCurve(int option, double t_celsius, double molality = kAtSolubility) noexcept {
+        Point p;
+        p.temperature = t_celsius;
+        p.curve = option;
+        p.molality = molality;
+        return p;
+    }
 };
+
+struct Options {
+    Arithmetic arithmetic = Arithmetic::fast;
+    // Where noSolubility is set, the solubility and solution quantities (but a given molality)
+    // describe no real solution and are NaN, and y_CO2_vap is NaN where there is no liquid water;
+    // raw keeps the numbers the model's formulas give there.
+    bool raw = false;
+    // The molality of evaluate() and evaluateCurve(), which take no Point; run() takes the
+    // Point's.
+    double molality = kAtSolubility;
+};
+
+// Why `point` cannot be run, or empty when it can: the one check of the arguments that every
+// face goes through.
+std::string pointProblem(const Point& point);
 
 struct Result {
     // Every quantity. When the point failed, NaN except the inputs: T_C, P (a curve's pressure
@@ -109,18 +169,19 @@ struct Result {
 class Evaluator {
   public:
     explicit Evaluator(Arithmetic arithmetic = Arithmetic::fast);
+    explicit Evaluator(const Options& options);
     ~Evaluator();
     Evaluator(Evaluator&&) noexcept;
     Evaluator& operator=(Evaluator&&) noexcept;
 
+    // The model at one point: the library's one way in; the others below build a Point.
+    Result run(const Point& point) noexcept;
+
     // (T in C, P in MPa; a pressure of 0 means the water saturation pressure, and the quantity P
-    // is the pressure used); molality as in Options::molality.
-    Result evaluate(double t_celsius, double p_mpa,
-                    double molality = std::numeric_limits<double>::quiet_NaN()) noexcept;
-    // Curve option 1..4: H2O(l)-CO2(l)-CO2(v), Clathrate-H2O(l)-CO2(l), Clathrate-H2O(l)-CO2(v),
-    // H2O(l)-H2O(ice)-CO2(v).
-    Result evaluateCurve(int option, double t_celsius,
-                         double molality = std::numeric_limits<double>::quiet_NaN()) noexcept;
+    // is the pressure used); molality as in Point::molality.
+    Result evaluate(double t_celsius, double p_mpa, double molality = kAtSolubility) noexcept;
+    // Curve option 1..4 (see curves()).
+    Result evaluateCurve(int option, double t_celsius, double molality = kAtSolubility) noexcept;
 
   private:
     struct Impl;
@@ -128,6 +189,7 @@ class Evaluator {
 };
 
 // One point on an evaluator of its own.
+Result run(const Point& point, const Options& options = {}) noexcept;
 Result evaluate(double t_celsius, double p_mpa, const Options& options = {}) noexcept;
 Result evaluateCurve(int option, double t_celsius, const Options& options = {}) noexcept;
 

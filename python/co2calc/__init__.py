@@ -21,8 +21,9 @@ FLAGS (name -> bit) decodes, e.g. ``result["flags"] & co2calc.FLAGS["warn_psat"]
                        the phase of pure CO2 (one of them for a computed point)
     no_solubility      no liquid water, or a negative solubility
 
-Where no_solubility is set, the solubility and solution quantities describe no real solution and
-are NaN, as in co2table, unless raw=True. A point whose computation fails has NaN values and its
+Where no_solubility is set, the solubility and solution quantities (but a given molality) describe
+no real solution and are NaN, and y_CO2_vap is NaN where there is no liquid water, as in co2table
+and the C and C++ interfaces, unless raw=True. A point whose computation fails has NaN values and its
 message in ``error`` (None for a computed point); it never affects another point.
 
 Arithmetic: exact=True carries the calculator's extended intermediates and gives its numbers to the
@@ -35,7 +36,8 @@ import numpy as np
 
 from . import _co2calc
 
-__all__ = ["state", "table", "curve", "QUANTITIES", "FLAGS", "CURVES", "__version__"]
+__all__ = ["state", "table", "curve", "QUANTITIES", "FLAGS", "FLAG_DESCRIPTIONS", "CURVES", "CURVE_RANGES",
+           "__version__"]
 
 __version__ = _co2calc.library_version
 
@@ -43,23 +45,27 @@ __version__ = _co2calc.library_version
 QUANTITIES = {name: (unit, description) for name, unit, description, _ in _co2calc.quantities}
 
 #: name -> bit of the flags arrays of table() and curve().
-FLAGS = dict(_co2calc.flags)
+FLAGS = {name: bit for name, bit, _ in _co2calc.flags}
+
+#: flag name -> what it says.
+FLAG_DESCRIPTIONS = {name: description for name, _, description in _co2calc.flags}
 
 #: curve option -> the phase boundary it follows.
-CURVES = {
-    1: "H2O(l)-CO2(l)-CO2(v)",
-    2: "Clathrate-H2O(l)-CO2(l)",
-    3: "Clathrate-H2O(l)-CO2(v)",
-    4: "H2O(l)-H2O(ice)-CO2(v)",
-}
+CURVES = {option: name for option, name, _, _ in _co2calc.curves}
+
+#: curve option -> (lowest, highest) temperature in C that the curve accepts.
+CURVE_RANGES = {option: (t_min, t_max) for option, _, t_min, t_max in _co2calc.curves}
 
 _NAMES = [q[0] for q in _co2calc.quantities]
 _INDEX = {name: i for i, name in enumerate(_NAMES)}
-_MASKED = {name for name, _, _, group in _co2calc.quantities if group in ("solubility", "solution")}
 
 
 def _numbers(value, name, unit):
     """value as a float64 array; a TypeError or ValueError naming the argument otherwise."""
+    if isinstance(value, np.ma.MaskedArray):
+        # np.asarray would drop the mask and compute the masked points as if they were data.
+        raise TypeError(f"{name}: a masked array is not taken; pass its .compressed() values or "
+                        f".filled(...) with a value of your choosing")
     if isinstance(value, (str, bytes)):
         raise TypeError(f"{name}: expected a number or an array of numbers in {unit}, got {value!r}")
     try:
@@ -140,10 +146,8 @@ def _scalar(array, name):
 
 def _point(curve, t, p, m, exact, raw):
     values, bits, error = _co2calc.evaluate_one(curve, t, 0.0 if p is None else p,
-                                                float("nan") if m is None else m, exact)
-    result = {}
-    for name, value in zip(_NAMES, values):
-        result[name] = float("nan") if (name in _MASKED and bits & FLAGS["no_solubility"] and not raw) else value
+                                                float("nan") if m is None else m, exact, raw)
+    result = dict(zip(_NAMES, values))
     result["flags"] = {name: bool(bits & bit) for name, bit in FLAGS.items()}
     result["error"] = error
     return result

@@ -17,11 +17,11 @@
 
 #include "app/calculator.h"
 #include "app/report.h"
-#include "runtime/process.h"
 #include "model/model.h"
 #include "model/statements.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 

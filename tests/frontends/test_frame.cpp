@@ -16,9 +16,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "runtime/process.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 
 namespace {

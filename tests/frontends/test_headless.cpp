@@ -15,9 +15,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "runtime/process.h"
 #include "runtime/frame.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/process.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 
 namespace {

@@ -14,6 +14,7 @@
 #include "model/aqueous.h"
 #include "model/co2.h"
 #include "model/model.h"
+#include "model/run.h"
 #include "model/solubility.h"
 #include "model/state_point.h"
 #include "model/water.h"
@@ -34,18 +35,16 @@ class ModelTest : public ::testing::Test {
     // The state point as the calculator sets it: T = T_C + 273.15, P_bar = 10 P, in extended
     // precision and stored as doubles.
     void statePoint(double T_C, double P_MPa) { setStatePoint(*md, T_C, P_MPa); }
-    // The pure-component sections and the infinite-dilution block, in the calculator's order.
+    // The pure-component sections and the infinite-dilution block, in the calculator's order: the
+    // run stops before the solubility.
     void runThroughInfiniteDilution() {
-        waterProperties(*md);
-        co2Run(*md);
-        infiniteDilution(*md);
+        AtMolality hooks;
+        runSections(*md, hooks, Section::water, Section::dilution);
     }
-    // Everything up to the molality prompt, then the solution properties at the default m = mSat.
+    // Every section, the solution at the default m = mSat.
     void runAtSolubility() {
-        runThroughInfiniteDilution();
-        solubility(*md);
-        md->m = md->mSat;
-        finiteConcentration(*md);
+        AtMolality hooks;
+        runSections(*md, hooks);
     }
     bool wasRaised(std::uint32_t code) const {
         for (const auto& r : raised) {

@@ -160,6 +160,8 @@ def test_no_solubility_is_nan_unless_raw():
     (lambda: co2calc.table(25, 10, threads=0), ValueError, "threads"),
     (lambda: co2calc.curve(7, 10), ValueError, "option"),
     (lambda: co2calc.curve(1.0, 10), TypeError, "option"),
+    (lambda: co2calc.table(np.ma.masked_array([25, 30], mask=[0, 1]), 10), TypeError, "masked"),
+    (lambda: co2calc.curve(0, 10), ValueError, "option"),
 ])
 def test_bad_arguments_are_named(call, error, words):
     with pytest.raises(error, match=words):
