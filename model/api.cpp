@@ -166,13 +166,6 @@ std::string curveRefusalText(int option) {
 
 struct Evaluator::Impl {
     explicit Impl(const Options& options) : raw(options.raw) {
-        state.box = [this](const std::string&, const std::string&, rt::BoxButtons) {
-            if (code == 0) {
-                code = state.pendingError.load(std::memory_order_relaxed);
-                line = state.statementLine.load(std::memory_order_relaxed);
-            }
-            return rt::BoxAnswer::yes;
-        };
         rt::ErrorScope scope(state);
         loadConstants(prototype.c);
         prototype.fastArithmetic = options.arithmetic == Arithmetic::fast;
@@ -183,7 +176,7 @@ struct Evaluator::Impl {
     void readOut(Result& r) const;
     bool inBrine(const Point& point, Result& r) const;
 
-    bool errorSoFar() const { return code != 0 || state.pendingError.load(std::memory_order_relaxed) != 0; }
+    bool errorSoFar() const { return state.firstOrPending() != 0; }
 
     // Keeps the model as it stands after the solubility of a point that met no error.
     class Hooks final : public RunHooks {
@@ -212,9 +205,7 @@ struct Evaluator::Impl {
     std::optional<int> saturatedCurve;
     double saturatedT = 0, saturatedP = 0;
 
-    rt::ErrorState state;
-    std::uint32_t code = 0;
-    std::uint32_t line = 0;
+    rt::ErrorState state; // records the first error of a point and its statement
 };
 
 // The salting-out layer over the pure-water solubility at the same temperature and total
@@ -301,21 +292,16 @@ Result Evaluator::Impl::run(const Point& point) {
     }
 
     model = prototype;
-    code = 0;
-    line = 0;
-    state.pendingError.store(0, std::memory_order_relaxed);
-    state.eventFlag.store(0, std::memory_order_relaxed);
+    state.clear();
     bool computed = false;
     {
         rt::ErrorScope scope(state);
         computed = compute(point, r);
         if (computed) readOut(r);
-        // An error of the run's last statement has not met a statement check yet.
-        if (code == 0 && state.pendingError.load(std::memory_order_relaxed) != 0)
-            code = state.pendingError.load(std::memory_order_relaxed);
-        state.pendingError.store(0, std::memory_order_relaxed);
-        state.eventFlag.store(0, std::memory_order_relaxed);
     }
+    // An error of the run's last statement has met no statement end: it is still pending.
+    const std::uint32_t code = state.firstOrPending();
+    const std::uint32_t line = state.firstStatement.load(std::memory_order_relaxed);
 
     // A failed point keeps its inputs (and a curve's pressure), nothing the failed run computed.
     const auto keepOnlyInputs = [&] {
