@@ -56,9 +56,15 @@ FrontendOptions parseFrontendOptions(int argc, const char* const* argv);
 // The process entry: chooses the front end (without a flag: the window when a display is set and
 // the window starts, else the terminal when standard input and output are terminals, else
 // headless), runs the frame and returns the exit code. Lives with the front ends (they are linked
-// into the programs, not into the runtime core). `reportFile`, when given, is the file the
-// program appends its reports to, which no transcript may name.
-int runProcess(int argc, char** argv, ProgramMain programMain, const char* reportFile = nullptr);
+// into the programs, not into the runtime core).
+struct ProgramText {
+    const char* name; // before the version, and the program's name when argv[0] is missing
+    const char* version;
+    const char* help; // printed by --help after the usage line
+    // The file the program appends its reports to, which no transcript may name (nullptr: none).
+    const char* reportFile;
+};
+int runProcess(int argc, char** argv, ProgramMain programMain, const ProgramText& text);
 
 // ---- the frame -----------------------------------------------------------------------------
 

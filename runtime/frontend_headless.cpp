@@ -7,10 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/errors.h"
 #include "runtime/cp437.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 
 namespace rt {
