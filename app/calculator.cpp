@@ -7,19 +7,19 @@
 #include <string_view>
 
 #include "app/report.h"
-#include "core/errors.h"
 #include "core/math.h"
 #include "core/number_format.h"
-#include "model/aqueous.h"
-#include "model/co2.h"
+#include "model/flags.h"
 #include "model/model.h"
 #include "model/phase_curves.h"
+#include "model/run.h"
 #include "model/solubility.h"
 #include "model/state_point.h"
 #include "model/statements.h"
 #include "model/water.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 
@@ -80,13 +80,6 @@ constexpr std::string_view kMenu[] = {
     "    (4) Temperature on the H2O(l)-H2O(ice)-CO2(v)  curve",
 };
 
-// Names of the curves of options 1 to 4, as the file report's second line gives them.
-constexpr std::string_view kCurveNames[] = {
-    "H2O(l)-CO2(l)-CO2(v)",
-    "Clathrate-H2O(l)-CO2(l)",
-    "Clathrate-H2O(l)-CO2(v)",
-    "H2O(l)-H2O(ice)-CO2(v)",
-};
 
 // The runtime's wait loops return at once when the process is shutting down; the program
 // thread then stops here rather than act on an empty entry.
@@ -166,7 +159,7 @@ void temperaturePrompt(Model& model, Dialogue& dialogue, int option) {
         dialogue.report.curveLabel = " Pressure is independent variable ";
     else
         dialogue.report.curveLabel =
-            std::string(" Pressure along the ") + std::string(kCurveNames[option - 1]) + " curve ";
+            std::string(" Pressure along the ") + std::string(curveName(option)) + " curve ";
     done(173);
     screenText(" Temperature, C =");
     screenNumber("####.##", model.T_C);
@@ -234,33 +227,49 @@ void molalityPrompt(Model& model, Dialogue& dialogue) {
     if (concentrationAboveSolubility(model)) screenWarning(kWarningMolality);
 }
 
-// The model in its fixed order, each block reported as soon as it is computed.
+// Each block is reported as soon as its section has run; the molality is asked for in between.
+class ReportingHooks final : public RunHooks {
+  public:
+    explicit ReportingHooks(Dialogue& dialogue) : dialogue_(dialogue) {}
+
+    void after(Section section, Model& model) override {
+        switch (section) {
+        case Section::water:
+            // Saturation pressure and first density (a pressure of 0 becomes the saturation
+            // pressure), the three density solves, the properties and the vapour estimate.
+            done(246);
+            reportSaturationPressureEcho(model);
+            reportWater(model, dialogue_.report);
+            break;
+        case Section::co2:
+            done(251);
+            reportCarbonDioxide(model, dialogue_.report);
+            break;
+        case Section::dilution:
+            done(255);
+            reportRangeWarnings(model);
+            reportInfiniteDilution(model, dialogue_.report);
+            break;
+        case Section::solubility:
+            done(260);
+            reportSolubility(model, dialogue_.report);
+            break;
+        case Section::solution:
+            done(265);
+            reportActivity(model, dialogue_.report);
+            reportSeparator();
+            break;
+        }
+    }
+    void chooseMolality(Model& model) override { molalityPrompt(model, dialogue_); }
+
+  private:
+    Dialogue& dialogue_;
+};
+
 void runModel(Model& model, Dialogue& dialogue) {
-    // Saturation pressure and first density (a pressure of 0 becomes the saturation pressure),
-    // the three density solves, the properties and the vapour estimate.
-    waterProperties(model);
-    done(246);
-    reportSaturationPressureEcho(model);
-    reportWater(model, dialogue.report);
-
-    co2Run(model);
-    done(251);
-    reportCarbonDioxide(model, dialogue.report);
-
-    infiniteDilution(model);
-    done(255);
-    reportRangeWarnings(model);
-    reportInfiniteDilution(model, dialogue.report);
-
-    solubility(model);
-    done(260);
-    reportSolubility(model, dialogue.report);
-
-    molalityPrompt(model, dialogue);
-    finiteConcentration(model);
-    done(265);
-    reportActivity(model, dialogue.report);
-    reportSeparator();
+    ReportingHooks hooks(dialogue);
+    runSections(model, hooks);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/errors.h"
+#include "model/run.h"
 #include "model/aqueous.h"
 #include "model/co2.h"
 #include "model/model.h"
@@ -44,12 +45,8 @@ void BM_FullStatePoint(benchmark::State& state) {
     auto md = modelAt(s, state.range(1) != 0);
     for (auto _ : state) {
         co2::setPressure(*md, s.P_MPa);
-        co2::waterProperties(*md);
-        co2::co2Run(*md);
-        co2::infiniteDilution(*md);
-        co2::solubility(*md);
-        md->m = md->mSat;
-        co2::finiteConcentration(*md);
+        co2::AtMolality hooks;
+        co2::runSections(*md, hooks);
         benchmark::DoNotOptimize(md->rhoSol);
     }
     label(state, s);

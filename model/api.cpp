@@ -1,22 +1,28 @@
-// The library's evaluation: one state point through the model in the calculator's order, with the
-// report's quantities read from the quantity table. A runtime error never unwinds: the worker's
-// own error state records the first one (answering the statement check's box with "go on", as a
-// user pressing Yes would) and it becomes the result's error.
+// The library's evaluation: one Point through the model's sections (model/run.h), with the
+// quantities read from the quantity table, the flags formed and the masking rule applied. A
+// runtime error never unwinds: the worker's own error state records the first one (answering the
+// statement check's box with "go on", as a user pressing Yes would) and it becomes the result's
+// error.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "co2model.hpp"
 #include "core/errors.h"
 #include "model/aqueous.h"
+#include "model/brine.h"
 #include "model/co2.h"
+#include "model/flags.h"
 #include "model/model.h"
 #include "model/phase_curves.h"
 #include "model/quantities.h"
+#include "model/run.h"
 #include "model/solubility.h"
 #include "model/state_point.h"
 #include "model/water.h"
@@ -53,7 +59,15 @@ static_assert(allTextsTerminated());
 constexpr std::size_t kIndexT = quantityIndexOf("T_C");
 constexpr std::size_t kIndexP = quantityIndexOf("P");
 constexpr std::size_t kIndexM = quantityIndexOf("m");
-static_assert(kIndexT < kReportedCount && kIndexP < kReportedCount && kIndexM < kReportedCount);
+constexpr std::size_t kIndexVapour = quantityIndexOf("y_CO2_vap");
+constexpr std::size_t kIndexSolM = quantityIndexOf("sol_m");
+constexpr std::size_t kIndexSolG = quantityIndexOf("sol_g");
+constexpr std::size_t kIndexSolX = quantityIndexOf("sol_x");
+constexpr std::size_t kIndexNaCl = quantityIndexOf("m_NaCl");
+constexpr std::size_t kIndexGammaSalt = quantityIndexOf("gamma_salt");
+static_assert(kIndexGammaSalt < kReportedCount && kIndexNaCl < kReportedCount);
+static_assert(kIndexT < kReportedCount && kIndexP < kReportedCount && kIndexM < kReportedCount &&
+              kIndexVapour < kReportedCount);
 
 bool sameBits(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
@@ -65,24 +79,56 @@ std::string numberText(double v) {
     return text;
 }
 
-// Why an argument is refused, or empty when it is usable.
-std::string argumentProblem(int curve, double T_C, double P, double molality) {
-    if (!std::isfinite(T_C)) return "temperature " + numberText(T_C) + " C is not a finite number";
-    if (curve == 0) {
-        if (!std::isfinite(P)) return "pressure " + numberText(P) + " MPa is not a finite number";
-        if (P < 0) return "pressure " + numberText(P) + " MPa is negative";
-    } else if (curve < 1 || curve > 4) {
-        return "curve option " + std::to_string(curve) + " is not one of 1, 2, 3, 4";
-    }
-    if (!std::isnan(molality)) {
-        if (!std::isfinite(molality))
-            return "molality " + numberText(molality) + " mol/kg is not a finite number";
-        if (molality < 0) return "molality " + numberText(molality) + " mol/kg is negative";
-    }
-    return {};
+constexpr bool flagsInBitOrder() {
+    for (std::size_t i = 0; i < std::size(kFlags); ++i)
+        if (kFlags[i].bit != 1u << i || !terminated(kFlags[i].name) || !terminated(kFlags[i].description))
+            return false;
+    return true;
+}
+static_assert(flagsInBitOrder());
+constexpr bool curvesByOption() {
+    for (std::size_t i = 0; i < std::size(kCurves); ++i)
+        if (kCurves[i].option != static_cast<int>(i) + 1 || !terminated(kCurves[i].name)) return false;
+    return std::size(kCurves) == 4;
+}
+static_assert(curvesByOption());
+
+// Solubility and solution values describe no real solution where noSolubility is set, and the
+// vapour estimate none where there is no liquid water to be in equilibrium with.
+bool maskedWhere(std::size_t index, unsigned flags, bool molalityGiven) {
+    if (index == kIndexM && molalityGiven) return false; // an input, shown as given
+    const Group group = kQuantities[index].group;
+    if ((flags & noSolubility) != 0 && (group == Group::solubility || group == Group::solution)) return true;
+    return index == kIndexVapour && (flags & warnSaturation) != 0;
 }
 
 } // namespace
+
+std::string pointProblem(const Point& point) {
+    if (!std::isfinite(point.temperature))
+        return "temperature " + numberText(point.temperature) + " C is not a finite number";
+    if (!point.curve) {
+        if (!std::isfinite(point.pressure))
+            return "pressure " + numberText(point.pressure) + " MPa is not a finite number";
+        if (point.pressure < 0) return "pressure " + numberText(point.pressure) + " MPa is negative";
+    } else if (*point.curve < 1 || *point.curve > 4) {
+        return "curve option " + std::to_string(*point.curve) + " is not one of 1, 2, 3, 4";
+    }
+    if (!std::isnan(point.molality)) {
+        if (!std::isfinite(point.molality))
+            return "molality " + numberText(point.molality) + " mol/kg is not a finite number";
+        if (point.molality < 0) return "molality " + numberText(point.molality) + " mol/kg is negative";
+    }
+    return brineProblem(point.brine);
+}
+
+std::span<const FlagInfo> flags() noexcept {
+    return kFlags;
+}
+
+std::span<const CurveInfo> curves() noexcept {
+    return kCurves;
+}
 
 std::span<const QuantityInfo> quantities() noexcept {
     return kInfos;
@@ -119,133 +165,156 @@ std::string curveRefusalText(int option) {
 } // namespace
 
 struct Evaluator::Impl {
-    explicit Impl(Arithmetic arithmetic) {
-        state.box = [this](const std::string&, const std::string&, rt::BoxButtons) {
-            if (code == 0) {
-                code = state.pendingError.load(std::memory_order_relaxed);
-                line = state.statementLine.load(std::memory_order_relaxed);
-            }
-            return rt::BoxAnswer::yes;
-        };
+    explicit Impl(const Options& options) : raw(options.raw) {
         rt::ErrorScope scope(state);
         loadConstants(prototype.c);
-        prototype.fastArithmetic = arithmetic == Arithmetic::fast;
+        prototype.fastArithmetic = options.arithmetic == Arithmetic::fast;
     }
 
-    Result evaluate(int curve, double T_C, double P, double molality);
-    bool run(int curve, double T_C, double P, double molality, Result& r);
+    Result run(const Point& point);
+    bool compute(const Point& point, Result& r);
+    void readOut(Result& r) const;
+    bool inBrine(const Point& point, Result& r) const;
 
+    bool errorSoFar() const { return state.firstOrPending() != 0; }
+
+    // Keeps the model as it stands after the solubility of a point that met no error.
+    class Hooks final : public RunHooks {
+      public:
+        Hooks(Impl& impl, double molality) : impl_(impl), molality_(molality) {}
+        void after(Section section, Model& md) override {
+            if (section != Section::solubility || impl_.errorSoFar()) return;
+            impl_.saturated = md;
+            impl_.haveSaturated = true;
+        }
+        void chooseMolality(Model& md) override { md.m = molalityFor(molality_, md); }
+
+      private:
+        Impl& impl_;
+        double molality_;
+    };
+
+    bool raw;
     Model prototype; // constants loaded, read only
     Model model;
     // The model of the last state point right after its solubility: the points of a molality list
-    // differ only in the finite-concentration block and continue from this copy, which holds
-    // exactly what the full run reaches, so their values are the same to the last bit.
+    // differ only in the solution section and continue from this copy, which holds exactly what
+    // the full run reaches, so their values are the same to the last bit.
     Model saturated;
     bool haveSaturated = false;
-    int saturatedCurve = 0;
+    std::optional<int> saturatedCurve;
     double saturatedT = 0, saturatedP = 0;
 
-    rt::ErrorState state;
-    std::uint32_t code = 0;
-    std::uint32_t line = 0;
+    rt::ErrorState state; // records the first error of a point and its statement
 };
 
-// The model in the calculator's order; false when a curve refuses the temperature.
-bool Evaluator::Impl::run(int curve, double T_C, double P, double molality, Result& r) {
-    setTemperature(model, T_C);
-    if (curve == 0) {
-        setPressure(model, P);
-    } else {
-        if (!setCurvePressure(model, curve)) return false;
-        r.values[kIndexP] = pressureMPaOf(model); // the curve's pressure, kept should the run fail
-    }
-    const bool samePoint = haveSaturated && curve == saturatedCurve && sameBits(T_C, saturatedT) &&
-                           (curve != 0 || sameBits(P, saturatedP));
-    if (samePoint) {
-        model = saturated;
-    } else {
-        haveSaturated = false;
-        waterProperties(model);
-        co2Run(model);
-        infiniteDilution(model);
-        solubility(model);
-        if (code == 0 && state.pendingError.load(std::memory_order_relaxed) == 0) {
-            saturated = model;
-            saturatedCurve = curve;
-            saturatedT = T_C;
-            saturatedP = P;
-            haveSaturated = true;
-        }
-    }
-    model.m = std::isnan(molality) ? model.mSat : molality;
-    if (model.m == 0) model.m = kSmallestMolality;
-    finiteConcentration(model);
-
+// The salting-out layer over the pure-water solubility at the same temperature and total
+// pressure. The solution quantities assume a pure-water solvent: a brine has none of them.
+bool Evaluator::Impl::inBrine(const Point& point, Result& r) const {
+    const BrineSolubility b = brineSolubility(point.brine, model.T, pressureMPaOf(model), model.mSat);
+    if (!std::isfinite(b.gamma) || !std::isfinite(b.sol_m)) return false;
+    r.values[kIndexSolM] = b.sol_m;
+    r.values[kIndexSolG] = b.sol_g;
+    r.values[kIndexSolX] = b.sol_x;
+    r.values[kIndexNaCl] = std::min(point.brine.Na, point.brine.Cl);
+    r.values[kIndexGammaSalt] = b.gamma;
+    const bool molalityGiven = !std::isnan(point.molality);
     for (std::size_t i = 0; i < kReportedCount; ++i)
-        r.values[i] = quantityValue(kQuantities[i], model);
-    unsigned flags = 0;
-    if (temperatureOutOfRange(model.T_C)) flags |= warnTemperature;
-    if (pressureOutOfRange(model.P_bar)) flags |= warnPressure;
-    if (belowSaturation(model)) flags |= warnSaturation;
-    if (concentrationAboveSolubility(model)) flags |= warnMolality;
-    if (belowSaturation(model) || model.mSat < 0) flags |= noSolubility;
-    if (inHydrateField(model)) flags |= hydrate;
-    switch (co2FluidPhase(model)) {
-    case Co2Fluid::gas:
-        flags |= co2Gas;
-        break;
-    case Co2Fluid::liquid:
-        flags |= co2Liquid;
-        break;
-    case Co2Fluid::supercritical:
-        flags |= co2Supercritical;
-        break;
-    }
-    r.flags = flags;
+        if (kQuantities[i].group == Group::solution && !(i == kIndexM && molalityGiven)) r.values[i] = kNaN;
+    r.flags &= ~warnMolality;
+    if (molalityGiven && point.molality > b.sol_m) r.flags |= warnMolality;
+    if (point.brine.indicative()) r.flags |= saltIndicative;
     return true;
 }
 
-Result Evaluator::Impl::evaluate(int curve, double T_C, double P, double molality) {
+// The sections at the point; false when a curve refuses the temperature.
+bool Evaluator::Impl::compute(const Point& point, Result& r) {
+    setTemperature(model, point.temperature);
+    if (!point.curve) {
+        setPressure(model, point.pressure);
+    } else {
+        if (!setCurvePressure(model, *point.curve)) return false;
+        r.values[kIndexP] = pressureMPaOf(model); // the curve's pressure, kept should the run fail
+    }
+    const bool samePoint = haveSaturated && point.curve == saturatedCurve &&
+                           sameBits(point.temperature, saturatedT) &&
+                           (point.curve || sameBits(point.pressure, saturatedP));
+    Hooks hooks(*this, point.molality);
+    if (samePoint) {
+        model = saturated;
+        runSections(model, hooks, Section::solution);
+    } else {
+        haveSaturated = false;
+        saturatedCurve = point.curve;
+        saturatedT = point.temperature;
+        saturatedP = point.pressure;
+        runSections(model, hooks);
+    }
+    return true;
+}
+
+void Evaluator::Impl::readOut(Result& r) const {
+    for (std::size_t i = 0; i < kReportedCount; ++i)
+        r.values[i] = quantityValue(kQuantities[i], model);
+    unsigned bits = 0;
+    if (temperatureOutOfRange(model.T_C)) bits |= warnTemperature;
+    if (pressureOutOfRange(model.P_bar)) bits |= warnPressure;
+    if (belowSaturation(model)) bits |= warnSaturation;
+    if (concentrationAboveSolubility(model)) bits |= warnMolality;
+    if (belowSaturation(model) || model.mSat < 0) bits |= noSolubility;
+    if (inHydrateField(model)) bits |= hydrate;
+    switch (co2FluidPhase(model)) {
+    case Co2Fluid::gas:
+        bits |= co2Gas;
+        break;
+    case Co2Fluid::liquid:
+        bits |= co2Liquid;
+        break;
+    case Co2Fluid::supercritical:
+        bits |= co2Supercritical;
+        break;
+    }
+    r.flags = bits;
+}
+
+Result Evaluator::Impl::run(const Point& point) {
     Result r;
     r.values.fill(kNaN);
-    r.values[kIndexT] = T_C;
-    if (curve == 0) r.values[kIndexP] = P;
-    if (!std::isnan(molality)) r.values[kIndexM] = molality;
+    r.values[kIndexT] = point.temperature;
+    if (!point.curve) r.values[kIndexP] = point.pressure;
+    const bool molalityGiven = !std::isnan(point.molality);
+    if (molalityGiven) r.values[kIndexM] = point.molality;
 
-    if (std::string problem = argumentProblem(curve, T_C, P, molality); !problem.empty()) {
+    if (std::string problem = pointProblem(point); !problem.empty()) {
         r.error = kErrorBadArgument;
         r.message = std::move(problem);
         return r;
     }
 
     model = prototype;
-    code = 0;
-    line = 0;
-    state.pendingError.store(0, std::memory_order_relaxed);
-    state.eventFlag.store(0, std::memory_order_relaxed);
+    state.clear();
     bool computed = false;
     {
         rt::ErrorScope scope(state);
-        computed = run(curve, T_C, P, molality, r);
-        // An error of the run's last statement has not met a statement check yet.
-        if (code == 0 && state.pendingError.load(std::memory_order_relaxed) != 0)
-            code = state.pendingError.load(std::memory_order_relaxed);
-        state.pendingError.store(0, std::memory_order_relaxed);
-        state.eventFlag.store(0, std::memory_order_relaxed);
+        computed = compute(point, r);
+        if (computed) readOut(r);
     }
+    // An error of the run's last statement has met no statement end: it is still pending.
+    const std::uint32_t code = state.firstOrPending();
+    const std::uint32_t line = state.firstStatement.load(std::memory_order_relaxed);
 
     // A failed point keeps its inputs (and a curve's pressure), nothing the failed run computed.
     const auto keepOnlyInputs = [&] {
         const double pressure = r.values[kIndexP];
         r.values.fill(kNaN);
-        r.values[kIndexT] = T_C;
+        r.values[kIndexT] = point.temperature;
         r.values[kIndexP] = pressure;
-        if (!std::isnan(molality)) r.values[kIndexM] = molality;
+        if (molalityGiven) r.values[kIndexM] = point.molality;
         r.flags = 0;
     };
     if (!computed) {
         r.error = kErrorOutsideCurve;
-        r.message = curveRefusalText(curve);
+        r.message = curveRefusalText(*point.curve);
         return r;
     }
     if (code != 0) {
@@ -263,13 +332,23 @@ Result Evaluator::Impl::evaluate(int curve, double T_C, double P, double molalit
             keepOnlyInputs();
             r.error = kErrorNonFinite;
             r.message = "non-finite result";
-            break;
+            return r;
         }
     }
+    if (!point.brine.pure() && !inBrine(point, r)) {
+        keepOnlyInputs();
+        r.error = kErrorNonFinite;
+        r.message = "non-finite salting-out coefficient";
+        return r;
+    }
+    if (!raw)
+        for (std::size_t i = 0; i < kReportedCount; ++i)
+            if (maskedWhere(i, r.flags, molalityGiven)) r.values[i] = kNaN;
     return r;
 }
 
-Evaluator::Evaluator(Arithmetic arithmetic) : impl_(std::make_unique<Impl>(arithmetic)) {}
+Evaluator::Evaluator(Arithmetic arithmetic) : Evaluator(Options{arithmetic, false, kAtSolubility}) {}
+Evaluator::Evaluator(const Options& options) : impl_(std::make_unique<Impl>(options)) {}
 Evaluator::~Evaluator() = default;
 Evaluator::Evaluator(Evaluator&&) noexcept = default;
 Evaluator& Evaluator::operator=(Evaluator&&) noexcept = default;
@@ -302,28 +381,31 @@ template <typename F> Result guarded(F&& f) noexcept {
 
 } // namespace
 
-Result Evaluator::evaluate(double t_celsius, double p_mpa, double molality) noexcept {
+Result Evaluator::run(const Point& point) noexcept {
     return guarded([&] {
         if (!impl_) return failure(kErrorBadArgument, "the evaluator has been moved from");
-        return impl_->evaluate(0, t_celsius, p_mpa, molality);
+        return impl_->run(point);
     });
+}
+
+Result Evaluator::evaluate(double t_celsius, double p_mpa, double molality) noexcept {
+    return run(Point::at(t_celsius, p_mpa, molality));
 }
 
 Result Evaluator::evaluateCurve(int option, double t_celsius, double molality) noexcept {
-    return guarded([&] {
-        if (!impl_) return failure(kErrorBadArgument, "the evaluator has been moved from");
-        return impl_->evaluate(option, t_celsius, 0, molality);
-    });
+    return run(Point::onCurve(option, t_celsius, molality));
+}
+
+Result run(const Point& point, const Options& options) noexcept {
+    return guarded([&] { return Evaluator(options).run(point); });
 }
 
 Result evaluate(double t_celsius, double p_mpa, const Options& options) noexcept {
-    return guarded(
-        [&] { return Evaluator(options.arithmetic).evaluate(t_celsius, p_mpa, options.molality); });
+    return run(Point::at(t_celsius, p_mpa, options.molality), options);
 }
 
 Result evaluateCurve(int option, double t_celsius, const Options& options) noexcept {
-    return guarded(
-        [&] { return Evaluator(options.arithmetic).evaluateCurve(option, t_celsius, options.molality); });
+    return run(Point::onCurve(option, t_celsius, options.molality), options);
 }
 
 } // namespace co2

@@ -103,10 +103,7 @@ template <class A> void infiniteDilution(Model& md) {
 } // namespace
 
 void infiniteDilution(Model& md) {
-    if (md.fastArithmetic)
-        infiniteDilution<arith::Fast>(md);
-    else
-        infiniteDilution<arith::Exact>(md);
+    arith::onPath(md, [&](auto path) { infiniteDilution<decltype(path)>(md); });
 }
 
 bool temperatureOutOfRange(double T_C) {

@@ -68,4 +68,21 @@ struct Fast {
     static double abs(double x) { return std::fabs(x); }
 };
 
+// Runs `f` on the model's arithmetic path: f(Fast{}) or f(Exact{}); the policy's type is the
+// template argument of the statements, e.g. onPath(md, [&](auto path) { step<decltype(path)>(md); }).
+template <class Model, class F> void onPath(const Model& md, F&& f) {
+    if (md.fastArithmetic)
+        f(Fast{});
+    else
+        f(Exact{});
+}
+
+// Range tests that compare in single precision: both sides rounded to float, on either path.
+inline bool singleGreater(double x, double bound) {
+    return rt::toSingle(x) > rt::toSingle(bound);
+}
+inline bool singleLess(double x, double bound) {
+    return rt::toSingle(x) < rt::toSingle(bound);
+}
+
 } // namespace co2::arith

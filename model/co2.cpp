@@ -524,33 +524,25 @@ ext co2IdealGasCp(double T) {
 
 // ---- the section, on the model's arithmetic path -------------------------------------------
 
-#define CO2_ON_PATH(function)                                                                                \
-    if (md.fastArithmetic)                                                                                   \
-        function<arith::Fast>(md);                                                                           \
-    else                                                                                                     \
-        function<arith::Exact>(md)
-
 void co2Start(Model& md) {
-    CO2_ON_PATH(start);
+    arith::onPath(md, [&](auto path) { start<decltype(path)>(md); });
 }
 
 void co2InitialDensity(Model& md) {
-    CO2_ON_PATH(initialDensity);
+    arith::onPath(md, [&](auto path) { initialDensity<decltype(path)>(md); });
 }
 
 void co2FindDensity(Model& md) {
-    CO2_ON_PATH(findDensity);
+    arith::onPath(md, [&](auto path) { findDensity<decltype(path)>(md); });
 }
 
 void co2Helmholtz(Model& md) {
-    CO2_ON_PATH(helmholtz);
+    arith::onPath(md, [&](auto path) { helmholtz<decltype(path)>(md); });
 }
 
 void co2Properties(Model& md) {
-    CO2_ON_PATH(properties);
+    arith::onPath(md, [&](auto path) { properties<decltype(path)>(md); });
 }
-
-#undef CO2_ON_PATH
 
 void co2Run(Model& md) {
     co2Start(md);

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <type_traits>
+#include <utility>
 
 namespace co2 {
 
@@ -33,6 +35,7 @@ struct Co2TauTerms {
     bool valid = false;
     std::uint64_t tauBits = 0;
     bool usable = false; // false: an exponent that is not a small whole number
+    bool builtIn = false; // the tables are Span and Wagner's own (the compiled-in kernel serves them)
     // Terms 1..39: n tau^t, n t tau^(t-1), n t (t-1) tau^(t-2); d as an integer.
     std::array<double, kTerms + 1> nt0{}, nt1{}, nt2{};
     std::array<int, kTerms + 1> d{};
@@ -95,64 +98,169 @@ void computeTauTerms(const Constants& c, double tau, TauTerms& t) {
     }
 }
 
-// Bit for bit equality of two coefficient arrays.
-template <class T> bool same(const T& a, const T& b) {
-    return std::memcmp(&a, &b, sizeof(T)) == 0;
+// The coefficients of the residual sums, as the cache last saw them: those the tau-only terms are
+// formed from, and the others, which decide whether the compiled-in kernel serves the tables.
+// Constants holds the fourteen arrays one after the other, swN to swCapD; they are compared and
+// copied as that one block of bytes.
+constexpr std::size_t kResidualTablesBytes =
+    sizeof(Constants::swN) + sizeof(Constants::swD) + sizeof(Constants::swT) + sizeof(Constants::swC) +
+    sizeof(Constants::swAlpha) + sizeof(Constants::swBeta) + sizeof(Constants::swGamma) + sizeof(Constants::swEps) +
+    sizeof(Constants::swA) + sizeof(Constants::swB) + sizeof(Constants::swCapA) + sizeof(Constants::swCapB) +
+    sizeof(Constants::swCapC) + sizeof(Constants::swCapD);
+const unsigned char* residualTables(const Constants& k) {
+    return reinterpret_cast<const unsigned char*>(&k.swN);
 }
-
-// The coefficients the tau-only terms are formed from, as the cache last saw them.
+bool residualTablesAreOneBlock(const Constants& k) {
+    return reinterpret_cast<const unsigned char*>(&k.swCapD) + sizeof k.swCapD ==
+           residualTables(k) + kResidualTablesBytes;
+}
 struct Co2Coefficients {
-    template <std::int64_t Upper> using Raw = std::array<double, Upper + 1>; // as Coef<Upper>
-    Raw<42> n{};
-    Raw<39> d{}, t{}, gamma{};
-    Raw<34> c{};
-    Raw<42> beta{}, D{};
+    std::array<unsigned char, kResidualTablesBytes> bytes{};
     bool sameAs(const Constants& k) const {
         // Bit for bit: the terms were formed from exactly these values.
-        return same(n, k.swN.raw()) && same(d, k.swD.raw()) && same(t, k.swT.raw()) && same(c, k.swC.raw()) &&
-               same(beta, k.swBeta.raw()) && same(gamma, k.swGamma.raw()) && same(D, k.swCapD.raw());
+        return std::memcmp(bytes.data(), residualTables(k), kResidualTablesBytes) == 0;
     }
-    void assign(const Constants& k) {
-        n = k.swN.raw();
-        d = k.swD.raw();
-        t = k.swT.raw();
-        c = k.swC.raw();
-        beta = k.swBeta.raw();
-        gamma = k.swGamma.raw();
-        D = k.swCapD.raw();
-    }
+    void assign(const Constants& k) { std::memcpy(bytes.data(), residualTables(k), kResidualTablesBytes); }
 };
 
 // The last two temperatures of this thread, with the coefficient tables they were formed from.
 struct TauCache {
     static constexpr std::size_t kWays = 2;
     Co2Coefficients coefficients;
+    bool builtIn = false; // the coefficients are Span and Wagner's own
     std::array<TauTerms, kWays> entries;
     std::size_t next = 0;
 };
 
-template <bool kAllSums>
-bool residualFast(const Constants& c, const TauTerms& tt, double delta, double tau, Co2Residual& out) {
+// Calls f(std::integral_constant<std::size_t, i>) for i = First..Last in order: the term loops
+// unroll, so that the built-in coefficients below are constants at every term.
+template <std::size_t First, std::size_t Last, class F> inline void forTerms(F&& f) {
+    [&]<std::size_t... k>(std::index_sequence<k...>) {
+        (f(std::integral_constant<std::size_t, First + k>{}), ...);
+    }(std::make_index_sequence<Last - First + 1>{});
+}
+
+// The coefficients as the model's tables hold them.
+struct TableCoefficients {
+    const Constants& c;
+    const TauTerms& tt;
+    double n(std::size_t i) const { return c.swN.raw()[i]; }
+    int d(std::size_t i) const { return tt.d[i]; }
+    double dD(std::size_t i) const { return tt.dD[i]; }
+    int cexp(std::size_t i) const { return tt.cexp[i]; }
+    double cD(std::size_t i) const { return tt.cD[i]; }
+    double alpha(std::size_t i) const { return c.swAlpha.raw()[i]; }
+    double eps(std::size_t i) const { return c.swEps.raw()[i]; }
+    double a(std::size_t i) const { return c.swA.raw()[i]; }
+    double b(std::size_t i) const { return c.swB.raw()[i]; }
+    double beta(std::size_t i) const { return c.swBeta.raw()[i]; }
+    double A(std::size_t i) const { return c.swCapA.raw()[i]; }
+    double B(std::size_t i) const { return c.swCapB.raw()[i]; }
+    double C(std::size_t i) const { return c.swCapC.raw()[i]; }
+    double D(std::size_t i) const { return c.swCapD.raw()[i]; }
+};
+
+// Span and Wagner's own coefficients under the model's indices, compiled in: a model whose tables
+// hold exactly these (every model loadConstants filled) evaluates the same statements with every
+// exponent, power index and parameter known to the compiler, which then forms each whole power
+// and each shared subexpression once. The values and their order of operations are those of the
+// tables' kernel, so both give the same bits.
+struct BuiltInTables {
+    std::array<double, kTerms + 1> n{}, d{}, c{}, alpha{}, eps{}, a{}, b{}, beta{}, A{}, B{}, C{}, D{}, t{},
+        gamma{};
+};
+constexpr BuiltInTables builtInTables() {
+    BuiltInTables k;
+    std::size_t i = 1;
+    for (const auto& p : spanWagner::kPolynomial) {
+        k.n[i] = p.n;
+        k.d[i] = p.d;
+        k.t[i] = p.t;
+        ++i;
+    }
+    for (const auto& e : spanWagner::kExponential) {
+        k.n[i] = e.n;
+        k.d[i] = e.d;
+        k.t[i] = e.t;
+        k.c[i] = e.c;
+        ++i;
+    }
+    for (const auto& g : spanWagner::kGaussian) {
+        k.n[i] = g.n;
+        k.d[i] = g.d;
+        k.t[i] = g.t;
+        k.alpha[i] = g.alpha;
+        k.beta[i] = g.beta;
+        k.gamma[i] = g.gamma;
+        k.eps[i] = g.eps;
+        ++i;
+    }
+    for (const auto& t : spanWagner::kNonAnalytic) {
+        k.n[i] = t.n;
+        k.a[i] = t.a;
+        k.b[i] = t.b;
+        k.beta[i] = t.beta;
+        k.A[i] = t.A;
+        k.B[i] = t.B;
+        k.C[i] = t.C;
+        k.D[i] = t.D;
+        ++i;
+    }
+    return k;
+}
+inline constexpr BuiltInTables kBuiltIn = builtInTables();
+
+struct BuiltInCoefficients {
+    static constexpr double n(std::size_t i) { return kBuiltIn.n[i]; }
+    static constexpr int d(std::size_t i) { return static_cast<int>(kBuiltIn.d[i]); }
+    static constexpr double dD(std::size_t i) { return kBuiltIn.d[i]; }
+    static constexpr int cexp(std::size_t i) { return static_cast<int>(kBuiltIn.c[i]); }
+    static constexpr double cD(std::size_t i) { return kBuiltIn.c[i]; }
+    static constexpr double alpha(std::size_t i) { return kBuiltIn.alpha[i]; }
+    static constexpr double eps(std::size_t i) { return kBuiltIn.eps[i]; }
+    static constexpr double a(std::size_t i) { return kBuiltIn.a[i]; }
+    static constexpr double b(std::size_t i) { return kBuiltIn.b[i]; }
+    static constexpr double beta(std::size_t i) { return kBuiltIn.beta[i]; }
+    static constexpr double A(std::size_t i) { return kBuiltIn.A[i]; }
+    static constexpr double B(std::size_t i) { return kBuiltIn.B[i]; }
+    static constexpr double C(std::size_t i) { return kBuiltIn.C[i]; }
+    static constexpr double D(std::size_t i) { return kBuiltIn.D[i]; }
+};
+
+// The compiled-in kernel serves exactly the tables loadConstants fills: every array the residual
+// sums read, bit for bit, the unused elements (left 0) included.
+template <class Array> bool holds(const Array& table, const std::array<double, kTerms + 1>& values) {
+    static_assert(std::tuple_size_v<std::remove_cvref_t<decltype(table.raw())>> <= kTerms + 1);
+    return std::memcmp(table.raw().data(), values.data(), sizeof(table.raw())) == 0;
+}
+bool holdsBuiltInTables(const Constants& c) {
+    const BuiltInTables& k = kBuiltIn;
+    return holds(c.swN, k.n) && holds(c.swD, k.d) && holds(c.swT, k.t) && holds(c.swC, k.c) &&
+           holds(c.swAlpha, k.alpha) && holds(c.swBeta, k.beta) && holds(c.swGamma, k.gamma) &&
+           holds(c.swEps, k.eps) && holds(c.swA, k.a) && holds(c.swB, k.b) && holds(c.swCapA, k.A) &&
+           holds(c.swCapB, k.B) && holds(c.swCapC, k.C) && holds(c.swCapD, k.D);
+}
+
+template <bool kAllSums, class K>
+bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2Residual& out) {
     // Inside these bounds (densities up to ten times the critical one) no checked function of the
     // calculator's kernel can fail.
     if (!(delta > 1e-12 && delta < 10) || !tt.usable || std::bit_cast<std::uint64_t>(tau) != tt.tauBits)
         return false;
 
-    const auto& N = c.swN.raw();
     std::array<double, kMaxPower - kMinPower + 1> dpow{};
     dpow[-kMinPower] = 1;
-    for (int k = 1; k <= kMaxPower; ++k)
-        dpow[static_cast<std::size_t>(k - kMinPower)] =
-            dpow[static_cast<std::size_t>(k - 1 - kMinPower)] * delta;
+    for (int p = 1; p <= kMaxPower; ++p)
+        dpow[static_cast<std::size_t>(p - kMinPower)] = dpow[static_cast<std::size_t>(p - 1 - kMinPower)] * delta;
     const double invDelta = 1 / delta;
     dpow[1] = invDelta;
     dpow[0] = invDelta * invDelta;
-    const auto P = [&](int k) { return dpow[static_cast<std::size_t>(k - kMinPower)]; };
+    const auto P = [&](int p) { return dpow[static_cast<std::size_t>(p - kMinPower)]; };
 
     Co2Residual r;
     // Polynomial terms, i = 1..7.
-    for (std::size_t i = 1; i <= 7; ++i) {
-        const int d = tt.d[i];
+    forTerms<1, 7>([&](auto i) {
+        const int d = k.d(i);
         const double dd1 = P(d - 1);
         if constexpr (kAllSums) {
             const double dd = P(d);
@@ -163,43 +271,44 @@ bool residualFast(const Constants& c, const TauTerms& tt, double delta, double t
         }
         r.phi_d += d * tt.nt0[i] * dd1;
         r.phi_dd += double(d) * (d - 1) * tt.nt0[i] * P(d - 2);
-    }
+    });
 
     // Exponential terms, i = 8..34, X = exp(-delta^c).
     std::array<double, kMaxC + 1> Xc{};
-    for (int k = 1; k <= kMaxC; ++k)
-        Xc[static_cast<std::size_t>(k)] = std::exp(-P(k));
+    for (int p = 1; p <= kMaxC; ++p)
+        Xc[static_cast<std::size_t>(p)] = std::exp(-P(p));
     // Three sets of partial sums, so that the additions of successive terms do not wait on each
     // other.
     struct Partial {
         double phi = 0, d = 0, dd = 0, t = 0, tt = 0, dt = 0;
     };
     const auto term = [&](std::size_t i, Partial& s) {
-        const double d = tt.dD[i];
-        const double cc = tt.cD[i];
-        const double dc = P(tt.cexp[i]);
-        const double X = Xc[static_cast<std::size_t>(tt.cexp[i])];
-        const double dd1 = P(tt.d[i] - 1);
+        const double d = k.dD(i);
+        const double cc = k.cD(i);
+        const double dc = P(k.cexp(i));
+        const double X = Xc[static_cast<std::size_t>(k.cexp(i))];
+        const double dd1 = P(k.d(i) - 1);
         const double ccdc = cc * dc;
         const double g = d - ccdc;
         const double a = tt.nt0[i] * X;
         if constexpr (kAllSums) {
-            const double ddX = P(tt.d[i]) * X;
+            const double ddX = P(k.d(i)) * X;
             s.phi += tt.nt0[i] * ddX;
             s.t += tt.nt1[i] * ddX;
             s.tt += tt.nt2[i] * ddX;
             s.dt += tt.nt1[i] * dd1 * g * X;
         }
         s.d += a * dd1 * g;
-        s.dd += a * P(tt.d[i] - 2) * (g * (d - 1 - ccdc) - cc * ccdc);
+        s.dd += a * P(k.d(i) - 2) * (g * (d - 1 - ccdc) - cc * ccdc);
     };
     static_assert((34 - 8 + 1) % 3 == 0);
     Partial e0, e1, e2;
-    for (std::size_t i = 8; i <= 34; i += 3) {
+    forTerms<0, (34 - 8) / 3>([&](auto j) {
+        constexpr std::size_t i = 8 + 3 * decltype(j)::value;
         term(i, e0);
         term(i + 1, e1);
         term(i + 2, e2);
-    }
+    });
     if constexpr (kAllSums) {
         r.phi += (e0.phi + e1.phi) + e2.phi;
         r.phi_t += (e0.t + e1.t) + e2.t;
@@ -211,10 +320,10 @@ bool residualFast(const Constants& c, const TauTerms& tt, double delta, double t
 
     // Gaussian terms, i = 35..39. Terms that share alpha and epsilon share exp(-alpha (delta - eps)^2).
     double lastAlpha = kNaN, lastEps = kNaN, gaussDelta = 0;
-    for (std::size_t i = 35; i <= 39; ++i) {
-        const int d = tt.d[i];
-        const double alpha = c.swAlpha.raw()[i];
-        const double eps = c.swEps.raw()[i];
+    forTerms<35, 39>([&](auto i) {
+        const int d = k.d(i);
+        const double alpha = k.alpha(i);
+        const double eps = k.eps(i);
         const double de = delta - eps;
         if (alpha != lastAlpha || eps != lastEps) {
             gaussDelta = std::exp(-alpha * de * de);
@@ -232,9 +341,9 @@ bool residualFast(const Constants& c, const TauTerms& tt, double delta, double t
             r.phi_dt += ntG * dd * Fd * tt.Ft[i];
         }
         r.phi_d += ntG * dd * Fd;
-        r.phi_dd += ntG * (-2 * alpha * dd + 4 * alpha * alpha * dd * de * de -
-                           4 * d * alpha * P(d - 1) * de + double(d) * (d - 1) * P(d - 2));
-    }
+        r.phi_dd += ntG * (-2 * alpha * dd + 4 * alpha * alpha * dd * de * de - 4 * d * alpha * P(d - 1) * de +
+                           double(d) * (d - 1) * P(d - 2));
+    });
 
     // Non-analytic terms, i = 40..42, every fractional power taken of q = (delta - 1)^2.
     constexpr double kNudge = 10 * DBL_EPSILON;
@@ -246,15 +355,15 @@ bool residualFast(const Constants& c, const TauTerms& tt, double delta, double t
     // per distinct parameter.
     double lastHalfInvBeta = kNaN, qhb = 0, lastA = kNaN, qa = 0, lastC = kNaN, psiDelta = 0;
     double lastDelta = kNaN, lnDelta = 0, lastB = kNaN, Db = 0;
-    for (std::size_t i = 40; i <= 42; ++i) {
-        const double n = N[i];
-        const double a = c.swA.raw()[i];
-        const double b = c.swB.raw()[i];
-        const double beta = c.swBeta.raw()[i];
-        const double A = c.swCapA.raw()[i];
-        const double B = c.swCapB.raw()[i];
-        const double C = c.swCapC.raw()[i];
-        const double D = c.swCapD.raw()[i];
+    forTerms<40, 42>([&](auto i) {
+        const double n = k.n(i);
+        const double a = k.a(i);
+        const double b = k.b(i);
+        const double beta = k.beta(i);
+        const double A = k.A(i);
+        const double B = k.B(i);
+        const double C = k.C(i);
+        const double D = k.D(i);
         const double halfInvBeta = 1 / (2 * beta);
 
         if (halfInvBeta != lastHalfInvBeta) {
@@ -296,8 +405,7 @@ bool residualFast(const Constants& c, const TauTerms& tt, double delta, double t
         if constexpr (kAllSums) {
             const double Db_t = -2 * theta * b * Db1;
             const double Db_tt = 2 * b * Db1 + 4 * (theta * theta) * b * (b - 1) * Db2;
-            const double Db_dt =
-                -(2 * A * b / beta) * Db1 * dm1 * qb1 - 2 * theta * b * (b - 1) * Db2 * Delta_d;
+            const double Db_dt = -(2 * A * b / beta) * Db1 * dm1 * qb1 - 2 * theta * b * (b - 1) * Db2 * Delta_d;
             const double Psi_t = -2 * D * tm1 * Psi;
             const double Psi_tt = (2 * D * (tm1 * tm1) - 1) * 2 * D * Psi;
             const double Psi_dt = 4 * C * D * dm1 * tm1 * Psi;
@@ -309,7 +417,7 @@ bool residualFast(const Constants& c, const TauTerms& tt, double delta, double t
         }
         r.phi_d += n * (Db * (Psi + dn * Psi_d) + Db_d * dn * Psi);
         r.phi_dd += n * (Db * (2 * Psi_d + dn * Psi_dd) + 2 * Db_d * (Psi + dn * Psi_d) + Db_dd * dn * Psi);
-    }
+    });
 
     if (!std::isfinite(r.phi) || !std::isfinite(r.phi_d) || !std::isfinite(r.phi_dd) ||
         !std::isfinite(r.phi_t) || !std::isfinite(r.phi_tt) || !std::isfinite(r.phi_dt))
@@ -318,13 +426,23 @@ bool residualFast(const Constants& c, const TauTerms& tt, double delta, double t
     return true;
 }
 
+template <bool kAllSums>
+bool residualFast(const Constants& c, const TauTerms& tt, double delta, double tau, Co2Residual& out) {
+    if (tt.builtIn) return residualFast<kAllSums>(BuiltInCoefficients{}, tt, delta, tau, out);
+    return residualFast<kAllSums>(TableCoefficients{c, tt}, tt, delta, tau, out);
+}
+
 } // namespace
 
 const Co2TauTerms* co2TauTerms(const Constants& c, double tau) {
     if (!(tau > kMinTau && tau < kMaxTau)) return nullptr;
+    // The tables are compared as one block; a layout where they are not (none this compiler
+    // makes) takes the calculator's kernel.
+    if (!residualTablesAreOneBlock(c)) return nullptr;
     thread_local TauCache cache;
     if (!cache.coefficients.sameAs(c)) {
         cache.coefficients.assign(c);
+        cache.builtIn = holdsBuiltInTables(c);
         for (TauTerms& t : cache.entries)
             t.valid = false;
     }
@@ -334,6 +452,7 @@ const Co2TauTerms* co2TauTerms(const Constants& c, double tau) {
     TauTerms& t = cache.entries[cache.next];
     cache.next = (cache.next + 1) % TauCache::kWays;
     computeTauTerms(c, tau, t);
+    t.builtIn = cache.builtIn && t.usable;
     return &t;
 }
 

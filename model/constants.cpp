@@ -103,76 +103,6 @@ constexpr std::array<double, 4> kCo2RhoLiqT{0.340, 0.5, 1.6666666667, 1.83333333
 constexpr std::array<double, 5> kCo2RhoVapA{-1.7074879, -0.82274670, -4.6008549, -10.111178, -29.742252};
 constexpr std::array<double, 5> kCo2RhoVapT{0.340, 0.5, 1.0, 2.3333333333, 4.6666666667};
 
-// Residual part: the 42 terms in four groups, 7 + 27 + 5 + 3.
-struct PolynomialTerm {
-    double n, d, t;
-};
-struct ExponentialTerm {
-    double n, d, t, c;
-};
-struct GaussianTerm {
-    double n, d, t, alpha, beta, gamma, eps;
-};
-struct NonAnalyticTerm {
-    double n, a, b, beta, A, B, C, D;
-};
-
-constexpr std::array<PolynomialTerm, 7> kSwPolynomial{{
-    {0.38856823203161, 1.0, 0.00},  // 1
-    {2.9385475942740, 1.0, 0.75},   // 2
-    {-5.5867188534934, 1.0, 1.00},  // 3
-    {-0.76753199592477, 1.0, 2.00}, // 4
-    {0.31729005580416, 2.0, 0.75},  // 5
-    {0.54803315897767, 2.0, 2.00},  // 6
-    {0.12279411220335, 3.0, 0.75},  // 7
-}};
-
-constexpr std::array<ExponentialTerm, 27> kSwExponential{{
-    {2.1658961543220, 1.0, 1.50, 1.0},       // 8
-    {1.5841735109724, 2.0, 1.50, 1.0},       // 9
-    {-0.23132705405503, 4.0, 2.50, 1.0},     // 10
-    {0.058116916431436, 5.0, 0.00, 1.0},     // 11
-    {-0.55369137205382, 5.0, 1.50, 1.0},     // 12
-    {0.48946615909422, 5.0, 2.00, 1.0},      // 13
-    {-0.024275739843501, 6.0, 0.00, 1.0},    // 14
-    {0.062494790501678, 6.0, 1.00, 1.0},     // 15
-    {-0.12175860225246, 6.0, 2.00, 1.0},     // 16
-    {-0.37055685270086, 1.0, 3.00, 2.0},     // 17
-    {-0.016775879700426, 1.0, 6.00, 2.0},    // 18
-    {-0.11960736637987, 4.0, 3.00, 2.0},     // 19
-    {-0.045619362508778, 4.0, 6.00, 2.0},    // 20
-    {0.035612789270346, 4.0, 8.00, 2.0},     // 21
-    {-0.0074427727132052, 7.0, 6.00, 2.0},   // 22
-    {-0.0017395704902432, 8.0, 0.00, 2.0},   // 23
-    {-0.021810121289527, 2.0, 7.00, 3.0},    // 24
-    {0.024332166559236, 3.0, 12.0, 3.0},     // 25
-    {-0.037440133423463, 3.0, 16.00, 3.0},   // 26
-    {0.14338715756878, 5.0, 22.0, 4.0},      // 27
-    {-0.13491969083286, 5.0, 24.00, 4.0},    // 28
-    {-0.023151225053480, 6.0, 16.0, 4.0},    // 29
-    {0.012363125492901, 7.0, 24.00, 4.0},    // 30
-    {0.0021058321972940, 8.0, 8.00, 4.0},    // 31
-    {-0.00033958519026368, 10.0, 2.00, 4.0}, // 32
-    {0.0055993651771592, 4.0, 28.0, 5.0},    // 33
-    {-0.00030335118055646, 8.0, 14.0, 6.0},  // 34
-}};
-
-constexpr std::array<GaussianTerm, 5> kSwGaussian{{
-    {-213.65488688320, 2.0, 1.00, 25, 325, 1.16, 1.0}, // 35
-    {26641.569149272, 2.0, 0.00, 25, 300, 1.19, 1.0},  // 36
-    {-24027.212204557, 2.0, 1.00, 25, 300, 1.19, 1.0}, // 37
-    {-283.41603423999, 3.0, 3.00, 15, 275, 1.25, 1.0}, // 38
-    {212.47284400179, 3.0, 3.00, 20, 275, 1.22, 1.0},  // 39
-}};
-
-constexpr std::array<NonAnalyticTerm, 3> kSwNonAnalytic{{
-    {-0.66642276540751, 3.5, 0.875, 0.3, 0.7, 0.3, 10.0, 275}, // 40
-    {0.72608632349897, 3.5, 0.925, 0.3, 0.7, 0.3, 10.0, 275},  // 41
-    {0.055068668612842, 3.0, 0.875, 0.3, 0.7, 1.0, 12.5, 275}, // 42
-}};
-
-static_assert(kSwPolynomial.size() + kSwExponential.size() + kSwGaussian.size() + kSwNonAnalytic.size() ==
-              42);
 // The item count of the whole coefficient list: 20 water items and 227 carbon dioxide items.
 static_assert(kH2oPsatA.size() + kH2oRhoLiqB.size() + kH2oCoef8.size() == 20);
 static_assert(kCo2IdealA.size() + kCo2IdealTheta.size() + 2 * kCo2PsatA.size() + 2 * kCo2RhoLiqA.size() +
@@ -199,6 +129,7 @@ void fillMatrix(Matrix& target, const std::array<MatrixEntry, N>& entries) {
 } // namespace
 
 void loadConstants(Constants& c) {
+    using namespace spanWagner;
     fill(c.h2oPsatA, 1, kH2oPsatA);
     fill(c.h2oRhoLiqB, 1, kH2oRhoLiqB);
     fill(c.h2oCoef8, 1, kH2oCoef8);
@@ -218,20 +149,20 @@ void loadConstants(Constants& c) {
     fill(c.co2RhoVapT, 1, kCo2RhoVapT);
 
     std::int64_t i = 1;
-    for (const PolynomialTerm& p : kSwPolynomial) {
+    for (const PolynomialTerm& p : kPolynomial) {
         c.swN(i) = p.n;
         c.swD(i) = p.d;
         c.swT(i) = p.t;
         ++i;
     }
-    for (const ExponentialTerm& e : kSwExponential) {
+    for (const ExponentialTerm& e : kExponential) {
         c.swN(i) = e.n;
         c.swD(i) = e.d;
         c.swT(i) = e.t;
         c.swC(i) = e.c;
         ++i;
     }
-    for (const GaussianTerm& g : kSwGaussian) {
+    for (const GaussianTerm& g : kGaussian) {
         c.swN(i) = g.n;
         c.swD(i) = g.d;
         c.swT(i) = g.t;
@@ -241,7 +172,7 @@ void loadConstants(Constants& c) {
         c.swEps(i) = g.eps;
         ++i;
     }
-    for (const NonAnalyticTerm& t : kSwNonAnalytic) {
+    for (const NonAnalyticTerm& t : kNonAnalytic) {
         c.swN(i) = t.n;
         c.swA(i) = t.a;
         c.swB(i) = t.b;

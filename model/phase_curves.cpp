@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/math.h"
+#include "model/arith.h"
 #include "model/statements.h"
 
 namespace co2 {
@@ -11,26 +12,22 @@ namespace {
 
 using rt::ext;
 
-inline bool singleAbove(double x, double bound) {
-    return rt::toSingle(x) > rt::toSingle(bound);
-}
-inline bool singleBelow(double x, double bound) {
-    return rt::toSingle(x) < rt::toSingle(bound);
-}
+using arith::singleGreater;
+using arith::singleLess;
 
 } // namespace
 
 bool curveAccepts(int option, double T_C) {
     switch (option) {
     case 1: // H2O(l)-CO2(l)-CO2(v)
-        return !(singleAbove(T_C, 31.48001) || singleBelow(T_C, -1.6));
+        return !(singleGreater(T_C, 31.48001) || singleLess(T_C, -1.6));
     case 2: // Clathrate-H2O(l)-CO2(l); its correlation passes 100 MPa well before 20 C, and the
             // run's pressure warning reports that.
-        return !(T_C > 20 || singleBelow(T_C, 9.92999));
+        return !(T_C > 20 || singleLess(T_C, 9.92999));
     case 3: // Clathrate-H2O(l)-CO2(v)
-        return !(singleAbove(T_C, 9.93005) || singleBelow(T_C, -1.48005));
+        return !(singleGreater(T_C, 9.93005) || singleLess(T_C, -1.48005));
     case 4: // H2O(l)-H2O(ice)-CO2(v)
-        return !(singleAbove(T_C, -0.1249) || singleBelow(T_C, -1.48005));
+        return !(singleGreater(T_C, -0.1249) || singleLess(T_C, -1.48005));
     default:
         return false;
     }

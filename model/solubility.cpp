@@ -104,10 +104,7 @@ template <class A> void finiteConcentration(Model& md) {
 } // namespace
 
 void solubility(Model& md) {
-    if (md.fastArithmetic)
-        solubility<arith::Fast>(md);
-    else
-        solubility<arith::Exact>(md);
+    arith::onPath(md, [&](auto path) { solubility<decltype(path)>(md); });
 }
 
 bool concentrationAboveSolubility(const Model& md) {
@@ -115,10 +112,7 @@ bool concentrationAboveSolubility(const Model& md) {
 }
 
 void finiteConcentration(Model& md) {
-    if (md.fastArithmetic)
-        finiteConcentration<arith::Fast>(md);
-    else
-        finiteConcentration<arith::Exact>(md);
+    arith::onPath(md, [&](auto path) { finiteConcentration<decltype(path)>(md); });
 }
 
 } // namespace co2

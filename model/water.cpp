@@ -27,13 +27,8 @@ namespace {
 using rt::ext;
 using K = Constants;
 
-// Range tests that compare in single precision: both sides rounded to float.
-inline bool singleGreater(double x, double bound) {
-    return rt::toSingle(x) > rt::toSingle(bound);
-}
-inline bool singleLess(double x, double bound) {
-    return rt::toSingle(x) < rt::toSingle(bound);
-}
+using arith::singleGreater;
+using arith::singleLess;
 
 inline ext pw(ext a, ext b) {
     return memo::powValue(a, b);
@@ -113,10 +108,7 @@ template <class A> void initialDensity(Model& m) {
 } // namespace
 
 void h2oInitialDensity(Model& m) {
-    if (m.fastArithmetic)
-        initialDensity<arith::Fast>(m);
-    else
-        initialDensity<arith::Exact>(m);
+    arith::onPath(m, [&](auto path) { initialDensity<decltype(path)>(m); });
 }
 
 // ---- reduced Helmholtz energy -----------------------------------------------------------------
@@ -405,10 +397,7 @@ template <class A> void solveDensity(Model& m) {
 } // namespace
 
 void h2oSolveDensity(Model& m) {
-    if (m.fastArithmetic)
-        solveDensity<arith::Fast>(m);
-    else
-        solveDensity<arith::Exact>(m);
+    arith::onPath(m, [&](auto path) { solveDensity<decltype(path)>(m); });
 }
 
 // ---- properties at the state point -----------------------------------------------------------
@@ -523,10 +512,7 @@ template <class A> void vapourComposition(Model& m) {
 } // namespace
 
 void waterProperties(Model& m) {
-    if (m.fastArithmetic)
-        properties<arith::Fast>(m);
-    else
-        properties<arith::Exact>(m);
+    arith::onPath(m, [&](auto path) { properties<decltype(path)>(m); });
 }
 
 void vapourComposition(Model& m) {

@@ -11,18 +11,16 @@
 #include <cstdint>
 #include <cstring>
 
+#include "model/arith.h"
+
 namespace co2 {
 
 namespace {
 
 using K = Constants;
 
-inline bool singleGreater(double x, double bound) {
-    return rt::toSingle(x) > rt::toSingle(bound);
-}
-inline bool singleLess(double x, double bound) {
-    return rt::toSingle(x) < rt::toSingle(bound);
-}
+using arith::singleGreater;
+using arith::singleLess;
 
 // The temperatures the fast kernel takes, as xi = -Tc/T.
 constexpr double kMinXi = -100;

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <exception>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "co2model.hpp"
+#include "model/brine.h"
 
 namespace py = pybind11;
 
@@ -43,16 +45,10 @@ const char* groupName(co2::Group group) {
         return "solubility";
     case co2::Group::solution:
         return "solution";
+    case co2::Group::brine:
+        return "brine";
     }
     return "";
-}
-
-// Solubility and solution quantities describe no real solution where the flag noSolubility is
-// set; unless the caller asks for the raw numbers they become NaN, as in co2table.
-bool masked(int index, unsigned flags, bool raw) {
-    if (raw || (flags & co2::noSolubility) == 0) return false;
-    const co2::Group group = co2::quantities()[static_cast<std::size_t>(index)].group;
-    return group == co2::Group::solubility || group == co2::Group::solution;
 }
 
 struct Failure {
@@ -67,6 +63,8 @@ struct Job {
     const double* t = nullptr;
     const double* p = nullptr;
     const double* m = nullptr;
+    const double* nacl = nullptr; // NaCl molality added to `brine` point by point, or none
+    co2::Brine brine;
     std::size_t count = 0;
     std::vector<int> columns;
     co2::Arithmetic arithmetic = co2::Arithmetic::fast;
@@ -79,12 +77,16 @@ void evaluateRange(const Job& job, co2::Evaluator& evaluator, std::size_t begin,
                    std::vector<Failure>& failures) {
     for (std::size_t i = begin; i < end; ++i) {
         const double m = job.m != nullptr ? job.m[i] : kNaN;
-        const co2::Result r = job.curve != 0 ? evaluator.evaluateCurve(job.curve, job.t[i], m)
-                                             : evaluator.evaluate(job.t[i], job.p[i], m);
-        for (std::size_t c = 0; c < job.columns.size(); ++c) {
-            const int q = job.columns[c];
-            job.values[c * job.count + i] = masked(q, r.flags, job.raw) ? kNaN : r[q];
+        co2::Point point = job.curve != 0 ? co2::Point::onCurve(job.curve, job.t[i], m)
+                                          : co2::Point::at(job.t[i], job.p[i], m);
+        point.brine = job.brine;
+        if (job.nacl != nullptr) {
+            point.brine.Na += job.nacl[i];
+            point.brine.Cl += job.nacl[i];
         }
+        const co2::Result r = evaluator.run(point);
+        for (std::size_t c = 0; c < job.columns.size(); ++c)
+            job.values[c * job.count + i] = r[job.columns[c]];
         job.flags[i] = r.flags;
         if (!r.ok())
             failures.push_back({i, r.message.empty() ? "error " + std::to_string(r.error) : r.message});
@@ -106,7 +108,7 @@ std::vector<Failure> run(const Job& job, unsigned threads) {
 
     auto worker = [&](unsigned w) {
         try {
-            co2::Evaluator evaluator(job.arithmetic);
+            co2::Evaluator evaluator(co2::Options{job.arithmetic, job.raw, kNaN});
             while (!stop.load(std::memory_order_relaxed)) {
                 const std::size_t begin = next.fetch_add(kBlock, std::memory_order_relaxed);
                 if (begin >= job.count) break;
@@ -166,9 +168,30 @@ using InArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
 // Evaluates flat arrays of equal length; returns (values[len(columns), n], flags[n], failures as a
 // list of (index, message)).
+// The salt of a call: ion molalities by name and the salt model's name.
+co2::Brine brineOf(const std::map<std::string, double>& ions, const std::string& model) {
+    co2::Brine b;
+    if (!co2::saltModelOfName(model, b.model))
+        throw py::value_error("salt_model: \"" + model +
+                              "\" is not one of duan-sun-2003, rumpf-1994, spycher-pruess-2010");
+    for (const auto& [name, value] : ions) {
+        double* slot = name == "Na"    ? &b.Na
+                       : name == "K"   ? &b.K
+                       : name == "Ca"  ? &b.Ca
+                       : name == "Mg"  ? &b.Mg
+                       : name == "Cl"  ? &b.Cl
+                       : name == "SO4" ? &b.SO4
+                                       : nullptr;
+        if (slot == nullptr) throw py::value_error("ions: \"" + name + "\" is not one of Na, K, Ca, Mg, Cl, SO4");
+        *slot = value;
+    }
+    return b;
+}
+
 py::tuple evaluateMany(int curve, const InArray& t, const std::optional<InArray>& p,
                        const std::optional<InArray>& m, const std::vector<int>& columns, bool exact,
-                       unsigned threads, bool raw) {
+                       unsigned threads, bool raw, const std::optional<InArray>& nacl,
+                       const std::map<std::string, double>& ions, const std::string& saltModel) {
     Job job;
     job.curve = curve;
     job.count = static_cast<std::size_t>(t.size());
@@ -181,6 +204,10 @@ py::tuple evaluateMany(int curve, const InArray& t, const std::optional<InArray>
     job.t = t.data();
     job.p = p ? p->data() : nullptr;
     job.m = m ? m->data() : nullptr;
+    if (nacl && static_cast<std::size_t>(nacl->size()) != job.count)
+        throw py::value_error("the input arrays differ in length");
+    job.nacl = nacl ? nacl->data() : nullptr;
+    job.brine = brineOf(ions, saltModel);
     job.columns = columns;
     job.arithmetic = exact ? co2::Arithmetic::exact : co2::Arithmetic::fast;
     job.raw = raw;
@@ -201,11 +228,16 @@ py::tuple evaluateMany(int curve, const InArray& t, const std::optional<InArray>
     return py::make_tuple(values, flags, failed);
 }
 
-py::tuple evaluateOne(int curve, double t, double p, double m, bool exact) {
+py::tuple evaluateOne(int curve, double t, double p, double m, bool exact, bool raw, double nacl,
+                      const std::map<std::string, double>& ions, const std::string& saltModel) {
     co2::Options options;
-    options.molality = m;
     options.arithmetic = exact ? co2::Arithmetic::exact : co2::Arithmetic::fast;
-    const co2::Result r = curve != 0 ? co2::evaluateCurve(curve, t, options) : co2::evaluate(t, p, options);
+    options.raw = raw;
+    co2::Point point = curve != 0 ? co2::Point::onCurve(curve, t, m) : co2::Point::at(t, p, m);
+    point.brine = brineOf(ions, saltModel);
+    point.brine.Na += nacl;
+    point.brine.Cl += nacl;
+    const co2::Result r = co2::run(point, options);
     py::list values;
     for (double v : r.values)
         values.append(v);
@@ -226,25 +258,24 @@ PYBIND11_MODULE(_co2calc, mod) {
                                          groupName(q.group)));
     mod.attr("quantities") = quantities;
 
-    py::dict flags;
-    flags["warn_T"] = static_cast<unsigned>(co2::warnTemperature);
-    flags["warn_P"] = static_cast<unsigned>(co2::warnPressure);
-    flags["warn_psat"] = static_cast<unsigned>(co2::warnSaturation);
-    flags["warn_m"] = static_cast<unsigned>(co2::warnMolality);
-    flags["hydrate"] = static_cast<unsigned>(co2::hydrate);
-    flags["co2_gas"] = static_cast<unsigned>(co2::co2Gas);
-    flags["co2_liquid"] = static_cast<unsigned>(co2::co2Liquid);
-    flags["co2_supercritical"] = static_cast<unsigned>(co2::co2Supercritical);
-    flags["no_solubility"] = static_cast<unsigned>(co2::noSolubility);
+    py::list flags;
+    for (const co2::FlagInfo& f : co2::flags())
+        flags.append(py::make_tuple(std::string(f.name), f.bit, std::string(f.description)));
     mod.attr("flags") = flags;
+
+    py::list curves;
+    for (const co2::CurveInfo& c : co2::curves())
+        curves.append(py::make_tuple(c.option, std::string(c.name), c.tMin, c.tMax));
+    mod.attr("curves") = curves;
 
     mod.attr("library_version") = co2::version();
     mod.attr("hardware_threads") = std::max(1u, std::thread::hardware_concurrency());
 
     mod.def("evaluate_one", &evaluateOne, py::arg("curve"), py::arg("t"), py::arg("p"), py::arg("m"),
-            py::arg("exact"),
+            py::arg("exact"), py::arg("raw"), py::arg("nacl"), py::arg("ions"), py::arg("salt_model"),
             "One state point: (40 values, flag bits, message or None); curve 0 for (t, p).");
     mod.def("evaluate_many", &evaluateMany, py::arg("curve"), py::arg("t"), py::arg("p"), py::arg("m"),
-            py::arg("columns"), py::arg("exact"), py::arg("threads"), py::arg("raw"),
+            py::arg("columns"), py::arg("exact"), py::arg("threads"), py::arg("raw"), py::arg("nacl"),
+            py::arg("ions"), py::arg("salt_model"),
             "Flat arrays of state points: (values[columns, n], flags[n], [(index, message)]).");
 }

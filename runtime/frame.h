@@ -55,7 +55,12 @@ FrontendOptions parseFrontendOptions(int argc, const char* const* argv);
 // the window starts, else the terminal when standard input and output are terminals, else
 // headless), runs the frame and returns the exit code. Lives with the front ends (they are linked
 // into the programs, not into the runtime core).
-int runProcess(int argc, char** argv, ProgramMain programMain);
+struct ProgramText {
+    const char* name; // before the version, and the program's name when argv[0] is missing
+    const char* version;
+    const char* help; // printed by --help after the usage line
+};
+int runProcess(int argc, char** argv, ProgramMain programMain, const ProgramText& text);
 
 // ---- the frame -----------------------------------------------------------------------------
 

@@ -5,10 +5,10 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "core/errors.h"
 #include "runtime/cp437.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 
 namespace rt {

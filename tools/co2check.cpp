@@ -14,6 +14,7 @@
 //
 // --grid checks co2table's benchmark grid (0:99.9:0.1 C x 0.1:100:0.1 MPa, 10^6 points) instead.
 // Prints a summary and every difference with its state point; exit status 0 when there is none.
+#include <limits>
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -31,6 +32,7 @@
 #include "core/errors.h"
 #include "core/math.h"
 #include "core/number_format.h"
+#include "model/run.h"
 #include "model/aqueous.h"
 #include "model/co2.h"
 #include "model/phase_curves.h"
@@ -66,7 +68,7 @@ struct Printed {
 std::vector<Printed> printedTexts() {
     std::vector<Printed> texts;
     for (const co2::Quantity& q : co2::kQuantities)
-        texts.push_back({q.name, q.picture, q.extended, q.value});
+        if (q.block != co2::ReportBlock::library) texts.push_back({q.name, q.picture, q.extended, q.value});
     texts.push_back({"P (echo)", "###.#####", false, co2::printed::pressureMPa});
     texts.push_back({"m (prompt)", " ###.##### ", false, [](const Model& m) -> ext { return m.m; }});
     return texts;
@@ -85,15 +87,10 @@ struct Outcome {
 Outcome run(const Model& prototype, const Point& p, bool fast) {
     Outcome out;
     rt::ErrorState state;
-    int boxes = 0;
-    state.box = [&](const std::string&, const std::string&, rt::BoxButtons) {
-        if (boxes == 0)
-            out.firstError = std::to_string(state.pendingError.load()) + std::string("@") +
-                             std::to_string(state.statementLine.load());
-        if (boxes++ < 8)
-            out.errors += std::to_string(state.pendingError.load()) + "@" +
-                          std::to_string(state.statementLine.load()) + ";";
-        return rt::BoxAnswer::yes;
+    int raised = 0;
+    state.observer = [&](std::uint32_t code, std::uint32_t statement) {
+        if (raised == 0) out.firstError = std::to_string(code) + "@" + std::to_string(statement);
+        if (raised++ < 8) out.errors += std::to_string(code) + "@" + std::to_string(statement) + ";";
     };
     auto md = std::make_unique<Model>(prototype);
     md->fastArithmetic = fast;
@@ -104,18 +101,13 @@ Outcome run(const Model& prototype, const Point& p, bool fast) {
             co2::setPressure(*md, p.P);
         else
             co2::setCurvePressure(*md, p.curve);
-        co2::waterProperties(*md);
-        co2::co2Run(*md);
-        co2::infiniteDilution(*md);
-        co2::solubility(*md);
-        md->m = p.molality < 0 ? md->mSat : p.molality;
-        if (md->m == 0) md->m = co2::kSmallestMolality;
-        co2::finiteConcentration(*md);
+        co2::AtMolality hooks(p.molality < 0 ? std::numeric_limits<double>::quiet_NaN() : p.molality);
+        co2::runSections(*md, hooks);
         if (state.pendingError.load() != 0) {
             if (out.firstError.empty()) out.firstError = std::to_string(state.pendingError.load()) + "@end";
             out.errors += std::to_string(state.pendingError.load()) + "@end;";
         }
-        if (boxes > 8) out.errors += std::string("+") + std::to_string(boxes - 8);
+        if (raised > 8) out.errors += std::string("+") + std::to_string(raised - 8);
         // Printing: templates raise errors of their own (a value too large for the extended path).
         for (const Printed& q : kPrinted) {
             const ext v = q.value(*md);

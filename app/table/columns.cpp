@@ -9,26 +9,31 @@ constexpr std::uint8_t v(Value value) {
     return static_cast<std::uint8_t>(value);
 }
 static_assert(kValueCount < 256, "a column index is a byte");
-constexpr std::uint8_t f(Flag flag) {
-    return static_cast<std::uint8_t>(flag);
-}
-
 // The columns after the quantities: the warnings, the CO2 phase, the note and the error.
-constexpr Column kOtherColumns[] = {
-    {"warn_T", "", "1 when the temperature is outside -1.48 .. 100 C", ColumnKind::flag,
-     f(Flag::temperatureRange)},
-    {"warn_P", "", "1 when the pressure is above 100 MPa", ColumnKind::flag, f(Flag::pressureRange)},
-    {"warn_psat", "", "1 when the pressure is below the water saturation pressure (no liquid water)",
-     ColumnKind::flag, f(Flag::belowSaturation)},
-    {"warn_m", "", "1 when the molality is above the solubility", ColumnKind::flag, f(Flag::molality)},
-    {"hydrate", "", "1 inside the CO2-clathrate stability field (phase curves 2 and 3)", ColumnKind::flag,
-     f(Flag::hydrate)},
+constexpr Column kTextColumns[] = {
     {"phase_CO2", "", "phase of pure CO2: gas, liquid or supercritical", ColumnKind::phase, 0},
     {"note", "", "why the solubility and solution columns are empty", ColumnKind::note, 0},
     {"error", "", "the runtime error of a point that failed, or why it was not computed", ColumnKind::error,
      0},
 };
-static_assert(std::size(kOtherColumns) == kFlagCount + 3);
+
+constexpr std::uint8_t bitPosition(unsigned bit) {
+    std::uint8_t i = 0;
+    while ((bit >> i) != 1u)
+        ++i;
+    return i;
+}
+
+constexpr auto kOtherColumns = [] {
+    std::array<Column, kFlagColumnCount + std::size(kTextColumns)> columns{};
+    std::size_t n = 0;
+    for (const co2::FlagInfo& flag : co2::kFlags)
+        if (co2::isWarningFlag(flag.bit))
+            columns[n++] = {flag.name, "", flag.description, ColumnKind::flag, bitPosition(flag.bit)};
+    for (const Column& c : kTextColumns)
+        columns[n++] = c;
+    return columns;
+}();
 
 // Every quantity of the model's table, then the other columns.
 constexpr auto kColumns = [] {
@@ -96,15 +101,16 @@ std::string headerText(const Column& column, Units units) {
     return text;
 }
 
-bool isSolutionValue(Value value) {
-    const Group group = kQuantities[static_cast<std::size_t>(value)].group;
-    return group == Group::solubility || group == Group::solution;
+// The brine's columns are chosen by name: a pure-water table keeps the columns it always had.
+static bool brineColumn(const Column& c) {
+    if (c.kind == ColumnKind::value) return kQuantities[c.index].group == Group::brine;
+    return c.kind == ColumnKind::flag && (1u << c.index) == co2::saltIndicative;
 }
 
 std::vector<const Column*> defaultColumns() {
     std::vector<const Column*> columns;
     for (const Column& c : kColumns)
-        columns.push_back(&c);
+        if (!brineColumn(c)) columns.push_back(&c);
     return columns;
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/flags.h"
 #include "model/quantities.h"
 
 namespace co2::table {
@@ -64,16 +65,14 @@ enum class Value : std::uint8_t {
 };
 inline constexpr std::size_t kValueCount = co2::kReportedCount;
 
-// What the calculator would warn about at the point; one bit each.
-enum class Flag : std::uint8_t {
-    temperatureRange, // outside -1.48 .. 100 C (single-precision test, as the calculator does)
-    pressureRange,    // above 100 MPa
-    belowSaturation,  // below the water saturation pressure: the "water" is vapour
-    molality,         // molality above the solubility
-    hydrate,          // inside the CO2-clathrate stability field of phase curves 2 and 3
-    count
-};
-inline constexpr std::size_t kFlagCount = static_cast<std::size_t>(Flag::count);
+// The library's warning flags (model/flags.h) are 0/1 columns; the column's index is the bit's
+// position in the flags.
+inline constexpr std::size_t kFlagColumnCount = [] {
+    std::size_t n = 0;
+    for (const co2::FlagInfo& f : co2::kFlags)
+        if (co2::isWarningFlag(f.bit)) ++n;
+    return n;
+}();
 
 // The phase of pure CO2 at a point, by the model's own equation of state and vapour-pressure curve.
 enum class Co2Phase : std::uint8_t { none, gas, liquid, supercritical };
@@ -108,9 +107,6 @@ std::string_view columnUnit(const Column& column, Units units = {});
 
 // The header cell: name, then the unit in brackets when it has one.
 std::string headerText(const Column& column, Units units = {});
-
-// The solubility and solution columns: left empty where the model gives no usable solubility.
-bool isSolutionValue(Value value);
 
 struct ColumnSelection {
     std::vector<const Column*> columns;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <set>
+#include <map>
 
 #include "app/table/ranges.h"
 
@@ -32,35 +32,38 @@ std::string shown(double value) {
     return numberText(value);
 }
 
+// The texts of the options that take a value, as given; they are read once the whole command line
+// is known, because the units change how the lists read.
+struct Given {
+    std::optional<std::string> temperature, pressure, curve, molality, format, output, columns, plot, plotX,
+        plotMeasured, plotSize, threads, digits, header, temperatureUnit, pressureUnit;
+};
+
 // Options that take a value; the others are switches.
-const std::set<std::string>& valueOptions() {
-    static const std::set<std::string> names = {
-        "--temperature",  "--pressure", "--curve",  "--molality", "--format",
-        "--output",       "--columns",  "--plot",   "--plot-x",   "--plot-measured",
-        "--plot-size",    "--threads",  "--digits", "--header",   "--temperature-unit",
-        "--pressure-unit"};
+const std::map<std::string, std::optional<std::string> Given::*, std::less<>>& valueOptions() {
+    static const std::map<std::string, std::optional<std::string> Given::*, std::less<>> names = {
+        {"--temperature", &Given::temperature},
+        {"--pressure", &Given::pressure},
+        {"--curve", &Given::curve},
+        {"--molality", &Given::molality},
+        {"--format", &Given::format},
+        {"--output", &Given::output},
+        {"--columns", &Given::columns},
+        {"--plot", &Given::plot},
+        {"--plot-x", &Given::plotX},
+        {"--plot-measured", &Given::plotMeasured},
+        {"--plot-size", &Given::plotSize},
+        {"--threads", &Given::threads},
+        {"--digits", &Given::digits},
+        {"--header", &Given::header},
+        {"--temperature-unit", &Given::temperatureUnit},
+        {"--pressure-unit", &Given::pressureUnit}};
     return names;
 }
 
-} // namespace
+// Each reader below returns the message for exit code 2, or an empty string.
 
-std::size_t pointCount(const Options& o) {
-    const std::size_t pressures = o.curve != 0 ? 1 : o.pressures.size();
-    const std::size_t molalities = o.molalities.empty() ? 1 : o.molalities.size();
-    return o.temperatures.size() * pressures * molalities;
-}
-
-ParsedOptions parseOptions(const std::vector<std::string>& args) {
-    ParsedOptions parsed;
-    Options& o = parsed.options;
-    std::set<std::string> seen;
-    std::optional<std::string> temperature, pressure, curve, molality, format, columns, plotX, plotSize,
-        threads, digits, header, temperatureUnit, pressureUnit;
-    const auto fail = [&](std::string message) {
-        parsed.error = std::move(message);
-        return parsed;
-    };
-
+std::string readArguments(const std::vector<std::string>& args, Options& o, Given& given) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::optional<std::string> value;
@@ -84,182 +87,208 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
             o.exact = true;
             continue;
         }
-        if (!valueOptions().contains(name)) {
-            if (!name.starts_with("-")) return fail("unexpected argument \"" + name + "\"");
-            return fail("unknown option \"" + name + "\"");
+        const auto option = valueOptions().find(name);
+        if (option == valueOptions().end()) {
+            if (!name.starts_with("-")) return "unexpected argument \"" + name + "\"";
+            return "unknown option \"" + name + "\"";
         }
         if (!value) {
-            if (i + 1 >= args.size()) return fail(name + " needs a value");
+            if (i + 1 >= args.size()) return name + " needs a value";
             value = args[++i];
         }
-        if (!seen.insert(name).second) return fail(name + " is given twice");
-        if (name == "--temperature")
-            temperature = value;
-        else if (name == "--pressure")
-            pressure = value;
-        else if (name == "--curve")
-            curve = value;
-        else if (name == "--molality")
-            molality = value;
-        else if (name == "--format")
-            format = value;
-        else if (name == "--output")
-            o.output = *value;
-        else if (name == "--columns")
-            columns = value;
-        else if (name == "--plot")
-            o.plot = *value;
-        else if (name == "--plot-x")
-            plotX = value;
-        else if (name == "--plot-measured")
-            o.plotMeasured = *value;
-        else if (name == "--plot-size")
-            plotSize = value;
-        else if (name == "--threads")
-            threads = value;
-        else if (name == "--digits")
-            digits = value;
-        else if (name == "--header")
-            header = value;
-        else if (name == "--temperature-unit")
-            temperatureUnit = value;
-        else if (name == "--pressure-unit")
-            pressureUnit = value;
+        std::optional<std::string>& slot = given.*(option->second);
+        if (slot) return name + " is given twice";
+        slot = std::move(value);
     }
-    if (o.help || o.version) return parsed;
+    o.output = given.output.value_or("");
+    o.plot = given.plot.value_or("");
+    o.plotMeasured = given.plotMeasured.value_or("");
+    return {};
+}
 
-    if (temperatureUnit) {
-        if (*temperatureUnit == "C")
+std::string readUnits(const Given& given, Options& o) {
+    if (given.temperatureUnit) {
+        if (*given.temperatureUnit == "C")
             o.units.temperature = TemperatureUnit::celsius;
-        else if (*temperatureUnit == "K")
+        else if (*given.temperatureUnit == "K")
             o.units.temperature = TemperatureUnit::kelvin;
         else
-            return fail("temperature-unit: \"" + *temperatureUnit + "\" is neither C nor K");
+            return "temperature-unit: \"" + *given.temperatureUnit + "\" is neither C nor K";
     }
-    if (pressureUnit) {
-        if (*pressureUnit == "MPa")
+    if (given.pressureUnit) {
+        if (*given.pressureUnit == "MPa")
             o.units.pressure = PressureUnit::MPa;
-        else if (*pressureUnit == "bar")
+        else if (*given.pressureUnit == "bar")
             o.units.pressure = PressureUnit::bar;
         else
-            return fail("pressure-unit: \"" + *pressureUnit + "\" is neither MPa nor bar");
+            return "pressure-unit: \"" + *given.pressureUnit + "\" is neither MPa nor bar";
     }
-    const bool kelvin = o.units.temperature == TemperatureUnit::kelvin;
-    const bool bar = o.units.pressure == PressureUnit::bar;
+    return {};
+}
 
-    if (!temperature) return fail("--temperature is missing (try --help)");
-    ParseResult t = parseValueList(*temperature, "temperature");
-    if (!t.error.empty()) return fail(t.error);
+std::string readTemperatures(const Given& given, Options& o) {
+    if (!given.temperature) return "--temperature is missing (try --help)";
+    const bool kelvin = o.units.temperature == TemperatureUnit::kelvin;
+    ParseResult t = parseValueList(*given.temperature, "temperature");
+    if (!t.error.empty()) return t.error;
     o.temperaturesShown = std::move(t.values);
     o.temperatures.reserve(o.temperaturesShown.size());
     for (double v : o.temperaturesShown) {
         const double celsius = kelvin ? addDecimal(v, -27315, 2) : v;
         if (celsius < -273.15)
-            return fail("temperature: " + shown(v) + (kelvin ? " K" : " °C") + " is below absolute zero");
+            return "temperature: " + shown(v) + (kelvin ? " K" : " °C") + " is below absolute zero";
         o.temperatures.push_back(celsius);
     }
+    return {};
+}
 
-    if (curve) {
-        const auto n = parseWhole(*curve, 1, 4);
-        if (!n) return fail("curve: \"" + *curve + "\" is not one of 1, 2, 3, 4");
+// Either a phase-boundary curve or a list of pressures.
+std::string readPressures(const Given& given, Options& o) {
+    if (given.curve) {
+        const auto n = parseWhole(*given.curve, 1, 4);
+        if (!n) return "curve: \"" + *given.curve + "\" is not one of 1, 2, 3, 4";
         o.curve = static_cast<int>(*n);
-        if (pressure) return fail("--pressure and --curve exclude each other: a curve gives the pressure");
-    } else {
-        if (!pressure) return fail("--pressure is missing (or give --curve 1..4)");
-        ParseResult p = parseValueList(*pressure, "pressure");
-        if (!p.error.empty()) return fail(p.error);
-        o.pressuresShown = std::move(p.values);
-        o.pressures.reserve(o.pressuresShown.size());
-        for (double v : o.pressuresShown) {
-            if (v < 0) return fail("pressure: " + shown(v) + (bar ? " bar" : " MPa") + " is negative");
-            o.pressures.push_back(bar ? shiftDecimal(v, -1) : v);
-        }
+        if (given.pressure) return "--pressure and --curve exclude each other: a curve gives the pressure";
+        return {};
     }
-
-    if (molality) {
-        ParseResult m = parseValueList(*molality, "molality");
-        if (!m.error.empty()) return fail(m.error);
-        for (double v : m.values)
-            if (v < 0) return fail("molality: " + shown(v) + " mol/kg is negative");
-        o.molalities = std::move(m.values);
+    if (!given.pressure) return "--pressure is missing (or give --curve 1..4)";
+    const bool bar = o.units.pressure == PressureUnit::bar;
+    ParseResult p = parseValueList(*given.pressure, "pressure");
+    if (!p.error.empty()) return p.error;
+    o.pressuresShown = std::move(p.values);
+    o.pressures.reserve(o.pressuresShown.size());
+    for (double v : o.pressuresShown) {
+        if (v < 0) return "pressure: " + shown(v) + (bar ? " bar" : " MPa") + " is negative";
+        o.pressures.push_back(bar ? shiftDecimal(v, -1) : v);
     }
+    return {};
+}
 
-    if (digits) {
-        const auto n = parseWhole(*digits, 1, 17);
-        if (!n) return fail("digits: \"" + *digits + "\" is not a whole number from 1 to 17");
+std::string readMolalities(const Given& given, Options& o) {
+    if (!given.molality) return {};
+    ParseResult m = parseValueList(*given.molality, "molality");
+    if (!m.error.empty()) return m.error;
+    for (double v : m.values)
+        if (v < 0) return "molality: " + shown(v) + " mol/kg is negative";
+    o.molalities = std::move(m.values);
+    return {};
+}
+
+// How the numbers and the header are written.
+std::string readStyle(const Given& given, Options& o) {
+    if (given.digits) {
+        const auto n = parseWhole(*given.digits, 1, 17);
+        if (!n) return "digits: \"" + *given.digits + "\" is not a whole number from 1 to 17";
         o.style.digits = static_cast<int>(*n);
     }
-    if (header) {
-        if (*header == "units")
+    if (given.header) {
+        if (*given.header == "units")
             o.style.header = HeaderStyle::units;
-        else if (*header == "names")
+        else if (*given.header == "names")
             o.style.header = HeaderStyle::names;
-        else if (*header == "none")
+        else if (*given.header == "none")
             o.style.header = HeaderStyle::none;
         else
-            return fail("header: \"" + *header + "\" is not one of units, names, none");
+            return "header: \"" + *given.header + "\" is not one of units, names, none";
     }
     o.style.units = o.units;
+    return {};
+}
 
-    if (format) {
-        const auto f = parseFormat(*format);
-        if (!f) return fail("format: unknown format \"" + *format + "\" (csv, tsv or json)");
+// Without --format, the output file's extension names it.
+std::string readFormat(const Given& given, Options& o) {
+    if (given.format) {
+        const auto f = parseFormat(*given.format);
+        if (!f) return "format: unknown format \"" + *given.format + "\" (csv, tsv or json)";
         o.format = *f;
     } else if (endsWith(o.output, ".json")) {
         o.format = Format::json;
     } else if (endsWith(o.output, ".tsv")) {
         o.format = Format::tsv;
     }
+    return {};
+}
 
-    if (columns) {
-        ColumnSelection s = selectColumns(*columns);
-        if (!s.error.empty()) return fail(s.error);
-        o.columns = std::move(s.columns);
-    } else {
+std::string readColumns(const Given& given, Options& o) {
+    if (!given.columns) {
         o.columns = defaultColumns();
+        return {};
     }
+    ColumnSelection s = selectColumns(*given.columns);
+    if (!s.error.empty()) return s.error;
+    o.columns = std::move(s.columns);
+    return {};
+}
 
+std::string readPlot(const Given& given, Options& o) {
     if (!o.plot.empty() && !endsWith(o.plot, ".png") && !endsWith(o.plot, ".svg"))
-        return fail("plot: \"" + o.plot + "\" must end in .png or .svg");
-    const bool plotting = !o.plot.empty();
-    if (plotX) {
-        if (*plotX == "pressure")
+        return "plot: \"" + o.plot + "\" must end in .png or .svg";
+    if (given.plotX) {
+        if (*given.plotX == "pressure")
             o.plotX = PlotAxis::pressure;
-        else if (*plotX == "temperature")
+        else if (*given.plotX == "temperature")
             o.plotX = PlotAxis::temperature;
         else
-            return fail("plot-x: \"" + *plotX + "\" is neither pressure nor temperature");
+            return "plot-x: \"" + *given.plotX + "\" is neither pressure nor temperature";
         o.plotXGiven = true;
     }
-    if (plotSize) {
-        const auto x = plotSize->find('x');
-        const auto w = x == std::string::npos ? std::nullopt : parseWhole(plotSize->substr(0, x), 16, 10000);
-        const auto h = x == std::string::npos ? std::nullopt : parseWhole(plotSize->substr(x + 1), 16, 10000);
-        if (!w || !h)
-            return fail("plot-size: \"" + *plotSize + "\" is not WIDTHxHEIGHT in pixels (16 to 10000)");
+    if (given.plotSize) {
+        const std::string& size = *given.plotSize;
+        const auto x = size.find('x');
+        const auto w = x == std::string::npos ? std::nullopt : parseWhole(size.substr(0, x), 16, 10000);
+        const auto h = x == std::string::npos ? std::nullopt : parseWhole(size.substr(x + 1), 16, 10000);
+        if (!w || !h) return "plot-size: \"" + size + "\" is not WIDTHxHEIGHT in pixels (16 to 10000)";
         o.plotWidth = static_cast<int>(*w);
         o.plotHeight = static_cast<int>(*h);
     }
-    if (!plotting && (plotX || plotSize || !o.plotMeasured.empty()))
-        return fail("--plot-x, --plot-size and --plot-measured need --plot FILE.png|FILE.svg");
+    if (o.plot.empty() && (given.plotX || given.plotSize || !o.plotMeasured.empty()))
+        return "--plot-x, --plot-size and --plot-measured need --plot FILE.png|FILE.svg";
+    return {};
+}
 
-    if (threads) {
-        const auto n = parseWhole(*threads, 1, 1024);
-        if (!n) return fail("threads: \"" + *threads + "\" is not a whole number from 1 to 1024");
-        o.threads = static_cast<unsigned>(*n);
-    }
+std::string readThreads(const Given& given, Options& o) {
+    if (!given.threads) return {};
+    const auto n = parseWhole(*given.threads, 1, 1024);
+    if (!n) return "threads: \"" + *given.threads + "\" is not a whole number from 1 to 1024";
+    o.threads = static_cast<unsigned>(*n);
+    return {};
+}
 
+std::string checkGridSize(const Options& o) {
     // Guard the product: each list is bounded, but their product need not be.
     const long double total = static_cast<long double>(o.temperatures.size()) *
                               (o.curve != 0 ? 1 : o.pressures.size()) *
                               (o.molalities.empty() ? 1 : o.molalities.size());
-    if (total > 1e10L) return fail("the grid has more than 10^10 points");
+    if (total > 1e10L) return "the grid has more than 10^10 points";
     // A plot holds its points in memory until gnuplot draws them, and gnuplot would not draw
     // more usefully anyway.
     const std::size_t plotted = o.temperatures.size() * (o.curve != 0 ? 1 : o.pressures.size());
-    if (plotting && plotted > kMaxPlotPoints)
-        return fail("plot: the grid has " + std::to_string(plotted) + " state points; a plot takes at most " +
-                    std::to_string(kMaxPlotPoints) + " (choose coarser steps, or drop --plot for the table)");
+    if (!o.plot.empty() && plotted > kMaxPlotPoints)
+        return "plot: the grid has " + std::to_string(plotted) + " state points; a plot takes at most " +
+               std::to_string(kMaxPlotPoints) + " (choose coarser steps, or drop --plot for the table)";
+    return {};
+}
+
+} // namespace
+
+std::size_t pointCount(const Options& o) {
+    const std::size_t pressures = o.curve != 0 ? 1 : o.pressures.size();
+    const std::size_t molalities = o.molalities.empty() ? 1 : o.molalities.size();
+    return o.temperatures.size() * pressures * molalities;
+}
+
+ParsedOptions parseOptions(const std::vector<std::string>& args) {
+    ParsedOptions parsed;
+    Given given;
+    parsed.error = readArguments(args, parsed.options, given);
+    if (!parsed.error.empty() || parsed.options.help || parsed.options.version) return parsed;
+    // In this order: the first problem found is the one reported.
+    for (const auto read : {readUnits, readTemperatures, readPressures, readMolalities, readStyle, readFormat,
+                            readColumns, readPlot, readThreads}) {
+        parsed.error = read(given, parsed.options);
+        if (!parsed.error.empty()) return parsed;
+    }
+    parsed.error = checkGridSize(parsed.options);
     return parsed;
 }
 

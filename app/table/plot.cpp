@@ -17,6 +17,7 @@
 
 #include "app/table/ranges.h"
 #include "app/table/writer.h"
+#include "model/flags.h"
 
 extern char** environ;
 
@@ -26,8 +27,6 @@ namespace {
 // Up to this many curves get a legend entry each; more are coloured by a scale instead.
 constexpr std::size_t kMaxLegendCurves = 16;
 
-constexpr const char* kCurveNames[] = {"H2O(l)-CO2(l)-CO2(v)", "Clathrate-H2O(l)-CO2(l)",
-                                       "Clathrate-H2O(l)-CO2(v)", "H2O(l)-H2O(ice)-CO2(v)"};
 
 // Sixteen distinguishable line colours (after the Tableau 20 palette, darker members first).
 constexpr const char* kColours[kMaxLegendCurves] = {
@@ -84,7 +83,7 @@ std::vector<Series> buildSeries(const PlotRequest& r) {
     };
     if (r.curve != 0) {
         Series s;
-        s.title = "curve " + std::to_string(r.curve) + ": " + kCurveNames[r.curve - 1];
+        s.title = "curve " + std::to_string(r.curve) + ": " + std::string(co2::curveName(r.curve));
         for (const PlotPoint& p : r.points)
             add(s, xOf(p), p);
         series.push_back(std::move(s));

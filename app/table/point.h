@@ -2,34 +2,36 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "app/table/columns.h"
+#include "co2model.hpp"
 
 namespace co2::table {
 
 struct PointSpec {
-    double T_C = 0;
-    double P = 0;  // MPa; ignored when curve != 0
-    int curve = 0; // 0: the pressure is given; 1..4: the pressure follows from that phase curve
-    // The molality of the finite-concentration block; the solubility itself when not given, as
-    // an empty line at the calculator's molality prompt.
-    bool molalityGiven = false;
-    double molality = 0;
+    // What the model is asked: temperature, pressure or curve, molality (at the solubility unless
+    // --molality gives one).
+    co2::Point point;
     // The calculator's extended arithmetic (--exact), its numbers to the last bit; otherwise the
     // model's fast double path, which prints the same digits.
     bool exact = false;
+    // The numbers where the model gives no usable solubility (--raw), instead of empty cells.
+    bool raw = false;
     // The temperature and pressure as given, in the units of the command line: what the input
     // columns show.
     double shownT = 0;
     double shownP = 0;
+
+    bool molalityGiven() const { return !std::isnan(point.molality); }
 };
 
 struct PointResult {
     std::array<double, kValueCount> values{};
-    std::uint8_t flags = 0;
+    unsigned flags = 0;     // the library's flag bits
     bool hasValues = false; // false when the point failed or was not computed
     std::string error;      // why the point has no values
     Co2Phase co2Phase = Co2Phase::none;
@@ -40,11 +42,8 @@ struct PointResult {
 
     double value(Value v) const { return values[static_cast<std::size_t>(v)]; }
     double& value(Value v) { return values[static_cast<std::size_t>(v)]; }
-    bool flag(Flag f) const { return (flags >> static_cast<unsigned>(f)) & 1U; }
-    void setFlag(Flag f, bool on) {
-        const auto bit = static_cast<std::uint8_t>(1U << static_cast<unsigned>(f));
-        flags = static_cast<std::uint8_t>(on ? (flags | bit) : (flags & ~bit));
-    }
+    bool flag(unsigned bit) const { return (flags & bit) != 0; }
+    void setFlag(unsigned bit, bool on) { flags = on ? (flags | bit) : (flags & ~bit); }
 };
 
 // Computes points on one thread. A worker keeps whatever per-thread state it needs (its own

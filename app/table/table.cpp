@@ -181,9 +181,9 @@ class Output {
 // What the input columns show: the input as given, in the units of the command line; the
 // pressure a curve or a 0 stands for is converted. And why the solubility columns are empty.
 void finishRow(const Options& o, const PointSpec& pt, PointResult& r) {
-    r.molalityGiven = pt.molalityGiven;
+    r.molalityGiven = pt.molalityGiven();
     r.value(Value::T_C) = pt.shownT;
-    if (pt.curve == 0 && pt.P != 0)
+    if (!pt.point.curve && pt.point.pressure != 0)
         r.value(Value::P) = pt.shownP;
     else if (o.units.pressure == PressureUnit::bar && !std::isnan(r.value(Value::P)))
         r.value(Value::P) = shiftDecimal(r.value(Value::P), 1);
@@ -212,7 +212,7 @@ class RowProducer final : public ChunkProducer {
                 p.sol_m = result_.value(Value::sol_m);
                 // No liquid water below its saturation pressure, hence no solubility to draw.
                 p.valid = result_.hasValues && result_.error.empty() && result_.note.empty();
-                p.hydrate = result_.flag(Flag::hydrate);
+                p.hydrate = result_.flag(co2::hydrate);
             }
         }
     }
@@ -230,8 +230,8 @@ class RowProducer final : public ChunkProducer {
 
 std::string solubilityNote(const PointResult& r) {
     if (!r.hasValues) return "";
-    if (r.flag(Flag::belowSaturation)) return "no liquid water: pressure below the water saturation pressure";
-    if (r.value(Value::sol_m) < 0) return "negative solubility: outside the model's range";
+    if (r.flag(co2::warnSaturation)) return "no liquid water: pressure below the water saturation pressure";
+    if (r.flag(co2::noSolubility)) return "negative solubility: outside the model's range";
     return "";
 }
 
@@ -242,20 +242,19 @@ void removePartialOutput() {
 PointSpec pointAt(const Options& o, std::size_t index) {
     PointSpec pt;
     pt.exact = o.exact;
+    pt.raw = o.style.raw;
     const std::size_t molalities = o.molalities.empty() ? 1 : o.molalities.size();
     const std::size_t pressures = o.curve != 0 ? 1 : o.pressures.size();
-    if (!o.molalities.empty()) {
-        pt.molalityGiven = true;
-        pt.molality = o.molalities[index % molalities];
-    }
+    if (!o.molalities.empty()) pt.point.molality = o.molalities[index % molalities];
     index /= molalities;
-    pt.curve = o.curve;
-    if (o.curve == 0) {
-        pt.P = o.pressures[index % pressures];
-        pt.shownP = o.pressuresShown.empty() ? pt.P : o.pressuresShown[index % pressures];
+    if (o.curve != 0) {
+        pt.point.curve = o.curve;
+    } else {
+        pt.point.pressure = o.pressures[index % pressures];
+        pt.shownP = o.pressuresShown.empty() ? pt.point.pressure : o.pressuresShown[index % pressures];
     }
-    pt.T_C = o.temperatures[index / pressures];
-    pt.shownT = o.temperaturesShown.empty() ? pt.T_C : o.temperaturesShown[index / pressures];
+    pt.point.temperature = o.temperatures[index / pressures];
+    pt.shownT = o.temperaturesShown.empty() ? pt.point.temperature : o.temperaturesShown[index / pressures];
     return pt;
 }
 
@@ -377,11 +376,10 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
         for (std::size_t i = 0; i < measured.points.size() && gInterrupt.load() == 0; ++i) {
             PointSpec pt;
             pt.exact = o.exact;
-            pt.T_C = measured.points[i].T_C;
-            pt.P = measured.points[i].P;
+            pt.point = co2::Point::at(measured.points[i].T_C, measured.points[i].P);
             worker->evaluate(pt, r);
-            model[i] = {pt.T_C, pt.P, r.value(Value::sol_m),
-                        r.hasValues && r.error.empty() && solubilityNote(r).empty(), r.flag(Flag::hydrate)};
+            model[i] = {measured.points[i].T_C, measured.points[i].P, r.value(Value::sol_m),
+                        r.hasValues && r.error.empty() && solubilityNote(r).empty(), r.flag(co2::hydrate)};
         }
         if (const int signal = gInterrupt.load(); signal != 0) {
             std::fprintf(err, "co2table: interrupted; the plot was not made\n");

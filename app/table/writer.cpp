@@ -28,10 +28,9 @@ std::string oneLine(std::string_view text) {
 bool RowWriter::hasCell(const Column& column, const PointResult& point) const {
     switch (column.kind) {
     case ColumnKind::value:
+        // The model leaves out (NaN) what describes no real solution, unless asked for the raw numbers.
         if (!point.hasValues) return isInput(column) && !std::isnan(point.values[column.index]);
-        if (style_.raw || point.note.empty()) return true;
-        if (column.index == static_cast<std::uint8_t>(Value::m) && point.molalityGiven) return true;
-        return !isSolutionValue(static_cast<Value>(column.index));
+        return !std::isnan(point.values[column.index]);
     case ColumnKind::flag:
         return point.hasValues;
     case ColumnKind::phase:
@@ -158,7 +157,7 @@ void RowWriter::appendCsvRow(std::string& out, const PointResult& point, char se
             appendNumber(out, point.values[c.index], style_.digits);
             break;
         case ColumnKind::flag:
-            out += point.flag(static_cast<Flag>(c.index)) ? '1' : '0';
+            out += point.flag(1u << c.index) ? '1' : '0';
             break;
         case ColumnKind::phase:
             out += co2PhaseName(point.co2Phase);
@@ -193,7 +192,7 @@ void RowWriter::appendJsonRow(std::string& out, const PointResult& point, bool f
                 out += "null"; // JSON has no infinities; the error column says why
             break;
         case ColumnKind::flag:
-            out += point.flag(static_cast<Flag>(c.index)) ? "true" : "false";
+            out += point.flag(1u << c.index) ? "true" : "false";
             break;
         case ColumnKind::phase:
             out += jsonString(co2PhaseName(point.co2Phase));

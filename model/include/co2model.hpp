@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,6 +33,7 @@ enum class Group : std::uint8_t {
     dilution,   // CO2 at infinite dilution (Henry constant, partial molar properties)
     solubility, // the solubility
     solution,   // the solution at the chosen molality
+    brine,      // the dissolved salt (the library's alone: the calculator knows pure water only)
 };
 
 struct QuantityInfo {
@@ -41,7 +43,7 @@ struct QuantityInfo {
     Group group;
 };
 
-inline constexpr int kQuantityCount = 40;
+inline constexpr int kQuantityCount = 42;
 
 // Every quantity, in report order. The index of a quantity is its place in this list.
 std::span<const QuantityInfo> quantities() noexcept;
@@ -62,7 +64,29 @@ enum Flag : unsigned {
     co2Supercritical = 1u << 7,
     noSolubility = 1u << 8, // no liquid water, or a negative solubility: the solubility and
                             // solution quantities describe no real solution
+    saltIndicative = 1u << 9, // a brine with ions other than Na and Cl: the salt models were
+                              // fitted to NaCl, the solubility is indicative
 };
+
+struct FlagInfo {
+    std::string_view name;        // "warn_psat": co2table's column, Python's FLAGS key
+    unsigned bit;                 // a Flag
+    std::string_view description; // "below the water saturation pressure: no liquid water"
+};
+
+// Every flag, in bit order.
+std::span<const FlagInfo> flags() noexcept;
+
+// ---- phase-boundary curves ---------------------------------------------------------------------
+
+struct CurveInfo {
+    int option;            // 1..4, the calculator's menu number
+    std::string_view name; // "H2O(l)-CO2(l)-CO2(v)": the phases that coexist along it
+    double tMin, tMax;     // the temperatures, in C, that the curve accepts
+};
+
+// The four curves, by option.
+std::span<const CurveInfo> curves() noexcept;
 
 // ---- evaluation --------------------------------------------------------------------------------
 
@@ -72,16 +96,82 @@ enum class Arithmetic : std::uint8_t { fast, exact };
 // ("Illegal function call" is 5, "Overflow" 6, "Internal error" 51 for a solve that gave up).
 inline constexpr int kErrorOutsideCurve = -1; // the temperature lies outside the curve's range
 inline constexpr int kErrorBadArgument = -2;  // a NaN or infinite input, a negative pressure or
-                                              // molality, a curve option not 1..4
+                                              // molality, a curve option not 1..4, an unknown
+                                              // option bit
 inline constexpr int kErrorNonFinite = -3;    // a quantity came out infinite or NaN without a
                                               // runtime error
 
-struct Options {
-    // The molality of the solution quantities, mol/kg: NaN means at the solubility (as Enter at
-    // the calculator's prompt); 0 means 1e-8, the smallest the calculator takes.
-    double molality = std::numeric_limits<double>::quiet_NaN();
-    Arithmetic arithmetic = Arithmetic::fast;
+inline constexpr double kAtSolubility = std::numeric_limits<double>::quiet_NaN();
+
+// ---- brines ------------------------------------------------------------------------------------
+
+enum class SaltModel : std::uint8_t { duanSun2003, rumpf1994, spycherPruess2010 };
+
+// The dissolved salt, as ion molalities in mol per kg of water (not of solution). All zero is
+// pure water.
+struct Brine {
+    double Na = 0, K = 0, Ca = 0, Mg = 0, Cl = 0, SO4 = 0;
+    SaltModel model = SaltModel::duanSun2003;
+
+    static Brine nacl(double molality, SaltModel model = SaltModel::duanSun2003) noexcept {
+        Brine b;
+        b.Na = b.Cl = molality;
+        b.model = model;
+        return b;
+    }
+    // No salt: the point is pure water and this layer is skipped.
+    bool pure() const noexcept { return Na == 0 && K == 0 && Ca == 0 && Mg == 0 && Cl == 0 && SO4 == 0; }
+    // Any ion but Na and Cl: the salt models were fitted to NaCl, the result is indicative.
+    bool indicative() const noexcept { return K != 0 || Ca != 0 || Mg != 0 || SO4 != 0; }
 };
+
+
+// One state point: what every face of the library hands to run().
+struct Point {
+    double temperature = std::numeric_limits<double>::quiet_NaN(); // C
+    // MPa; 0 means the water saturation pressure (the quantity P is then the pressure used).
+    // Not used when a curve is given.
+    double pressure = std::numeric_limits<double>::quiet_NaN();
+    // 1..4: the pressure of that phase-boundary curve at the temperature (see curves()).
+    std::optional<int> curve;
+    // The molality of the solution quantities, mol/kg: NaN (kAtSolubility) means at the
+    // solubility, as Enter at the calculator's prompt; 0 means 1e-8, the smallest it takes.
+    double molality = kAtSolubility;
+    // The dissolved salt; pure water by default. In a brine the solubility is the pure-water one
+    // divided by the salt's activity coefficient (gamma_salt), and the solution quantities, whose
+    // formulas assume a pure-water solvent, are not given (NaN).
+    Brine brine;
+
+    static Point at(double t_celsius, double p_mpa, double molality = kAtSolubility) noexcept {
+        Point p;
+        p.temperature = t_celsius;
+        p.pressure = p_mpa;
+        p.molality = molality;
+        return p;
+    }
+    static Point onCurve(int option, double t_celsius, double molality = kAtSolubility) noexcept {
+        Point p;
+        p.temperature = t_celsius;
+        p.curve = option;
+        p.molality = molality;
+        return p;
+    }
+};
+
+struct Options {
+    Arithmetic arithmetic = Arithmetic::fast;
+    // Where noSolubility is set, the solubility and solution quantities (but a given molality)
+    // describe no real solution and are NaN, and y_CO2_vap is NaN where there is no liquid water;
+    // raw keeps the numbers the model's formulas give there.
+    bool raw = false;
+    // The molality of evaluate() and evaluateCurve(), which take no Point; run() takes the
+    // Point's.
+    double molality = kAtSolubility;
+};
+
+// Why `point` cannot be run, or empty when it can: the one check of the arguments that every
+// face goes through.
+std::string pointProblem(const Point& point);
 
 struct Result {
     // Every quantity. When the point failed, NaN except the inputs: T_C, P (a curve's pressure
@@ -109,18 +199,19 @@ struct Result {
 class Evaluator {
   public:
     explicit Evaluator(Arithmetic arithmetic = Arithmetic::fast);
+    explicit Evaluator(const Options& options);
     ~Evaluator();
     Evaluator(Evaluator&&) noexcept;
     Evaluator& operator=(Evaluator&&) noexcept;
 
+    // The model at one point: the library's one way in; the others below build a Point.
+    Result run(const Point& point) noexcept;
+
     // (T in C, P in MPa; a pressure of 0 means the water saturation pressure, and the quantity P
-    // is the pressure used); molality as in Options::molality.
-    Result evaluate(double t_celsius, double p_mpa,
-                    double molality = std::numeric_limits<double>::quiet_NaN()) noexcept;
-    // Curve option 1..4: H2O(l)-CO2(l)-CO2(v), Clathrate-H2O(l)-CO2(l), Clathrate-H2O(l)-CO2(v),
-    // H2O(l)-H2O(ice)-CO2(v).
-    Result evaluateCurve(int option, double t_celsius,
-                         double molality = std::numeric_limits<double>::quiet_NaN()) noexcept;
+    // is the pressure used); molality as in Point::molality.
+    Result evaluate(double t_celsius, double p_mpa, double molality = kAtSolubility) noexcept;
+    // Curve option 1..4 (see curves()).
+    Result evaluateCurve(int option, double t_celsius, double molality = kAtSolubility) noexcept;
 
   private:
     struct Impl;
@@ -128,6 +219,7 @@ class Evaluator {
 };
 
 // One point on an evaluator of its own.
+Result run(const Point& point, const Options& options = {}) noexcept;
 Result evaluate(double t_celsius, double p_mpa, const Options& options = {}) noexcept;
 Result evaluateCurve(int option, double t_celsius, const Options& options = {}) noexcept;
 

@@ -21,8 +21,9 @@ FLAGS (name -> bit) decodes, e.g. ``result["flags"] & co2calc.FLAGS["warn_psat"]
                        the phase of pure CO2 (one of them for a computed point)
     no_solubility      no liquid water, or a negative solubility
 
-Where no_solubility is set, the solubility and solution quantities describe no real solution and
-are NaN, as in co2table, unless raw=True. A point whose computation fails has NaN values and its
+Where no_solubility is set, the solubility and solution quantities (but a given molality) describe
+no real solution and are NaN, and y_CO2_vap is NaN where there is no liquid water, as in co2table
+and the C and C++ interfaces, unless raw=True. A point whose computation fails has NaN values and its
 message in ``error`` (None for a computed point); it never affects another point.
 
 Arithmetic: exact=True carries the calculator's extended intermediates and gives its numbers to the
@@ -35,7 +36,8 @@ import numpy as np
 
 from . import _co2calc
 
-__all__ = ["state", "table", "curve", "QUANTITIES", "FLAGS", "CURVES", "__version__"]
+__all__ = ["state", "table", "curve", "QUANTITIES", "FLAGS", "FLAG_DESCRIPTIONS", "CURVES", "CURVE_RANGES",
+           "__version__"]
 
 __version__ = _co2calc.library_version
 
@@ -43,23 +45,27 @@ __version__ = _co2calc.library_version
 QUANTITIES = {name: (unit, description) for name, unit, description, _ in _co2calc.quantities}
 
 #: name -> bit of the flags arrays of table() and curve().
-FLAGS = dict(_co2calc.flags)
+FLAGS = {name: bit for name, bit, _ in _co2calc.flags}
+
+#: flag name -> what it says.
+FLAG_DESCRIPTIONS = {name: description for name, _, description in _co2calc.flags}
 
 #: curve option -> the phase boundary it follows.
-CURVES = {
-    1: "H2O(l)-CO2(l)-CO2(v)",
-    2: "Clathrate-H2O(l)-CO2(l)",
-    3: "Clathrate-H2O(l)-CO2(v)",
-    4: "H2O(l)-H2O(ice)-CO2(v)",
-}
+CURVES = {option: name for option, name, _, _ in _co2calc.curves}
+
+#: curve option -> (lowest, highest) temperature in C that the curve accepts.
+CURVE_RANGES = {option: (t_min, t_max) for option, _, t_min, t_max in _co2calc.curves}
 
 _NAMES = [q[0] for q in _co2calc.quantities]
 _INDEX = {name: i for i, name in enumerate(_NAMES)}
-_MASKED = {name for name, _, _, group in _co2calc.quantities if group in ("solubility", "solution")}
 
 
 def _numbers(value, name, unit):
     """value as a float64 array; a TypeError or ValueError naming the argument otherwise."""
+    if isinstance(value, np.ma.MaskedArray):
+        # np.asarray would drop the mask and compute the masked points as if they were data.
+        raise TypeError(f"{name}: a masked array is not taken; pass its .compressed() values or "
+                        f".filled(...) with a value of your choosing")
     if isinstance(value, (str, bytes)):
         raise TypeError(f"{name}: expected a number or an array of numbers in {unit}, got {value!r}")
     try:
@@ -138,30 +144,54 @@ def _scalar(array, name):
     return None if array is None else float(array)
 
 
-def _point(curve, t, p, m, exact, raw):
+def _salt(ions, salt_model):
+    if ions is None:
+        ions = {}
+    if not isinstance(ions, dict):
+        raise TypeError(f"ions: expected a dict of ion molalities in mol/kg, e.g. {{'Na': 1, 'Cl': 1}}, got {ions!r}")
+    out = {}
+    for name, value in ions.items():
+        if not isinstance(name, str):
+            raise TypeError(f"ions: expected ion names, got {name!r}")
+        out[name] = float(_scalar(_numbers(value, f"ions[{name!r}]", "mol/kg"), f"ions[{name!r}]"))
+    if not isinstance(salt_model, str):
+        raise TypeError(f"salt_model: expected a name, got {salt_model!r}")
+    return out, salt_model
+
+
+def _point(curve, t, p, m, exact, raw, nacl=0.0, ions=None, salt_model="duan-sun-2003"):
+    ions, salt_model = _salt(ions, salt_model)
     values, bits, error = _co2calc.evaluate_one(curve, t, 0.0 if p is None else p,
-                                                float("nan") if m is None else m, exact)
-    result = {}
-    for name, value in zip(_NAMES, values):
-        result[name] = float("nan") if (name in _MASKED and bits & FLAGS["no_solubility"] and not raw) else value
+                                                float("nan") if m is None else m, exact, raw,
+                                                nacl, ions, salt_model)
+    result = dict(zip(_NAMES, values))
     result["flags"] = {name: bool(bits & bit) for name, bit in FLAGS.items()}
     result["error"] = error
     return result
 
 
-def state(t_celsius, p_mpa, molality=None, exact=False, raw=False):
+def state(t_celsius, p_mpa, molality=None, exact=False, raw=False, nacl=None, ions=None,
+          salt_model="duan-sun-2003"):
     """Every quantity at one state point: temperature in C, total pressure in MPa (0: the water
     saturation pressure), CO2 molality in mol/kg of the solution quantities (None: at the
     solubility; 0 means 1e-8).
 
     Returns a dict: each quantity of QUANTITIES (float, NaN when the point failed), "flags" (a
-    dict of booleans, see FLAGS) and "error" (None, or why the point failed)."""
+    dict of booleans, see FLAGS) and "error" (None, or why the point failed).
+
+    A brine: nacl (mol NaCl per kg of water) and/or ions ({"Na": ..., "Cl": ..., "K", "Ca", "Mg",
+    "SO4"}, mol/kg water, charges balanced) with salt_model "duan-sun-2003" (default),
+    "rumpf-1994" or "spycher-pruess-2010"; sol_m, sol_g and sol_x (salt-free) are the brine's,
+    gamma_salt the salting-out coefficient, and the solution quantities NaN (they assume a
+    pure-water solvent). A composition the models cannot take is a failed point whose error says why."""
     t, p, m = _inputs(t_celsius, p_mpa, molality)
     exact, raw = _flag(exact, "exact"), _flag(raw, "raw")
-    return _point(0, _scalar(t, "t_celsius"), _scalar(p, "p_mpa"), _scalar(m, "molality"), exact, raw)
+    salt = 0.0 if nacl is None else _scalar(_nonnegative(_numbers(nacl, "nacl", "mol/kg"), "nacl", "mol/kg"), "nacl")
+    return _point(0, _scalar(t, "t_celsius"), _scalar(p, "p_mpa"), _scalar(m, "molality"), exact, raw,
+                  salt, ions, salt_model)
 
 
-def _grid(curve, arrays, columns, exact, threads, raw):
+def _grid(curve, arrays, columns, exact, threads, raw, ions=None, salt_model="duan-sun-2003"):
     names = _columns(columns)
     exact, raw = _flag(exact, "exact"), _flag(raw, "raw")
     threads = _threads(threads)
@@ -169,12 +199,13 @@ def _grid(curve, arrays, columns, exact, threads, raw):
     try:
         shape = np.broadcast_shapes(*(a.shape for a in present))
     except ValueError:
-        labels = ["t_celsius", "p_mpa", "molality"]
+        labels = ["t_celsius", "p_mpa", "molality", "nacl"]
         shapes = ", ".join(f"{label} {a.shape}" for label, a in zip(labels, arrays) if a is not None)
         raise ValueError(f"the shapes do not broadcast together: {shapes}") from None
     flat = [None if a is None else np.ascontiguousarray(np.broadcast_to(a, shape)).reshape(-1) for a in arrays]
+    ions, salt_model = _salt(ions, salt_model)
     values, bits, failures = _co2calc.evaluate_many(
-        curve, flat[0], flat[1], flat[2], [_INDEX[n] for n in names], exact, threads, raw)
+        curve, flat[0], flat[1], flat[2], [_INDEX[n] for n in names], exact, threads, raw, flat[3], ions, salt_model)
     result = {name: values[i].reshape(shape) for i, name in enumerate(names)}
     result["flags"] = bits.reshape(shape)
     errors = np.empty(len(flat[0]), dtype=object)
@@ -184,16 +215,19 @@ def _grid(curve, arrays, columns, exact, threads, raw):
     return result
 
 
-def table(t_celsius, p_mpa, molality=None, columns=None, exact=False, threads=None, raw=False):
+def table(t_celsius, p_mpa, molality=None, columns=None, exact=False, threads=None, raw=False, nacl=None,
+          ions=None, salt_model="duan-sun-2003"):
     """The quantities over arrays of state points, broadcast together as numpy does (t_celsius in
     C, p_mpa in MPa, molality in mol/kg or None for the solubility at each point).
 
     Returns a dict: each selected quantity (default: all of QUANTITIES) as a float array of the
     broadcast shape, NaN where a point failed; "flags", an array of flag bits (see FLAGS); and
     "error", an object array holding None or the message of a failed point. The points run on
-    `threads` threads (default: one per core) without the GIL."""
+    `threads` threads (default: one per core) without the GIL. nacl (mol/kg water) broadcasts like
+    the other inputs; ions and salt_model are as in state()."""
     t, p, m = _inputs(t_celsius, p_mpa, molality)
-    return _grid(0, [t, p, m], columns, exact, threads, raw)
+    salt = None if nacl is None else _nonnegative(_numbers(nacl, "nacl", "mol/kg"), "nacl", "mol/kg")
+    return _grid(0, [t, p, m, salt], columns, exact, threads, raw, ions, salt_model)
 
 
 def curve(option, t_celsius, molality=None, columns=None, exact=False, threads=None, raw=False):
@@ -202,7 +236,7 @@ def curve(option, t_celsius, molality=None, columns=None, exact=False, threads=N
     temperature outside the curve's range gives a failed point whose error says so."""
     option = _option(option)
     t, _, m = _inputs(t_celsius, None, molality)
-    return _grid(option, [t, None, m], columns, exact, threads, raw)
+    return _grid(option, [t, None, m, None], columns, exact, threads, raw)
 
 
 # Tidy DataFrame and xarray results; pandas and xarray are imported only when these are called.

@@ -15,9 +15,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "core/errors.h"
 #include "runtime/frame.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 
@@ -49,7 +49,7 @@ struct Session {
 // Runs `programMain` in a frame whose headless front end reads `input` and ends with it.
 Session runHeadless(const std::string& input, void (*programMain)(), const std::string& transcript = {},
                     rt::ErrorBoxPolicy policy = rt::ErrorBoxPolicy::keys) {
-    rt::resetErrorStateForTesting();
+    rt::resetProcessForTesting();
     rt::keyQueue().clear();
     gLines.clear();
 
@@ -78,7 +78,7 @@ Session runHeadless(const std::string& input, void (*programMain)(), const std::
     session.errors = text.str();
     std::filesystem::remove(inputFile);
     std::filesystem::remove(errorFile);
-    rt::resetErrorStateForTesting();
+    rt::resetProcessForTesting();
     return session;
 }
 

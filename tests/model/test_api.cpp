@@ -16,6 +16,7 @@
 
 #include "co2model.h"
 #include "co2model.hpp"
+#include "model/brine.h"
 #include "model/model.h"
 #include "model/quantities.h"
 #include "model_variables.h"
@@ -78,7 +79,8 @@ Result evaluateRow(Evaluator& e, const ReferenceRow& row) {
 TEST(Library, ExactPathGivesTheCalculatorsNumbersAtEveryReferencePoint) {
     const std::vector<ReferenceRow> rows = readReference();
     ASSERT_EQ(rows.size(), 35U);
-    Evaluator exact(Arithmetic::exact);
+    // The calculator prints what the formulas give, solution or not: the raw numbers.
+    Evaluator exact(Options{Arithmetic::exact, true, kAtSolubility});
     for (const ReferenceRow& row : rows) {
         SCOPED_TRACE("T_C " + std::to_string(row.T_C) + ", P " + std::to_string(row.P) + ", curve " +
                      std::to_string(row.curve) + ", molality " + std::to_string(row.molality));
@@ -103,7 +105,7 @@ TEST(Library, ExactPathGivesTheCalculatorsNumbersAtEveryReferencePoint) {
         }
         // A second point on the same evaluator continues from the first's solved state for another
         // molality, and must equal a fresh evaluation.
-        Evaluator fresh(Arithmetic::exact);
+        Evaluator fresh(Options{Arithmetic::exact, true, kAtSolubility});
         const double other = 0.25;
         const Result continued = row.curve == 0 ? exact.evaluate(row.T_C, row.P, other)
                                                 : exact.evaluateCurve(row.curve, row.T_C, other);
@@ -288,6 +290,124 @@ TEST(CInterface, CopiesValuesFlagsAndATruncatedMessage) {
     EXPECT_EQ(co2_quantity_name(co2_quantity_count()), nullptr);
     EXPECT_EQ(co2_quantity_index(nullptr), -1);
     EXPECT_STREQ(co2_version(), version());
+}
+
+// One contract in both languages: a curve option of 0 is refused like any other outside 1..4, an
+// unknown option bit is a bad argument, and a point without a usable solubility gives NaN there
+// (its flag set) unless the raw numbers are asked for.
+TEST(Contract, CurveZeroUnknownBitsAndTheMaskingRule) {
+    EXPECT_EQ(evaluateCurve(0, 10).error, kErrorBadArgument);
+    EXPECT_NE(evaluateCurve(0, 10).message.find("curve option 0"), std::string::npos);
+    EXPECT_EQ(co2_evaluate_curve(0, 25, NAN, nullptr, nullptr, nullptr, 0), CO2_ERROR_BAD_ARGUMENT);
+    char error[96];
+    EXPECT_EQ(co2_evaluate_ex(25, 10, NAN, 0x4, nullptr, nullptr, error, sizeof error), CO2_ERROR_BAD_ARGUMENT);
+    EXPECT_NE(std::string(error).find("0x4"), std::string::npos) << error;
+
+    // 25 C, 0.003 MPa lies below the water saturation pressure (0.00317 MPa, IAPWS-95): no liquid.
+    const Result masked = evaluate(25, 0.003);
+    ASSERT_TRUE(masked.ok()) << masked.message;
+    EXPECT_NE(masked.flags & noSolubility, 0u);
+    EXPECT_TRUE(std::isnan(masked["sol_m"]) && std::isnan(masked["rho_sol"]) && std::isnan(masked["y_CO2_vap"]));
+    EXPECT_FALSE(std::isnan(masked["rho_H2O"]) || std::isnan(masked["kH"]));
+    Options rawOptions;
+    rawOptions.raw = true;
+    const Result raw = evaluate(25, 0.003, rawOptions);
+    EXPECT_LT(raw["sol_m"], -2.2);
+    EXPECT_EQ(raw.flags, masked.flags);
+    EXPECT_EQ(evaluate(25, 0.003, Options{Arithmetic::fast, false, 0.5})["m"], 0.5); // an input stays
+
+    std::vector<double> values(static_cast<std::size_t>(co2_quantity_count()));
+    const int sol = co2_quantity_index("sol_m");
+    co2_point point = co2_point_at(25, 0.003);
+    unsigned flags = 0;
+    EXPECT_EQ(co2_run(&point, 0, values.data(), &flags, nullptr, 0), 0);
+    EXPECT_TRUE(std::isnan(values[static_cast<std::size_t>(sol)]));
+    EXPECT_NE(flags & CO2_NO_SOLUBILITY, 0u);
+    EXPECT_EQ(co2_run(&point, CO2_RAW, values.data(), nullptr, nullptr, 0), 0);
+    EXPECT_EQ(values[static_cast<std::size_t>(sol)], raw["sol_m"]);
+    point = co2_point_on_curve(1, 10);
+    EXPECT_EQ(co2_run(&point, CO2_EXACT, values.data(), nullptr, nullptr, 0), 0);
+    EXPECT_EQ(values[static_cast<std::size_t>(sol)], evaluateCurve(1, 10, Options{Arithmetic::exact, false, kAtSolubility})["sol_m"]);
+    EXPECT_EQ(co2_run(nullptr, 0, values.data(), nullptr, nullptr, 0), CO2_ERROR_BAD_ARGUMENT);
+}
+
+TEST(Contract, FlagAndCurveTablesAreTheSameInBothLanguages) {
+    ASSERT_EQ(co2_flag_count(), static_cast<int>(flags().size()));
+    unsigned all = 0;
+    for (int i = 0; i < co2_flag_count(); ++i) {
+        EXPECT_EQ(co2_flag_bit(i), 1u << i);
+        EXPECT_EQ(co2_flag_name(i), flags()[static_cast<std::size_t>(i)].name);
+        all |= co2_flag_bit(i);
+    }
+    EXPECT_EQ(all, warnTemperature | warnPressure | warnSaturation | warnMolality | hydrate | co2Gas | co2Liquid |
+                       co2Supercritical | noSolubility | saltIndicative);
+    EXPECT_EQ(co2_flag_name(co2_flag_count()), nullptr);
+    EXPECT_STREQ(co2_curve_name(2), "Clathrate-H2O(l)-CO2(l)");
+    EXPECT_EQ(co2_curve_name(0), nullptr);
+    double lo = 0, hi = 0;
+    for (const CurveInfo& c : curves()) {
+        ASSERT_EQ(co2_curve_range(c.option, &lo, &hi), 0);
+        // Each curve accepts its stated ends and refuses a little beyond them.
+        EXPECT_TRUE(evaluateCurve(c.option, lo).ok()) << c.option;
+        EXPECT_TRUE(evaluateCurve(c.option, hi).ok()) << c.option;
+        EXPECT_EQ(evaluateCurve(c.option, lo - 0.01).error, kErrorOutsideCurve) << c.option;
+        EXPECT_EQ(evaluateCurve(c.option, hi + 0.01).error, kErrorOutsideCurve) << c.option;
+    }
+    EXPECT_EQ(co2_curve_range(5, &lo, &hi), -1);
+}
+
+// A brine through the one run: its solubility is the salt layer over the pure-water run at the
+// same point (the layer's own check values are in test_brine.cpp), pure water keeps its bits on
+// both paths, the solution quantities are not given, and a composition the models cannot take is
+// refused with its message, in C as in C++.
+TEST(Contract, BrineRunsThroughThePoint) {
+    for (const Arithmetic a : {Arithmetic::fast, Arithmetic::exact}) {
+        Evaluator e(a);
+        Point point = Point::at(50, 10);
+        const Result pure = e.run(point);
+        point.brine = Brine::nacl(0);
+        const Result zero = e.run(point);
+        for (std::size_t i = 0; i < kReportedCount; ++i)
+            EXPECT_TRUE(sameBits(pure.values[i], zero.values[i])) << kQuantities[i].name;
+        EXPECT_EQ(zero["gamma_salt"], 1.0);
+        double last = pure["sol_m"];
+        for (double nacl : {1.0, 2.0, 4.0}) {
+            point.brine = Brine::nacl(nacl);
+            const Result r = e.run(point);
+            ASSERT_TRUE(r.ok()) << r.message;
+            const BrineSolubility b = brineSolubility(point.brine, 323.15, 10, pure["sol_m"]);
+            EXPECT_EQ(r["sol_m"], b.sol_m);
+            EXPECT_EQ(r["gamma_salt"], b.gamma);
+            EXPECT_EQ(r["m_NaCl"], nacl);
+            EXPECT_LT(r["sol_m"], last);
+            last = r["sol_m"];
+            EXPECT_TRUE(std::isnan(r["rho_sol"]) && std::isnan(r["gamma_CO2"]));
+            EXPECT_EQ(r["rho_H2O"], pure["rho_H2O"]); // the pure phases stay pure
+            EXPECT_EQ(r.flags & saltIndicative, 0u);
+        }
+    }
+    Point mixed = Point::at(25, 10);
+    mixed.brine.Ca = 1;
+    mixed.brine.Cl = 2;
+    EXPECT_NE(run(mixed).flags & saltIndicative, 0u);
+    mixed.brine.Cl = 1;
+    EXPECT_EQ(run(mixed).error, kErrorBadArgument);
+    EXPECT_NE(run(mixed).message.find("charges do not balance"), std::string::npos);
+
+    co2_point c = co2_point_at(50, 10);
+    c.na = c.cl = 2;
+    std::vector<double> values(static_cast<std::size_t>(co2_quantity_count()));
+    ASSERT_EQ(co2_run(&c, 0, values.data(), nullptr, nullptr, 0), 0);
+    Point same = Point::at(50, 10);
+    same.brine = Brine::nacl(2);
+    EXPECT_EQ(values[static_cast<std::size_t>(co2_quantity_index("sol_m"))], run(same)["sol_m"]);
+    c.na = c.cl = 7;
+    char error[128];
+    EXPECT_EQ(co2_run(&c, 0, values.data(), nullptr, error, sizeof error), CO2_ERROR_BAD_ARGUMENT);
+    EXPECT_NE(std::string(error).find("saturation"), std::string::npos) << error;
+    c.na = c.cl = 1;
+    c.salt_model = 3;
+    EXPECT_EQ(co2_run(&c, 0, values.data(), nullptr, nullptr, 0), CO2_ERROR_BAD_ARGUMENT);
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 // prints alike is co2check's job (tools/co2check.cpp, run by ctest on thousands of state points).
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <memory>
 
@@ -201,6 +203,29 @@ TEST(FastPath, KernelsFollowTheirCoefficientTables) {
         ASSERT_TRUE(co2ResidualFast(md->c, delta, tau, true, f));
         EXPECT_NEAR(f.phi_d, r.phi_d, 1e-12 * std::fabs(r.phi_d));
         EXPECT_NEAR(f.phi_t, r.phi_t, 1e-12 * std::fabs(r.phi_t));
+    }
+}
+
+// The compiled-in kernel (a model with Span and Wagner's own tables) and the kernel that reads the
+// tables give the same bits: an element no sum reads, set in a copy, sends that copy to the latter.
+TEST(FastPath, CompiledInCoefficientsGiveTheTablesBits) {
+    auto loaded = std::make_unique<Model>();
+    loadConstants(loaded->c);
+    auto tables = std::make_unique<Model>(*loaded);
+    tables->c.swN(0) = 1;
+    rt::ErrorState state;
+    rt::ErrorScope scope(state);
+    for (double T : {250.0, 280.0, 304.1, 310.0, 373.0}) {
+        const double tau = Constants::TcCO2 / T;
+        for (double delta : {1e-4, 0.05, 0.6, 0.999, 1.0, 1.3, 2.2, 3.1}) {
+            Co2Residual a, b;
+            ASSERT_TRUE(co2ResidualFast(loaded->c, delta, tau, true, a));
+            ASSERT_TRUE(co2ResidualFast(tables->c, delta, tau, true, b));
+            for (auto m : {&Co2Residual::phi, &Co2Residual::phi_d, &Co2Residual::phi_dd, &Co2Residual::phi_t,
+                           &Co2Residual::phi_tt, &Co2Residual::phi_dt})
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(a.*m), std::bit_cast<std::uint64_t>(b.*m))
+                    << delta << ", " << T;
+        }
     }
 }
 

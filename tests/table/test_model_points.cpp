@@ -22,15 +22,16 @@ PointResult evaluate(PointSpec pt) {
 
 PointSpec at(double T_C, double P, int curve = 0) {
     PointSpec s;
-    s.T_C = T_C;
-    s.P = P;
-    s.curve = curve;
+    s.point.temperature = T_C;
+    if (curve != 0)
+        s.point.curve = curve;
+    else
+        s.point.pressure = P;
     return s;
 }
 
 PointSpec withMolality(PointSpec s, double m) {
-    s.molalityGiven = true;
-    s.molality = m;
+    s.point.molality = m;
     return s;
 }
 
@@ -38,7 +39,7 @@ TEST(ModelPoint, TypicalPointIsComputedWithoutWarnings) {
     const PointResult r = evaluate(at(25, 10));
     ASSERT_TRUE(r.hasValues) << r.error;
     EXPECT_EQ(r.error, "");
-    EXPECT_EQ(r.flags, 0);
+    EXPECT_EQ(r.flags & ~co2::kPhaseFlags, 0u);
     // Liquid water at 25 C, 10 MPa: IAPWS-95 gives 1.0018 g/cm3 (python3-iapws, IAPWS95(T=298.15,
     // P=10)); the Hill equation agrees to 1e-3.
     EXPECT_NEAR(r.value(Value::rho_H2O), 1.0018, 1e-3);
@@ -54,15 +55,15 @@ TEST(ModelPoint, TypicalPointIsComputedWithoutWarnings) {
 
 TEST(ModelPoint, WarningFlagsFollowTheCalculatorsBounds) {
     // Temperature: the bounds compare in single precision, so 100.005 passes and 100.01 does not.
-    EXPECT_FALSE(evaluate(at(100.005, 10)).flag(Flag::temperatureRange));
-    EXPECT_TRUE(evaluate(at(100.01, 10)).flag(Flag::temperatureRange));
-    EXPECT_FALSE(evaluate(at(-1.48005, 10)).flag(Flag::temperatureRange));
-    EXPECT_TRUE(evaluate(at(-1.4801, 10)).flag(Flag::temperatureRange));
+    EXPECT_FALSE(evaluate(at(100.005, 10)).flag(co2::warnTemperature));
+    EXPECT_TRUE(evaluate(at(100.01, 10)).flag(co2::warnTemperature));
+    EXPECT_FALSE(evaluate(at(-1.48005, 10)).flag(co2::warnTemperature));
+    EXPECT_TRUE(evaluate(at(-1.4801, 10)).flag(co2::warnTemperature));
     // Pressure: above 100 MPa only, no lower bound.
-    EXPECT_FALSE(evaluate(at(25, 100)).flag(Flag::pressureRange));
-    EXPECT_TRUE(evaluate(at(25, 100.0001)).flag(Flag::pressureRange));
+    EXPECT_FALSE(evaluate(at(25, 100)).flag(co2::warnPressure));
+    EXPECT_TRUE(evaluate(at(25, 100.0001)).flag(co2::warnPressure));
     // Water saturation pressure at 25 C is 3.17 kPa (IAPWS-95, python3-iapws): 10 kPa is above it.
-    EXPECT_FALSE(evaluate(at(25, 0.01)).flag(Flag::belowSaturation));
+    EXPECT_FALSE(evaluate(at(25, 0.01)).flag(co2::warnSaturation));
 }
 
 TEST(ModelPoint, ZeroPressureMeansTheSaturationPressure) {
@@ -71,7 +72,7 @@ TEST(ModelPoint, ZeroPressureMeansTheSaturationPressure) {
     // IAPWS-95 psat(298.15 K) = 3.1699 kPa (python3-iapws); the model's saturation equation, with
     // the Hill critical constants, lies 0.08 % above it.
     EXPECT_NEAR(r.value(Value::P), 0.0031699, 0.002 * 0.0031699);
-    EXPECT_FALSE(r.flag(Flag::belowSaturation));
+    EXPECT_FALSE(r.flag(co2::warnSaturation));
 }
 
 TEST(ModelPoint, BelowTheSaturationPressureTheErrorSaysSo) {
@@ -79,7 +80,7 @@ TEST(ModelPoint, BelowTheSaturationPressureTheErrorSaysSo) {
     // logarithm of it fails, and the row says why.
     const PointResult r = evaluate(at(25, 0.001));
     if (r.hasValues) {
-        EXPECT_TRUE(r.flag(Flag::belowSaturation));
+        EXPECT_TRUE(r.flag(co2::warnSaturation));
     } else {
         EXPECT_NE(r.error.find("below the water saturation pressure"), std::string::npos) << r.error;
     }
@@ -90,9 +91,9 @@ TEST(ModelPoint, MolalityRulesOfTheFiniteConcentrationBlock) {
     const PointResult zero = evaluate(withMolality(at(25, 10), 0));
     ASSERT_TRUE(zero.hasValues);
     EXPECT_EQ(zero.value(Value::m), 1e-8); // 0 stands for a vanishing concentration
-    EXPECT_FALSE(zero.flag(Flag::molality));
+    EXPECT_FALSE(zero.flag(co2::warnMolality));
     const PointResult above = evaluate(withMolality(at(25, 10), mSat * 1.5));
-    EXPECT_TRUE(above.flag(Flag::molality));
+    EXPECT_TRUE(above.flag(co2::warnMolality));
     EXPECT_EQ(above.value(Value::sol_m), mSat); // the solubility does not depend on m
     // Water activity equals (1 - x) * gamma_H2O up to rounding, x = m / (1000/18.0152 + m).
     const double m = above.value(Value::m);
@@ -173,7 +174,7 @@ TEST(ModelPoint, CurveRefusesTemperaturesOutsideItsRange) {
         }
     }
     // Option 2 passes 100 MPa before 20 C; the point is computed with the pressure warning.
-    EXPECT_TRUE(evaluate(at(20, 0, 2)).flag(Flag::pressureRange));
+    EXPECT_TRUE(evaluate(at(20, 0, 2)).flag(co2::warnPressure));
 }
 
 TEST(ModelPoint, MolalityListGivesTheValuesOfSeparateRuns) {
@@ -190,7 +191,7 @@ TEST(ModelPoint, MolalityListGivesTheValuesOfSeparateRuns) {
             EXPECT_EQ(listed.flags, fresh.flags);
             for (std::size_t i = 0; i < kValueCount; ++i)
                 EXPECT_TRUE(std::memcmp(&listed.values[i], &fresh.values[i], sizeof(double)) == 0)
-                    << base.T_C << " C, m " << m << ", value " << i;
+                    << base.point.temperature << " C, m " << m << ", value " << i;
         }
     }
 }
@@ -224,10 +225,10 @@ TEST(ModelPoint, Co2PhaseAndHydrateLabels) {
         const PointResult r = evaluate(at(c.T_C, c.P));
         ASSERT_TRUE(r.hasValues) << c.T_C << " C " << c.P << " MPa: " << r.error;
         EXPECT_EQ(co2PhaseName(r.co2Phase), co2PhaseName(c.phase)) << c.T_C << " C " << c.P << " MPa";
-        EXPECT_EQ(r.flag(Flag::hydrate), c.hydrate) << c.T_C << " C " << c.P << " MPa";
+        EXPECT_EQ(r.flag(co2::hydrate), c.hydrate) << c.T_C << " C " << c.P << " MPa";
     }
     // On a clathrate curve itself the point counts as in the field.
-    EXPECT_TRUE(evaluate(at(5, 0, 3)).flag(Flag::hydrate));
+    EXPECT_TRUE(evaluate(at(5, 0, 3)).flag(co2::hydrate));
 }
 
 std::string table(std::vector<std::string> args) {

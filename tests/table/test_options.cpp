@@ -57,7 +57,7 @@ TEST(Options, ReadsEveryFlagInBothSpellings) {
     EXPECT_TRUE(parse({"--help"}).options.help);
     EXPECT_TRUE(parse({"--version"}).options.version);
     EXPECT_EQ(parse({"--temperature", "1", "--curve", "3"}).options.curve, 3);
-    EXPECT_EQ(parse({"--temperature", "1", "--pressure", "1"}).options.columns.size(), allColumns().size());
+    EXPECT_EQ(parse({"--temperature", "1", "--pressure", "1"}).options.columns.size(), defaultColumns().size());
 }
 
 TEST(Options, FormatDefaultsToCsvOrFollowsTheOutputName) {
@@ -155,9 +155,9 @@ TEST(Options, UnitsConvertAsTheDecimalsWouldAndKeepTheInputs) {
     EXPECT_EQ(o.style.units.temperature, TemperatureUnit::kelvin);
     EXPECT_EQ(o.output, "-");
     const PointSpec p = pointAt(o, 5); // 298.15 K, 1 bar
-    EXPECT_EQ(p.T_C, 25);
+    EXPECT_EQ(p.point.temperature, 25);
     EXPECT_EQ(p.shownT, 298.15);
-    EXPECT_EQ(p.P, 0.1);
+    EXPECT_EQ(p.point.pressure, 0.1);
     EXPECT_EQ(p.shownP, 1);
 }
 
@@ -165,23 +165,23 @@ TEST(Options, PointsGoTemperatureThenPressureThenMolality) {
     const Options o = parse({"--temperature", "10,20", "--pressure", "1,2,3", "--molality", "0.5,1"}).options;
     ASSERT_EQ(pointCount(o), 12U);
     const PointSpec first = pointAt(o, 0);
-    EXPECT_EQ(first.T_C, 10);
-    EXPECT_EQ(first.P, 1);
-    EXPECT_TRUE(first.molalityGiven);
-    EXPECT_EQ(first.molality, 0.5);
+    EXPECT_EQ(first.point.temperature, 10);
+    EXPECT_EQ(first.point.pressure, 1);
+    EXPECT_TRUE(first.molalityGiven());
+    EXPECT_EQ(first.point.molality, 0.5);
     const PointSpec p = pointAt(o, 7); // 20 C, 1 MPa, second molality
-    EXPECT_EQ(p.T_C, 20);
-    EXPECT_EQ(p.P, 1);
-    EXPECT_EQ(p.molality, 1);
+    EXPECT_EQ(p.point.temperature, 20);
+    EXPECT_EQ(p.point.pressure, 1);
+    EXPECT_EQ(p.point.molality, 1);
     const PointSpec last = pointAt(o, 11);
-    EXPECT_EQ(last.T_C, 20);
-    EXPECT_EQ(last.P, 3);
+    EXPECT_EQ(last.point.temperature, 20);
+    EXPECT_EQ(last.point.pressure, 3);
 
     const Options c = parse({"--temperature", "0,5", "--curve", "1"}).options;
     EXPECT_EQ(pointCount(c), 2U);
-    EXPECT_EQ(pointAt(c, 1).T_C, 5);
-    EXPECT_EQ(pointAt(c, 1).curve, 1);
-    EXPECT_FALSE(pointAt(c, 1).molalityGiven);
+    EXPECT_EQ(pointAt(c, 1).point.temperature, 5);
+    EXPECT_EQ(pointAt(c, 1).point.curve, 1);
+    EXPECT_FALSE(pointAt(c, 1).molalityGiven());
 }
 
 TEST(Options, HelpNamesEveryColumnAndTheGnuplotPackage) {

@@ -24,17 +24,17 @@ class StandInWorker final : public PointWorker {
     void evaluate(const PointSpec& pt, PointResult& r) override {
         r = PointResult{};
         r.values.fill(std::nan(""));
-        r.value(Value::T_C) = pt.T_C;
-        r.value(Value::P) = pt.curve != 0 ? pt.T_C / 10 : pt.P;
-        if (pt.T_C < -100) {
+        r.value(Value::T_C) = pt.point.temperature;
+        r.value(Value::P) = pt.point.curve.has_value() ? pt.point.temperature / 10 : pt.point.pressure;
+        if (pt.point.temperature < -100) {
             r.error = "runtime error 5: Illegal function call";
             return;
         }
         for (std::size_t i = 2; i < kValueCount; ++i)
-            r.values[i] = pt.T_C + static_cast<double>(i);
-        r.value(Value::sol_m) = 1 + pt.P / 100 - pt.T_C / 1000;
-        r.value(Value::m) = pt.molalityGiven ? pt.molality : r.value(Value::sol_m);
-        r.setFlag(Flag::molality, r.value(Value::m) > r.value(Value::sol_m));
+            r.values[i] = pt.point.temperature + static_cast<double>(i);
+        r.value(Value::sol_m) = 1 + pt.point.pressure / 100 - pt.point.temperature / 1000;
+        r.value(Value::m) = pt.molalityGiven() ? pt.point.molality : r.value(Value::sol_m);
+        r.setFlag(co2::warnMolality, r.value(Value::m) > r.value(Value::sol_m));
         r.hasValues = true;
     }
 };
@@ -196,7 +196,7 @@ TEST(Table, InterruptLeavesNoPartialFile) {
               public:
                 void evaluate(const PointSpec& pt, PointResult& r) override {
                     inner_.evaluate(pt, r);
-                    if (pt.T_C == 299) std::raise(SIGINT);
+                    if (pt.point.temperature == 299) std::raise(SIGINT);
                 }
 
               private:
@@ -227,7 +227,7 @@ template <typename Action> class Triggering final : public PointEvaluator {
             Worker(double trigger, Action action) : trigger_(trigger), action_(action) {}
             void evaluate(const PointSpec& pt, PointResult& r) override {
                 inner_.evaluate(pt, r);
-                if (pt.T_C == trigger_) action_();
+                if (pt.point.temperature == trigger_) action_();
             }
 
           private:

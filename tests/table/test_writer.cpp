@@ -22,7 +22,7 @@ PointResult computedPoint() {
     for (std::size_t i = 0; i < kValueCount; ++i)
         p.values[i] = 0.1 * static_cast<double>(i + 1);
     p.hasValues = true;
-    p.setFlag(Flag::pressureRange, true);
+    p.setFlag(co2::warnPressure, true);
     return p;
 }
 
@@ -107,23 +107,20 @@ TEST(Writer, HeaderStylesAndUnitsOfTheCommandLine) {
 }
 
 // A point without liquid water or with a negative solubility keeps its pure-water, pure-CO2 and
-// infinite-dilution values; the solubility and solution columns are empty (null) and the note
-// says why, unless --raw asks for the model's numbers anyway.
-TEST(Writer, NoteEmptiesTheSolutionColumnsUnlessRaw) {
+// infinite-dilution values; the model leaves its solubility and solution values out (NaN), and
+// those cells are empty (null) beside the note that says why.
+TEST(Writer, ValuesTheModelLeavesOutAreEmptyBesideTheNote) {
     PointResult p = computedPoint();
     p.co2Phase = Co2Phase::supercritical;
     p.note = "negative solubility: outside the model's range";
+    for (const char* name : {"sol_x", "sol_m", "sol_g", "m", "gamma_CO2", "rho_sol"})
+        p.values[static_cast<std::size_t>(co2::quantityIndexOf(name))] = std::nan("");
     const auto columns = pick("T_C,rho_H2O,kH,Cp2,sol_x,sol_m,sol_g,m,gamma_CO2,rho_sol,phase_CO2");
     std::string row;
     RowWriter(Format::csv, columns, "1", {3, HeaderStyle::units, false, {}}).appendRow(row, p, true);
     EXPECT_EQ(row, "0.1,0.3,2,2.5,,,,,,,supercritical,negative solubility: outside the model's range,\n");
     row.clear();
-    RowWriter(Format::csv, columns, "1", {3, HeaderStyle::units, true, {}}).appendRow(row, p, true);
-    EXPECT_EQ(
-        row,
-        "0.1,0.3,2,2.5,2.6,2.7,2.8,2.9,3,4,supercritical,negative solubility: outside the model's range,\n");
-    row.clear();
-    p.molalityGiven = true; // then m is an input and stays
+    p.value(Value::m) = 2.9; // a given molality is an input and stays
     RowWriter(Format::json, pick("sol_m,m,phase_CO2"), "1", {3, HeaderStyle::units, false, {}})
         .appendRow(row, p, true);
     EXPECT_EQ(row, "\n    {\"sol_m\": null, \"m\": 2.9, \"phase_CO2\": \"supercritical\", \"note\": "

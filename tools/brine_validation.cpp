@@ -1,0 +1,204 @@
+// brine_validation: the model's CO2 solubility in brines against measured solubilities.
+//
+//   brine_validation DATA.csv [--points OUT.csv]
+//
+// DATA.csv is docs/data/co2_brine_measured.csv (a header naming at least salt, m_salt, T_K, P_MPa,
+// m_Na, m_K, m_Ca, m_Mg, m_Cl, m_SO4, m_CO2). Every row is computed at its temperature and total
+// pressure with each salt model that takes its salt, and the relative deviations (model minus
+// measurement, over the measurement) are summed per salt and salt model. Prints a Markdown table
+// of the mean absolute and mean signed deviations; --points writes every point's computed
+// molalities for the figure (tools/plot_brine_validation.py). Nothing is fitted to the data.
+//
+// Exit status: 0 done, 1 the points file could not be written, 2 bad input.
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "co2model.hpp"
+#include "model/brine.h"
+
+namespace {
+
+constexpr co2::SaltModel kModels[] = {co2::SaltModel::duanSun2003, co2::SaltModel::rumpf1994,
+                                      co2::SaltModel::spycherPruess2010};
+constexpr int kModelCount = 3;
+
+std::vector<std::string> splitCsv(const std::string& line) {
+    std::vector<std::string> fields;
+    std::string field;
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '"')
+            quoted = !quoted;
+        else if (c == ',' && !quoted) {
+            fields.push_back(field);
+            field.clear();
+        } else if (c != '\r')
+            field += c;
+    }
+    fields.push_back(field);
+    return fields;
+}
+
+bool readNumber(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return *end == '\0' && errno == 0 && std::isfinite(value);
+}
+
+struct Row {
+    std::string salt;
+    double m_salt = 0, T_K = 0, P_MPa = 0, measured = 0;
+    co2::Brine brine;
+    double pure = NAN;
+    double model[kModelCount] = {NAN, NAN, NAN};
+};
+
+struct Sum {
+    int n = 0;
+    double absolute = 0, signed_ = 0;
+    void add(double deviation) {
+        ++n;
+        absolute += std::fabs(deviation);
+        signed_ += deviation;
+    }
+};
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "brine_validation: %s\n", message.c_str());
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string dataPath, pointsPath;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--points" && i + 1 < argc)
+            pointsPath = argv[++i];
+        else if (dataPath.empty() && !arg.empty() && arg[0] != '-')
+            dataPath = arg;
+        else
+            return fail("usage: brine_validation DATA.csv [--points OUT.csv]");
+    }
+    if (dataPath.empty()) return fail("usage: brine_validation DATA.csv [--points OUT.csv]");
+
+    std::ifstream in(dataPath);
+    if (!in) return fail("cannot read " + dataPath);
+    std::string line;
+    if (!std::getline(in, line)) return fail(dataPath + " is empty");
+    const std::vector<std::string> header = splitCsv(line);
+    const char* names[] = {"salt", "m_salt", "T_K",  "P_MPa", "m_Na", "m_K",
+                           "m_Ca", "m_Mg",   "m_Cl", "m_SO4", "m_CO2"};
+    std::size_t column[std::size(names)];
+    for (std::size_t k = 0; k < std::size(names); ++k) {
+        column[k] = header.size();
+        for (std::size_t c = 0; c < header.size(); ++c)
+            if (header[c] == names[k]) column[k] = c;
+        if (column[k] == header.size()) return fail(dataPath + " has no column " + names[k]);
+    }
+
+    std::vector<Row> rows;
+    co2::Evaluator evaluator;
+    for (int lineNumber = 2; std::getline(in, line); ++lineNumber) {
+        if (line.empty()) continue;
+        const std::vector<std::string> f = splitCsv(line);
+        if (f.size() < header.size())
+            return fail(dataPath + ":" + std::to_string(lineNumber) + ": too few fields");
+        Row row;
+        row.salt = f[column[0]];
+        double v[std::size(names)] = {};
+        for (std::size_t k = 1; k < std::size(names); ++k)
+            if (!readNumber(f[column[k]], v[k]))
+                return fail(dataPath + ":" + std::to_string(lineNumber) + ": " + names[k] + " '" +
+                            f[column[k]] + "' is not a number");
+        row.m_salt = v[1];
+        row.T_K = v[2];
+        row.P_MPa = v[3];
+        row.brine.Na = v[4];
+        row.brine.K = v[5];
+        row.brine.Ca = v[6];
+        row.brine.Mg = v[7];
+        row.brine.Cl = v[8];
+        row.brine.SO4 = v[9];
+        row.measured = v[10];
+        if (const std::string problem = co2::brineProblem(row.brine); !problem.empty())
+            return fail(dataPath + ":" + std::to_string(lineNumber) + ": " + problem);
+
+        // The same temperature in C as co2table is given for a measured point.
+        const co2::Result r = evaluator.evaluate(row.T_K - 273.15, row.P_MPa);
+        if (!r.ok()) return fail(dataPath + ":" + std::to_string(lineNumber) + ": " + r.message);
+        row.pure = r["sol_m"];
+        for (int k = 0; k < kModelCount; ++k) {
+            co2::Brine b = row.brine;
+            b.model = kModels[k];
+            if (co2::brineProblem(b).empty())
+                row.model[k] = co2::brineSolubility(b, row.T_K, row.P_MPa, row.pure).sol_m;
+        }
+        rows.push_back(row);
+    }
+
+    // Salts in the order they first appear.
+    std::vector<std::string> salts;
+    std::map<std::string, Sum> sums[kModelCount];
+    for (const Row& row : rows) {
+        if (std::find(salts.begin(), salts.end(), row.salt) == salts.end()) salts.push_back(row.salt);
+        for (int k = 0; k < kModelCount; ++k)
+            if (!std::isnan(row.model[k]))
+                sums[k][row.salt].add((row.model[k] - row.measured) / row.measured);
+    }
+
+    std::printf(
+        "| salt | points | Duan-Sun 2003 | Rumpf 1994 | Spycher-Pruess 2010 |\n|---|---|---|---|---|\n");
+    for (const std::string& salt : salts) {
+        std::printf("| %s | %d |", salt.c_str(), sums[0][salt].n);
+        for (int k = 0; k < kModelCount; ++k) {
+            const auto it = sums[k].find(salt);
+            if (it == sums[k].end())
+                std::printf(" - |");
+            else
+                std::printf(" %.1f %% / %+.1f %% |", 100 * it->second.absolute / it->second.n,
+                            100 * it->second.signed_ / it->second.n);
+        }
+        std::printf("\n");
+    }
+
+    if (!pointsPath.empty()) {
+        const std::string temporary = pointsPath + ".tmp";
+        std::FILE* out = std::fopen(temporary.c_str(), "w");
+        if (!out) {
+            std::fprintf(stderr, "brine_validation: cannot write %s\n", temporary.c_str());
+            return 1;
+        }
+        std::fprintf(out, "salt,m_salt,T_K,P_MPa,m_CO2,m_pure,m_%s,m_%s,m_%s\n",
+                     co2::saltModelName(kModels[0]), co2::saltModelName(kModels[1]),
+                     co2::saltModelName(kModels[2]));
+        for (const Row& row : rows) {
+            std::fprintf(out, "%s,%.17g,%.17g,%.17g,%.17g,%.17g", row.salt.c_str(), row.m_salt, row.T_K,
+                         row.P_MPa, row.measured, row.pure);
+            for (double m : row.model)
+                if (std::isnan(m))
+                    std::fprintf(out, ",");
+                else
+                    std::fprintf(out, ",%.17g", m);
+            std::fprintf(out, "\n");
+        }
+        const bool written = std::ferror(out) == 0;
+        if (std::fclose(out) != 0 || !written || std::rename(temporary.c_str(), pointsPath.c_str()) != 0) {
+            std::remove(temporary.c_str());
+            std::fprintf(stderr, "brine_validation: cannot write %s\n", pointsPath.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
