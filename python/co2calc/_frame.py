@@ -13,6 +13,7 @@ import math
 
 import numpy as np
 
+from . import FLAG_DESCRIPTIONS as _FLAG_DESCRIPTIONS
 from . import FLAGS, QUANTITIES, curve, table
 
 #: unit -> factor from the report's unit; the same choices as co2table's options.
@@ -26,14 +27,6 @@ _DENSITY_COLUMNS = [n for n, (unit, _) in QUANTITIES.items() if unit == "g/cm³"
 #: The boolean columns: every flag but the three phase bits, which make the phase_CO2 column.
 _PHASES = {"co2_gas": "gas", "co2_liquid": "liquid", "co2_supercritical": "supercritical"}
 _FLAG_COLUMNS = [name for name in FLAGS if name not in _PHASES]
-_FLAG_DESCRIPTIONS = {
-    "warn_T": "temperature outside -1.48 .. 100 C",
-    "warn_P": "pressure above 100 MPa",
-    "warn_psat": "pressure below the water saturation pressure (no liquid water)",
-    "warn_m": "molality above the solubility",
-    "hydrate": "inside the CO2-clathrate stability field (phase curves 2 and 3)",
-    "no_solubility": "no liquid water, or a negative solubility: solubility and solution columns are NaN",
-}
 
 # co2table's note texts, so that a DataFrame and a co2table CSV say the same thing.
 _NOTE_NO_WATER = "no liquid water: pressure below the water saturation pressure"
@@ -152,7 +145,7 @@ def frame(t_celsius, p_mpa=None, molality=None, *, curve=None, columns=None, uni
     df = pd.DataFrame(data)
 
     descriptions = _descriptions(unit_of)
-    descriptions.update(_FLAG_DESCRIPTIONS)
+    descriptions.update({name: _FLAG_DESCRIPTIONS[name] for name in _FLAG_COLUMNS})
     descriptions["phase_CO2"] = "phase of pure CO2: gas, liquid or supercritical"
     descriptions["note"] = "why the solubility and solution columns are NaN"
     descriptions["error"] = "the runtime error of a point that failed, or why it was not computed"
