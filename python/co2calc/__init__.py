@@ -237,3 +237,9 @@ def curve(option, t_celsius, molality=None, columns=None, exact=False, threads=N
     option = _option(option)
     t, _, m = _inputs(t_celsius, None, molality)
     return _grid(option, [t, None, m, None], columns, exact, threads, raw)
+
+
+# Tidy DataFrame and xarray results; pandas and xarray are imported only when these are called.
+from ._frame import dataset, frame  # noqa: E402
+
+__all__ += ["frame", "dataset"]
