@@ -196,6 +196,8 @@ void finishRow(const Options& o, const PointSpec& pt, PointResult& r) {
     else if (o.units.pressure == PressureUnit::bar && !std::isnan(r.value(Value::P)))
         r.value(Value::P) = shiftDecimal(r.value(Value::P), 1);
     r.note = solubilityNote(r);
+    if (r.note.empty() && r.hasValues && !pt.point.brine.pure())
+        r.note = "pure-water solvent only: no solution columns for a brine";
 }
 
 class RowProducer final : public ChunkProducer {
@@ -255,6 +257,10 @@ PointSpec pointAt(const Options& o, std::size_t index) {
     const std::size_t pressures = o.curve != 0 ? 1 : o.pressures.size();
     if (!o.molalities.empty()) pt.point.molality = o.molalities[index % molalities];
     index /= molalities;
+    if (!o.salinities.empty()) {
+        pt.point.brine = co2::Brine::nacl(o.salinities[index % o.salinities.size()], o.saltModel);
+        index /= o.salinities.size();
+    }
     if (o.curve != 0) {
         pt.point.curve = o.curve;
     } else {

@@ -193,3 +193,15 @@ def test_brine_table_broadcasts_over_salinity_and_equals_state():
     assert "charges do not balance" in bad["error"] and math.isnan(bad["sol_m"])
     with pytest.raises(ValueError, match="salt_model"):
         co2calc.state(50, 10, nacl=1, salt_model="pitzer")
+
+
+def test_brine_table_equals_co2tables():
+    rows = co2table("--temperature", "25,60", "--pressure", "1,10,40", "--nacl", "0,1,3", "--columns",
+                    "T_C,P,m_NaCl,sol_m,sol_x,gamma_salt,rho_sol")
+    r = co2calc.table(np.array([25.0, 60.0])[:, None, None], np.array([1.0, 10.0, 40.0])[None, :, None],
+                      nacl=[0.0, 1.0, 3.0])
+    assert len(rows) == 18
+    for row, (i, j, k) in zip(rows, np.ndindex(2, 3, 3)):
+        for name in ("m_NaCl", "sol_m", "sol_x", "gamma_salt"):
+            assert bits(r[name][i, j, k]) == bits(float(row[name])), (name, row)
+        assert (row["rho_sol"] == "") == (float(row["m_NaCl"]) > 0)
