@@ -43,19 +43,25 @@ int deliver(const co2::Result& r, double* values, unsigned* flags, char* error, 
     return r.error;
 }
 
+// A C argument the library never sees (option bits, a NULL point, a salt model's number) refused
+// like the library's own: bad argument, every value NaN, the message naming it.
+int refuse(const std::string& message, double* values, unsigned* flags, char* error, size_t error_size) {
+    co2::Result r;
+    r.values.fill(std::numeric_limits<double>::quiet_NaN());
+    r.error = CO2_ERROR_BAD_ARGUMENT;
+    r.message = message;
+    return deliver(r, values, flags, error, error_size);
+}
+
 // The C face's own argument: option bits. Everything about the point is the library's check.
 int runPoint(const co2::Point& point, unsigned options, double* values, unsigned* flags, char* error,
              size_t error_size) {
     constexpr unsigned kKnown = CO2_EXACT | CO2_RAW;
     if ((options & ~kKnown) != 0) {
-        co2::Result r;
-        r.values.fill(std::numeric_limits<double>::quiet_NaN());
-        r.error = CO2_ERROR_BAD_ARGUMENT;
         char text[96];
         std::snprintf(text, sizeof text, "option bits 0x%x are not known (CO2_EXACT 0x1, CO2_RAW 0x2)",
                       options & ~kKnown);
-        r.message = text;
-        return deliver(r, values, flags, error, error_size);
+        return refuse(text, values, flags, error, error_size);
     }
     co2::Options o;
     o.arithmetic = (options & CO2_EXACT) != 0 ? co2::Arithmetic::exact : co2::Arithmetic::fast;
@@ -145,13 +151,7 @@ co2_point co2_point_on_curve(int option, double t_celsius) {
 
 int co2_run(const co2_point* point, unsigned options, double* values, unsigned* flags, char* error,
             size_t error_size) {
-    if (point == nullptr) {
-        co2::Result r;
-        r.values.fill(std::numeric_limits<double>::quiet_NaN());
-        r.error = CO2_ERROR_BAD_ARGUMENT;
-        r.message = "the point is NULL";
-        return deliver(r, values, flags, error, error_size);
-    }
+    if (point == nullptr) return refuse("the point is NULL", values, flags, error, error_size);
     co2::Point p;
     p.temperature = point->t_celsius;
     p.pressure = point->p_mpa;
@@ -164,13 +164,9 @@ int co2_run(const co2_point* point, unsigned options, double* values, unsigned* 
     p.brine.Mg = point->mg;
     p.brine.Cl = point->cl;
     p.brine.SO4 = point->so4;
-    if (point->salt_model < CO2_SALT_DUAN_SUN_2003 || point->salt_model > CO2_SALT_SPYCHER_PRUESS_2010) {
-        co2::Result r;
-        r.values.fill(std::numeric_limits<double>::quiet_NaN());
-        r.error = CO2_ERROR_BAD_ARGUMENT;
-        r.message = "salt model " + std::to_string(point->salt_model) + " is not one of 0, 1, 2";
-        return deliver(r, values, flags, error, error_size);
-    }
+    if (point->salt_model < CO2_SALT_DUAN_SUN_2003 || point->salt_model > CO2_SALT_SPYCHER_PRUESS_2010)
+        return refuse("salt model " + std::to_string(point->salt_model) + " is not one of 0, 1, 2", values, flags,
+                      error, error_size);
     p.brine.model = static_cast<co2::SaltModel>(point->salt_model);
     return runPoint(p, options, values, flags, error, error_size);
 }
