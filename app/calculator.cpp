@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "app/report.h"
-#include "core/errors.h"
 #include "core/math.h"
 #include "core/number_format.h"
 #include "model/flags.h"
@@ -20,6 +19,7 @@
 #include "model/water.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 

@@ -39,7 +39,6 @@ enum class Stage { water, co2Solve, wholePoint };
 template <Stage kStage> void sweep(benchmark::State& state) {
     const Grid grid;
     rt::ErrorState errors;
-    errors.box = [](const std::string&, const std::string&, rt::BoxButtons) { return rt::BoxAnswer::yes; };
     rt::ErrorScope scope(errors);
     auto prototype = std::make_unique<co2::Model>();
     co2::loadConstants(prototype->c);

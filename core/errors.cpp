@@ -1,12 +1,5 @@
 #include "core/errors.h"
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <mutex>
-#include <thread>
-#include <utility>
-
 namespace rt {
 
 namespace {
@@ -90,21 +83,7 @@ constexpr CodeMessage kMessages[] = {
     {E::sourceAndDestinationMemoryHaveBeenFreed, "Source and destination memory have been freed"},
 };
 
-ProcessFlags gProcessFlags;
-
-// The box and the process end are installed once by the frame before the program thread starts
-// (or by a test before it runs); the mutex only guards against a test swapping them while a
-// worker thread reads them.
-std::mutex gHooksMutex;
-MessageBoxFn gMessageBox;
-ProcessEndFn gProcessEnd;
-
-BoxAnswer defaultBox(const std::string& caption, const std::string& text, BoxButtons buttons) {
-    std::fprintf(stderr, "%s\n%s\n", caption.c_str(), text.c_str());
-    return buttons == BoxButtons::ok ? BoxAnswer::ok : BoxAnswer::no;
-}
-
-MessageBoxFn currentBox();
+std::atomic<StatementCheckFn> gProcessCheck{nullptr};
 
 } // namespace
 
@@ -113,16 +92,6 @@ ErrorState processErrorState;
 constinit thread_local ErrorState* currentErrorState = nullptr;
 } // namespace detail
 
-namespace {
-
-MessageBoxFn currentBox() {
-    if (const auto& own = errorState().box) return own;
-    std::lock_guard lock(gHooksMutex);
-    return gMessageBox;
-}
-
-} // namespace
-
 const char* errorMessage(std::uint32_t code) {
     for (const auto& entry : kMessages) {
         if (codeNumber(entry.code) == code) return entry.message;
@@ -130,19 +99,18 @@ const char* errorMessage(std::uint32_t code) {
     return "Unprintable error";
 }
 
-void setMessageBox(MessageBoxFn box) {
-    std::lock_guard lock(gHooksMutex);
-    gMessageBox = std::move(box);
+void ErrorState::clear() {
+    pendingError.store(0, std::memory_order_relaxed);
+    eventFlag.store(0, std::memory_order_relaxed);
+    statementLine.store(0, std::memory_order_relaxed);
+    repeatStatement.store(0, std::memory_order_relaxed);
+    firstError.store(0, std::memory_order_relaxed);
+    firstStatement.store(0, std::memory_order_relaxed);
 }
 
-BoxAnswer showMessageBox(const std::string& caption, const std::string& text, BoxButtons buttons) {
-    MessageBoxFn box = currentBox();
-    if (!box) return defaultBox(caption, text, buttons);
-    return box(caption, text, buttons);
-}
-
-ProcessFlags& processFlags() {
-    return gProcessFlags;
+std::uint32_t ErrorState::firstOrPending() const {
+    const std::uint32_t first = firstError.load(std::memory_order_relaxed);
+    return first != 0 ? first : pendingError.load(std::memory_order_relaxed);
 }
 
 ErrorScope::ErrorScope(ErrorState& state) : previous_(detail::currentErrorState) {
@@ -162,119 +130,40 @@ void raiseError(std::int64_t code) {
     state.eventFlag.store(1, std::memory_order_relaxed);
 }
 
-std::pair<std::string, std::string> fatalErrorTexts(std::int64_t code) {
-    switch (code) {
-    case codeNumber(E::divisionByZero):
-        return {"Critical Error", "Division by zero"};
-    case codeNumber(E::outOfStackSpace):
-        return {"Critical Error", "Out of stack space"};
-    case codeNumber(E::outOfMemoryFatal):
-        return {"Critical Error #1", "Out of memory"};
-    case codeNumber(E::dynamicLibraryNotFound):
-        return {"Critical Error", "Cannot find dynamic library file"};
-    case codeNumber(E::dynamicLibraryFunctionMissing):
-    case codeNumber(E::dynamicLibraryFunctionMissing) + 1:
-        return {"Critical Error", "Sub/Function does not exist in dynamic library"};
-    default:
-        break;
-    }
-    if (code >= 502 && code <= 518) {
-        return {"Critical Error #" + std::to_string(code - 500), "Out of memory"};
-    }
-    return {};
-}
-
-void fatalError(std::int64_t code) {
-    auto [caption, text] = fatalErrorTexts(code);
-    if (caption.empty()) {
-        raiseError(code);
-        return;
-    }
-    showMessageBox(caption, text, BoxButtons::ok);
-    endProcess(0);
-}
-
-std::string errorBoxText(std::uint32_t code, std::uint32_t line) {
-    std::string text = "Line:" + std::to_string(line) + "\n" + errorMessage(code);
-    if (!isCriticalError(code)) text += "\nContinue?";
-    return text;
-}
-
-std::string errorBoxCaption(std::uint32_t code) {
-    return std::string(isCriticalError(code) ? "Critical Error #" : "Unhandled Error #") +
-           std::to_string(code);
-}
-
-void reportError() {
+std::uint32_t takeStatementError(std::uint32_t line) {
     ErrorState& state = errorState();
     const std::uint32_t code = state.pendingError.load(std::memory_order_relaxed);
-    const std::uint32_t line = state.statementLine.load(std::memory_order_relaxed);
-    const std::string caption = errorBoxCaption(code);
-    const std::string text = errorBoxText(code, line);
-    if (isCriticalError(code)) {
-        showMessageBox(caption, text, BoxButtons::ok);
-        endProcess(0);
+    if (code == 0) return 0;
+    state.statementLine.store(line, std::memory_order_relaxed);
+    if (state.firstError.load(std::memory_order_relaxed) == 0) {
+        state.firstError.store(code, std::memory_order_relaxed);
+        state.firstStatement.store(line, std::memory_order_relaxed);
     }
-    if (showMessageBox(caption, text, BoxButtons::yesNo) == BoxAnswer::yes) {
-        state.pendingError.store(0, std::memory_order_relaxed);
-        return;
-    }
-    processFlags().closeRequested.store(1);
-    stopProgramThread();
+    return code;
+}
+
+void setProcessStatementCheck(StatementCheckFn check) {
+    gProcessCheck.store(check);
 }
 
 void statementCheck(std::uint32_t line) {
     ErrorState& state = errorState();
-    ProcessFlags& flags = processFlags();
+    if (&state == &detail::processErrorState) {
+        if (const StatementCheckFn check = gProcessCheck.load()) {
+            check(line);
+            return;
+        }
+    }
     state.eventFlag.store(0, std::memory_order_relaxed);
     state.repeatStatement.store(0, std::memory_order_relaxed);
-    while (flags.suspendRequested.load() != 0 || flags.stopRequested.load() != 0) {
-        if (flags.stopRequested.load() != 0) stopProgramThread();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (state.pendingError.load(std::memory_order_relaxed) == 0) {
-        return; // no timers are ever installed, so the timer dispatch has nothing to do
-    }
-    state.statementLine.store(line, std::memory_order_relaxed);
-    reportError();
-}
-
-void stopProgramThread() {
-    ProcessFlags& flags = processFlags();
-    flags.threadsDone.fetch_or(1);
-    while (flags.stopRequested.load() == 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(16));
-    }
-    throw ProgramThreadStop{};
-}
-
-void setProcessEnd(ProcessEndFn end) {
-    std::lock_guard lock(gHooksMutex);
-    gProcessEnd = std::move(end);
-}
-
-void endProcess(int exitCode) {
-    ProcessEndFn end;
-    {
-        std::lock_guard lock(gHooksMutex);
-        end = gProcessEnd;
-    }
-    if (end) end(exitCode);
-    std::exit(exitCode);
+    const std::uint32_t code = takeStatementError(line);
+    if (code == 0) return;
+    if (state.observer) state.observer(code, line);
+    state.pendingError.store(0, std::memory_order_relaxed);
 }
 
 void resetErrorStateForTesting() {
-    ErrorState& state = errorState();
-    state.pendingError = 0;
-    state.eventFlag = 0;
-    state.statementLine = 0;
-    state.repeatStatement = 0;
-    ProcessFlags& flags = processFlags();
-    flags.suspendRequested = 0;
-    flags.stopRequested = 0;
-    flags.closeRequested = 0;
-    flags.threadsDone = 0;
-    flags.exitCode = 0;
+    errorState().clear();
 }
 
 } // namespace rt

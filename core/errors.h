@@ -1,23 +1,17 @@
-// Numbered runtime errors, the statement check and the stop paths of the program thread.
+// Numbered errors and the per-thread error state.
 //
-// A failure inside a runtime service never unwinds: it is raised into a pending slot and the
-// statement completes with a substitute value. The calculator calls statementEnd() after every
-// statement; when something is pending, the statement check reports it in a message box and
-// either goes on or stops the program thread.
-//
-// State is split in two:
-//   * ProcessFlags: one per process, shared by the main, program and timer threads
-//     (suspendRequested, stopRequested, closeRequested, threadsDone, exitCode).
-//   * ErrorState: pendingError, eventFlag, statementLine, repeatStatement and the message box
-//     that reports them. The calculator's program thread uses the process-wide instance;
-//     a tool that runs the model on several threads gives each worker its own (ErrorScope),
-//     so that one state point's error never leaks into another's.
+// A failure inside a checked function never unwinds: it is raised into a pending slot and the
+// statement completes with a substitute value. Every statement ends with statementEnd(); when
+// something is pending there, the statement check takes it. On a private state (a library call,
+// a worker of a tool, a test) the check records the first error and its statement, offers each
+// error to the state's observer, clears it and the run goes on. The process-wide state is the
+// calculator's program thread: the console runtime installs a check of its own there (stop and
+// suspend requests, the error box).
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <string>
 
 namespace rt {
 
@@ -94,7 +88,7 @@ enum class ErrorCode : std::uint32_t {
     destinationMemoryNotInitialized = 311,
     sourceAndDestinationMemoryNotInitialized = 312,
     sourceAndDestinationMemoryHaveBeenFreed = 313,
-    // Fatal-only conditions: they end the process with a box of their own (fatalErrorTexts).
+    // Fatal-only conditions: the console runtime ends the process with a box of their own.
     divisionByZero = 11,
     outOfStackSpace = 256,
     outOfMemoryFatal = 257,
@@ -120,41 +114,27 @@ constexpr bool isCriticalError(std::uint32_t code) {
            code <= codeNumber(ErrorCode::sourceAndDestinationMemoryHaveBeenFreed);
 }
 
-// ---- message boxes ---------------------------------------------------------------------------
-
-enum class BoxButtons { yesNo, ok };
-enum class BoxAnswer { yes, no, ok };
-
-// Shows a box and returns the user's answer. Each front end (window, terminal, headless)
-// installs one; tests install a double that records the box and gives a scripted answer.
-using MessageBoxFn =
-    std::function<BoxAnswer(const std::string& caption, const std::string& text, BoxButtons buttons)>;
-
-// The box every ErrorState uses unless it has one of its own. Default: writes caption and
-// text to standard error and answers No (or OK).
-void setMessageBox(MessageBoxFn box);
-BoxAnswer showMessageBox(const std::string& caption, const std::string& text, BoxButtons buttons);
-
-// ---- process-wide flags ----------------------------------------------------------------------
-
-struct ProcessFlags {
-    std::atomic<std::uint32_t> suspendRequested{0}; // bit 1: Pause key; bit 2: waiting for a tone
-    std::atomic<std::uint8_t> stopRequested{0};     // set by the main thread: shutting down
-    std::atomic<std::uint8_t> closeRequested{0};    // set by the program thread: main loop ends
-    std::atomic<std::uint32_t> threadsDone{0};      // bit 1: program thread, bit 2: timer thread
-    std::atomic<std::int32_t> exitCode{0};
-};
-ProcessFlags& processFlags();
-
 // ---- per-thread error state ------------------------------------------------------------------
+
+// Called with every error that meets a statement end on a private state, before it is cleared.
+using ErrorObserver = std::function<void(std::uint32_t code, std::uint32_t statement)>;
 
 struct ErrorState {
     std::atomic<std::uint32_t> pendingError{0};
     std::atomic<std::uint32_t> eventFlag{0};
     std::atomic<std::uint32_t> statementLine{0};
     std::atomic<std::uint32_t> repeatStatement{0};
-    // When set, replaces the process-wide message box for this state.
-    MessageBoxFn box;
+    // The first error met at a statement end since clear(), and that statement: what a caller of
+    // the library reports for a point. An error still pending when the run ends met no statement
+    // end; read it with firstOrPending().
+    std::atomic<std::uint32_t> firstError{0};
+    std::atomic<std::uint32_t> firstStatement{0};
+    ErrorObserver observer;
+
+    // Forgets every error and the record: the state of a new point.
+    void clear();
+    // The first recorded error, else the one still pending, else 0.
+    std::uint32_t firstOrPending() const;
 };
 
 namespace detail {
@@ -189,47 +169,24 @@ inline void raiseError(ErrorCode code) {
     raiseError(static_cast<std::int64_t>(code));
 }
 
-// Conditions after which the process cannot go on: OK box, then exit code 0. Codes without a
-// fatal case of their own go to raiseError.
-void fatalError(std::int64_t code);
-inline void fatalError(ErrorCode code) {
-    fatalError(static_cast<std::int64_t>(code));
-}
-
-// The box texts of reportError, exposed for the front ends and the tests.
-std::string errorBoxText(std::uint32_t code, std::uint32_t line);
-std::string errorBoxCaption(std::uint32_t code);
-// The caption and text fatalError shows for `code`; empty caption when the code has no fatal case.
-std::pair<std::string, std::string> fatalErrorTexts(std::int64_t code);
-
-// Runs after a statement that left eventFlag set: stop/suspend handling, then the report.
+// Runs after a statement that left eventFlag set.
 void statementCheck(std::uint32_t line);
 
-// Called after every statement of the calculator with the statement's number.
+// Called after every statement with the statement's number.
 inline void statementEnd(std::uint32_t line) {
     if (errorState().eventFlag.load(std::memory_order_relaxed) != 0) statementCheck(line);
 }
 
-// Shows the pending error; clears it when the user goes on.
-void reportError();
+// Takes the calling thread's pending error at statement `line`: notes the line and, when it is
+// the first since clear(), the record. Returns the code, 0 when nothing is pending. Each check
+// calls it; the error stays pending for the check to report or clear.
+std::uint32_t takeStatementError(std::uint32_t line);
 
-// Thrown by stopProgramThread and caught only at the top of the program thread (frame), where the
-// thread then ends. It never crosses the numbered-error channel: no runtime service catches it.
-struct ProgramThreadStop {};
+// The check of the process-wide state; nullptr: the process-wide state is checked as a private one.
+using StatementCheckFn = void (*)(std::uint32_t line);
+void setProcessStatementCheck(StatementCheckFn check);
 
-// Sets bit 1 of threadsDone, waits in 16 ms steps for stopRequested, then ends the program
-// thread by throwing ProgramThreadStop. Does not return.
-[[noreturn]] void stopProgramThread();
-
-// How the process ends after a critical or fatal error box. The frame installs a handler that
-// closes every file and exits; tests install one that throws. The default closes nothing and
-// calls std::exit.
-using ProcessEndFn = std::function<void(int exitCode)>;
-void setProcessEnd(ProcessEndFn end);
-[[noreturn]] void endProcess(int exitCode);
-
-// Clears every flag of the process and the calling thread's error state (tests, and a tool that
-// runs many sessions in one process).
+// Clears the calling thread's error state (tests, and a tool that runs many sessions in one process).
 void resetErrorStateForTesting();
 
 } // namespace rt

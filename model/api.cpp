@@ -3,6 +3,7 @@
 // runtime error never unwinds: the worker's own error state records the first one (answering the
 // statement check's box with "go on", as a user pressing Yes would) and it becomes the result's
 // error.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "co2model.hpp"
 #include "core/errors.h"
 #include "model/aqueous.h"
+#include "model/brine.h"
 #include "model/co2.h"
 #include "model/flags.h"
 #include "model/model.h"
@@ -58,6 +60,12 @@ constexpr std::size_t kIndexT = quantityIndexOf("T_C");
 constexpr std::size_t kIndexP = quantityIndexOf("P");
 constexpr std::size_t kIndexM = quantityIndexOf("m");
 constexpr std::size_t kIndexVapour = quantityIndexOf("y_CO2_vap");
+constexpr std::size_t kIndexSolM = quantityIndexOf("sol_m");
+constexpr std::size_t kIndexSolG = quantityIndexOf("sol_g");
+constexpr std::size_t kIndexSolX = quantityIndexOf("sol_x");
+constexpr std::size_t kIndexNaCl = quantityIndexOf("m_NaCl");
+constexpr std::size_t kIndexGammaSalt = quantityIndexOf("gamma_salt");
+static_assert(kIndexGammaSalt < kReportedCount && kIndexNaCl < kReportedCount);
 static_assert(kIndexT < kReportedCount && kIndexP < kReportedCount && kIndexM < kReportedCount &&
               kIndexVapour < kReportedCount);
 
@@ -111,7 +119,7 @@ std::string pointProblem(const Point& point) {
             return "molality " + numberText(point.molality) + " mol/kg is not a finite number";
         if (point.molality < 0) return "molality " + numberText(point.molality) + " mol/kg is negative";
     }
-    return {};
+    return brineProblem(point.brine);
 }
 
 std::span<const FlagInfo> flags() noexcept {
@@ -158,13 +166,6 @@ std::string curveRefusalText(int option) {
 
 struct Evaluator::Impl {
     explicit Impl(const Options& options) : raw(options.raw) {
-        state.box = [this](const std::string&, const std::string&, rt::BoxButtons) {
-            if (code == 0) {
-                code = state.pendingError.load(std::memory_order_relaxed);
-                line = state.statementLine.load(std::memory_order_relaxed);
-            }
-            return rt::BoxAnswer::yes;
-        };
         rt::ErrorScope scope(state);
         loadConstants(prototype.c);
         prototype.fastArithmetic = options.arithmetic == Arithmetic::fast;
@@ -173,8 +174,9 @@ struct Evaluator::Impl {
     Result run(const Point& point);
     bool compute(const Point& point, Result& r);
     void readOut(Result& r) const;
+    bool inBrine(const Point& point, Result& r) const;
 
-    bool errorSoFar() const { return code != 0 || state.pendingError.load(std::memory_order_relaxed) != 0; }
+    bool errorSoFar() const { return state.firstOrPending() != 0; }
 
     // Keeps the model as it stands after the solubility of a point that met no error.
     class Hooks final : public RunHooks {
@@ -203,10 +205,27 @@ struct Evaluator::Impl {
     std::optional<int> saturatedCurve;
     double saturatedT = 0, saturatedP = 0;
 
-    rt::ErrorState state;
-    std::uint32_t code = 0;
-    std::uint32_t line = 0;
+    rt::ErrorState state; // records the first error of a point and its statement
 };
+
+// The salting-out layer over the pure-water solubility at the same temperature and total
+// pressure. The solution quantities assume a pure-water solvent: a brine has none of them.
+bool Evaluator::Impl::inBrine(const Point& point, Result& r) const {
+    const BrineSolubility b = brineSolubility(point.brine, model.T, pressureMPaOf(model), model.mSat);
+    if (!std::isfinite(b.gamma) || !std::isfinite(b.sol_m)) return false;
+    r.values[kIndexSolM] = b.sol_m;
+    r.values[kIndexSolG] = b.sol_g;
+    r.values[kIndexSolX] = b.sol_x;
+    r.values[kIndexNaCl] = std::min(point.brine.Na, point.brine.Cl);
+    r.values[kIndexGammaSalt] = b.gamma;
+    const bool molalityGiven = !std::isnan(point.molality);
+    for (std::size_t i = 0; i < kReportedCount; ++i)
+        if (kQuantities[i].group == Group::solution && !(i == kIndexM && molalityGiven)) r.values[i] = kNaN;
+    r.flags &= ~warnMolality;
+    if (molalityGiven && point.molality > b.sol_m) r.flags |= warnMolality;
+    if (point.brine.indicative()) r.flags |= saltIndicative;
+    return true;
+}
 
 // The sections at the point; false when a curve refuses the temperature.
 bool Evaluator::Impl::compute(const Point& point, Result& r) {
@@ -273,21 +292,16 @@ Result Evaluator::Impl::run(const Point& point) {
     }
 
     model = prototype;
-    code = 0;
-    line = 0;
-    state.pendingError.store(0, std::memory_order_relaxed);
-    state.eventFlag.store(0, std::memory_order_relaxed);
+    state.clear();
     bool computed = false;
     {
         rt::ErrorScope scope(state);
         computed = compute(point, r);
         if (computed) readOut(r);
-        // An error of the run's last statement has not met a statement check yet.
-        if (code == 0 && state.pendingError.load(std::memory_order_relaxed) != 0)
-            code = state.pendingError.load(std::memory_order_relaxed);
-        state.pendingError.store(0, std::memory_order_relaxed);
-        state.eventFlag.store(0, std::memory_order_relaxed);
     }
+    // An error of the run's last statement has met no statement end: it is still pending.
+    const std::uint32_t code = state.firstOrPending();
+    const std::uint32_t line = state.firstStatement.load(std::memory_order_relaxed);
 
     // A failed point keeps its inputs (and a curve's pressure), nothing the failed run computed.
     const auto keepOnlyInputs = [&] {
@@ -320,6 +334,12 @@ Result Evaluator::Impl::run(const Point& point) {
             r.message = "non-finite result";
             return r;
         }
+    }
+    if (!point.brine.pure() && !inBrine(point, r)) {
+        keepOnlyInputs();
+        r.error = kErrorNonFinite;
+        r.message = "non-finite salting-out coefficient";
+        return r;
     }
     if (!raw)
         for (std::size_t i = 0; i < kReportedCount; ++i)

@@ -24,27 +24,9 @@
 #include <cstdint>
 #include <string>
 
+#include "co2model.hpp"
+
 namespace co2 {
-
-enum class SaltModel : std::uint8_t { duanSun2003, rumpf1994, spycherPruess2010 };
-
-// The dissolved salt, as ion molalities in mol per kg of water (not of solution). All zero is
-// pure water.
-struct Brine {
-    double Na = 0, K = 0, Ca = 0, Mg = 0, Cl = 0, SO4 = 0;
-    SaltModel model = SaltModel::duanSun2003;
-
-    static Brine nacl(double molality, SaltModel model = SaltModel::duanSun2003) noexcept {
-        Brine b;
-        b.Na = b.Cl = molality;
-        b.model = model;
-        return b;
-    }
-    // No salt: the point is pure water and this layer is skipped.
-    bool pure() const noexcept { return Na == 0 && K == 0 && Ca == 0 && Mg == 0 && Cl == 0 && SO4 == 0; }
-    // Any ion but Na and Cl: the salt models were fitted to NaCl, the result is indicative.
-    bool indicative() const noexcept { return K != 0 || Ca != 0 || Mg != 0 || SO4 != 0; }
-};
 
 // Halite's solubility at 0 C, 35.7 g per 100 g of water (CRC Handbook of Chemistry and Physics),
 // the lowest over the model's temperature range: a NaCl molality accepted is unsaturated at every

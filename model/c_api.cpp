@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <string_view>
 
 #include "co2model.h"
@@ -14,6 +15,9 @@ static_assert(CO2_WARN_T == co2::warnTemperature && CO2_WARN_P == co2::warnPress
               CO2_HYDRATE == co2::hydrate && CO2_PHASE_GAS == co2::co2Gas &&
               CO2_PHASE_LIQUID == co2::co2Liquid && CO2_PHASE_SUPERCRITICAL == co2::co2Supercritical &&
               CO2_NO_SOLUBILITY == co2::noSolubility);
+static_assert(CO2_SALT_INDICATIVE == co2::saltIndicative &&
+              CO2_SALT_RUMPF_1994 == static_cast<int>(co2::SaltModel::rumpf1994) &&
+              CO2_SALT_SPYCHER_PRUESS_2010 == static_cast<int>(co2::SaltModel::spycherPruess2010));
 static_assert(CO2_ERROR_OUTSIDE_CURVE == co2::kErrorOutsideCurve &&
               CO2_ERROR_BAD_ARGUMENT == co2::kErrorBadArgument &&
               CO2_ERROR_NON_FINITE == co2::kErrorNonFinite);
@@ -39,19 +43,25 @@ int deliver(const co2::Result& r, double* values, unsigned* flags, char* error, 
     return r.error;
 }
 
+// A C argument the library never sees (option bits, a NULL point, a salt model's number) refused
+// like the library's own: bad argument, every value NaN, the message naming it.
+int refuse(const std::string& message, double* values, unsigned* flags, char* error, size_t error_size) {
+    co2::Result r;
+    r.values.fill(std::numeric_limits<double>::quiet_NaN());
+    r.error = CO2_ERROR_BAD_ARGUMENT;
+    r.message = message;
+    return deliver(r, values, flags, error, error_size);
+}
+
 // The C face's own argument: option bits. Everything about the point is the library's check.
 int runPoint(const co2::Point& point, unsigned options, double* values, unsigned* flags, char* error,
              size_t error_size) {
     constexpr unsigned kKnown = CO2_EXACT | CO2_RAW;
     if ((options & ~kKnown) != 0) {
-        co2::Result r;
-        r.values.fill(std::numeric_limits<double>::quiet_NaN());
-        r.error = CO2_ERROR_BAD_ARGUMENT;
         char text[96];
         std::snprintf(text, sizeof text, "option bits 0x%x are not known (CO2_EXACT 0x1, CO2_RAW 0x2)",
                       options & ~kKnown);
-        r.message = text;
-        return deliver(r, values, flags, error, error_size);
+        return refuse(text, values, flags, error, error_size);
     }
     co2::Options o;
     o.arithmetic = (options & CO2_EXACT) != 0 ? co2::Arithmetic::exact : co2::Arithmetic::fast;
@@ -124,28 +134,40 @@ int co2_curve_range(int option, double* t_min, double* t_max) {
 }
 
 co2_point co2_point_at(double t_celsius, double p_mpa) {
-    return co2_point{t_celsius, p_mpa, 0, std::numeric_limits<double>::quiet_NaN()};
+    co2_point p{};
+    p.t_celsius = t_celsius;
+    p.p_mpa = p_mpa;
+    p.molality = std::numeric_limits<double>::quiet_NaN();
+    return p;
 }
 
 co2_point co2_point_on_curve(int option, double t_celsius) {
-    return co2_point{t_celsius, 0, option, std::numeric_limits<double>::quiet_NaN()};
+    co2_point p{};
+    p.t_celsius = t_celsius;
+    p.curve = option;
+    p.molality = std::numeric_limits<double>::quiet_NaN();
+    return p;
 }
 
 int co2_run(const co2_point* point, unsigned options, double* values, unsigned* flags, char* error,
             size_t error_size) {
-    if (point == nullptr) {
-        co2::Result r;
-        r.values.fill(std::numeric_limits<double>::quiet_NaN());
-        r.error = CO2_ERROR_BAD_ARGUMENT;
-        r.message = "the point is NULL";
-        return deliver(r, values, flags, error, error_size);
-    }
+    if (point == nullptr) return refuse("the point is NULL", values, flags, error, error_size);
     co2::Point p;
     p.temperature = point->t_celsius;
     p.pressure = point->p_mpa;
     // In C a curve of 0 is a point at its pressure; the curve functions below refuse 0.
     if (point->curve != 0) p.curve = point->curve;
     p.molality = point->molality;
+    p.brine.Na = point->na;
+    p.brine.K = point->k;
+    p.brine.Ca = point->ca;
+    p.brine.Mg = point->mg;
+    p.brine.Cl = point->cl;
+    p.brine.SO4 = point->so4;
+    if (point->salt_model < CO2_SALT_DUAN_SUN_2003 || point->salt_model > CO2_SALT_SPYCHER_PRUESS_2010)
+        return refuse("salt model " + std::to_string(point->salt_model) + " is not one of 0, 1, 2", values, flags,
+                      error, error_size);
+    p.brine.model = static_cast<co2::SaltModel>(point->salt_model);
     return runPoint(p, options, values, flags, error, error_size);
 }
 

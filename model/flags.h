@@ -20,6 +20,7 @@ inline constexpr FlagInfo kFlags[] = {
     {"co2_liquid", co2Liquid, "pure CO2 is a liquid at the point"},
     {"co2_supercritical", co2Supercritical, "pure CO2 is supercritical at the point"},
     {"no_solubility", noSolubility, "no liquid water, or a negative solubility: no real solution"},
+    {"salt_indicative", saltIndicative, "ions other than Na and Cl: the brine's solubility is indicative"},
 };
 inline constexpr std::size_t kFlagCount = std::size(kFlags);
 

@@ -118,6 +118,10 @@ struct Model {
     double CpexH2O = 0, CpexCO2 = 0;
     double Vsol = 0;   // cm3/mol
     double rhoSol = 0; // g/cm3
+
+    // ---- the brine, the library's alone (the calculator runs pure water) -----------------------
+    double mNaCl = 0;     // mol/kg H2O
+    double gammaSalt = 1; // m(pure water) / m(brine)
 };
 
 // Runtime error raised when a density iteration reaches its cap without converging. The error

@@ -31,6 +31,7 @@ enum class ReportBlock : std::uint8_t {
     solubility,
     molality, // completes the file's " At finite concentration =  " line
     solution,
+    library, // not in the calculator's report: a quantity of the library alone
 };
 
 // Where a quantity stands on its screen row.
@@ -200,6 +201,11 @@ inline constexpr Quantity kQuantities[] = {
      "     ##.######", false,
      detail::kHere, "      Density of solution                            ", true, 10387,
      "      Density of solution                            ", 10399, 0, CO2_Q(rhoSol)},
+
+    {"m_NaCl", "mol/kg", "NaCl molality of the brine (the lesser of Na and Cl), per kg of water", detail::G::brine,
+     detail::B::library, "", false, detail::kNone, "", false, 0, "", 0, 0, CO2_Q(mNaCl)},
+    {"gamma_salt", "-", "salting-out coefficient: the solubility in pure water over that in the brine",
+     detail::G::brine, detail::B::library, "", false, detail::kNone, "", false, 0, "", 0, 0, CO2_Q(gammaSalt)},
 #undef CO2_Q
 };
 // clang-format on

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <exception>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "co2model.hpp"
+#include "model/brine.h"
 
 namespace py = pybind11;
 
@@ -43,6 +45,8 @@ const char* groupName(co2::Group group) {
         return "solubility";
     case co2::Group::solution:
         return "solution";
+    case co2::Group::brine:
+        return "brine";
     }
     return "";
 }
@@ -59,6 +63,8 @@ struct Job {
     const double* t = nullptr;
     const double* p = nullptr;
     const double* m = nullptr;
+    const double* nacl = nullptr; // NaCl molality added to `brine` point by point, or none
+    co2::Brine brine;
     std::size_t count = 0;
     std::vector<int> columns;
     co2::Arithmetic arithmetic = co2::Arithmetic::fast;
@@ -71,8 +77,14 @@ void evaluateRange(const Job& job, co2::Evaluator& evaluator, std::size_t begin,
                    std::vector<Failure>& failures) {
     for (std::size_t i = begin; i < end; ++i) {
         const double m = job.m != nullptr ? job.m[i] : kNaN;
-        const co2::Result r = evaluator.run(job.curve != 0 ? co2::Point::onCurve(job.curve, job.t[i], m)
-                                                           : co2::Point::at(job.t[i], job.p[i], m));
+        co2::Point point = job.curve != 0 ? co2::Point::onCurve(job.curve, job.t[i], m)
+                                          : co2::Point::at(job.t[i], job.p[i], m);
+        point.brine = job.brine;
+        if (job.nacl != nullptr) {
+            point.brine.Na += job.nacl[i];
+            point.brine.Cl += job.nacl[i];
+        }
+        const co2::Result r = evaluator.run(point);
         for (std::size_t c = 0; c < job.columns.size(); ++c)
             job.values[c * job.count + i] = r[job.columns[c]];
         job.flags[i] = r.flags;
@@ -156,9 +168,30 @@ using InArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
 // Evaluates flat arrays of equal length; returns (values[len(columns), n], flags[n], failures as a
 // list of (index, message)).
+// The salt of a call: ion molalities by name and the salt model's name.
+co2::Brine brineOf(const std::map<std::string, double>& ions, const std::string& model) {
+    co2::Brine b;
+    if (!co2::saltModelOfName(model, b.model))
+        throw py::value_error("salt_model: \"" + model +
+                              "\" is not one of duan-sun-2003, rumpf-1994, spycher-pruess-2010");
+    for (const auto& [name, value] : ions) {
+        double* slot = name == "Na"    ? &b.Na
+                       : name == "K"   ? &b.K
+                       : name == "Ca"  ? &b.Ca
+                       : name == "Mg"  ? &b.Mg
+                       : name == "Cl"  ? &b.Cl
+                       : name == "SO4" ? &b.SO4
+                                       : nullptr;
+        if (slot == nullptr) throw py::value_error("ions: \"" + name + "\" is not one of Na, K, Ca, Mg, Cl, SO4");
+        *slot = value;
+    }
+    return b;
+}
+
 py::tuple evaluateMany(int curve, const InArray& t, const std::optional<InArray>& p,
                        const std::optional<InArray>& m, const std::vector<int>& columns, bool exact,
-                       unsigned threads, bool raw) {
+                       unsigned threads, bool raw, const std::optional<InArray>& nacl,
+                       const std::map<std::string, double>& ions, const std::string& saltModel) {
     Job job;
     job.curve = curve;
     job.count = static_cast<std::size_t>(t.size());
@@ -171,6 +204,10 @@ py::tuple evaluateMany(int curve, const InArray& t, const std::optional<InArray>
     job.t = t.data();
     job.p = p ? p->data() : nullptr;
     job.m = m ? m->data() : nullptr;
+    if (nacl && static_cast<std::size_t>(nacl->size()) != job.count)
+        throw py::value_error("the input arrays differ in length");
+    job.nacl = nacl ? nacl->data() : nullptr;
+    job.brine = brineOf(ions, saltModel);
     job.columns = columns;
     job.arithmetic = exact ? co2::Arithmetic::exact : co2::Arithmetic::fast;
     job.raw = raw;
@@ -191,12 +228,16 @@ py::tuple evaluateMany(int curve, const InArray& t, const std::optional<InArray>
     return py::make_tuple(values, flags, failed);
 }
 
-py::tuple evaluateOne(int curve, double t, double p, double m, bool exact, bool raw) {
+py::tuple evaluateOne(int curve, double t, double p, double m, bool exact, bool raw, double nacl,
+                      const std::map<std::string, double>& ions, const std::string& saltModel) {
     co2::Options options;
     options.arithmetic = exact ? co2::Arithmetic::exact : co2::Arithmetic::fast;
     options.raw = raw;
-    const co2::Result r =
-        co2::run(curve != 0 ? co2::Point::onCurve(curve, t, m) : co2::Point::at(t, p, m), options);
+    co2::Point point = curve != 0 ? co2::Point::onCurve(curve, t, m) : co2::Point::at(t, p, m);
+    point.brine = brineOf(ions, saltModel);
+    point.brine.Na += nacl;
+    point.brine.Cl += nacl;
+    const co2::Result r = co2::run(point, options);
     py::list values;
     for (double v : r.values)
         values.append(v);
@@ -231,9 +272,10 @@ PYBIND11_MODULE(_co2calc, mod) {
     mod.attr("hardware_threads") = std::max(1u, std::thread::hardware_concurrency());
 
     mod.def("evaluate_one", &evaluateOne, py::arg("curve"), py::arg("t"), py::arg("p"), py::arg("m"),
-            py::arg("exact"), py::arg("raw"),
+            py::arg("exact"), py::arg("raw"), py::arg("nacl"), py::arg("ions"), py::arg("salt_model"),
             "One state point: (40 values, flag bits, message or None); curve 0 for (t, p).");
     mod.def("evaluate_many", &evaluateMany, py::arg("curve"), py::arg("t"), py::arg("p"), py::arg("m"),
-            py::arg("columns"), py::arg("exact"), py::arg("threads"), py::arg("raw"),
+            py::arg("columns"), py::arg("exact"), py::arg("threads"), py::arg("raw"), py::arg("nacl"),
+            py::arg("ions"), py::arg("salt_model"),
             "Flat arrays of state points: (values[columns, n], flags[n], [(index, message)]).");
 }

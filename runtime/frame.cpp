@@ -15,10 +15,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "core/errors.h"
 #include "core/math.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 
@@ -434,6 +434,8 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     setMessageBox([&frontend](const std::string& caption, const std::string& text, BoxButtons buttons) {
         return frontend.messageBox(caption, text, buttons);
     });
+    // The program thread's statements stop, suspend and report through this frame.
+    installProgramChecks();
     // Character 7 sounds the bell (a queued tone, then 250 ms) on every front end.
     setBellHandler(bell);
     // A critical or fatal error box ends the process. On the program thread that goes through the

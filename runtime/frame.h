@@ -30,6 +30,8 @@ enum class ErrorBoxPolicy : std::uint8_t { stop, proceed, keys };
 
 // Exit status of a headless run that an error box stopped.
 inline constexpr int kExitStoppedAtErrorBox = 3;
+// Exit status for a command line the program will not run.
+inline constexpr int kExitUsage = 2;
 
 // The largest --scale: 16 x 640 x 400 is already beyond any display.
 inline constexpr int kMaxWindowScale = 16;
@@ -55,7 +57,14 @@ FrontendOptions parseFrontendOptions(int argc, const char* const* argv);
 // the window starts, else the terminal when standard input and output are terminals, else
 // headless), runs the frame and returns the exit code. Lives with the front ends (they are linked
 // into the programs, not into the runtime core).
-int runProcess(int argc, char** argv, ProgramMain programMain);
+struct ProgramText {
+    const char* name; // before the version, and the program's name when argv[0] is missing
+    const char* version;
+    const char* help; // printed by --help after the usage line
+    // The file the program appends its reports to, which no transcript may name (nullptr: none).
+    const char* reportFile;
+};
+int runProcess(int argc, char** argv, ProgramMain programMain, const ProgramText& text);
 
 // ---- the frame -----------------------------------------------------------------------------
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
+#include "runtime/process.h"
 
 namespace rt {
 

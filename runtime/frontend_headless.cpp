@@ -2,13 +2,15 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/errors.h"
 #include "runtime/cp437.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 
 namespace rt {
@@ -40,16 +42,54 @@ HeadlessFrontend::~HeadlessFrontend() {
     shutdown();
 }
 
+// Opened without truncating first: a transcript that turns out to be the report file (under
+// another name or through a link) is refused with the reports still in it. O_NONBLOCK only for
+// the open itself, as for the report file: a FIFO without a reader fails instead of hanging.
+int HeadlessFrontend::openTranscript() {
+    int fd = -1;
+    if (transcriptPath_ == "-") {
+        fd = STDOUT_FILENO;
+    } else {
+        do {
+            fd = ::open(transcriptPath_.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            writeAllTo(errorFd_,
+                       "Unable to open transcript " + transcriptPath_ + ": " + std::strerror(errno) + "\n");
+            return EXIT_FAILURE;
+        }
+    }
+    struct stat transcript {
+    }, report{};
+    if (!reportPath_.empty() && ::fstat(fd, &transcript) == 0 && ::stat(reportPath_.c_str(), &report) == 0 &&
+        transcript.st_dev == report.st_dev && transcript.st_ino == report.st_ino) {
+        if (fd != STDOUT_FILENO) ::close(fd);
+        writeAllTo(errorFd_, "co2calc: --transcript " + transcriptPath_ + " is the report file " +
+                                 reportPath_ + "; the transcript would overwrite its reports\n");
+        return kExitUsage;
+    }
+    if (fd == STDOUT_FILENO) {
+        transcript_ = stdout;
+        return 0;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    const bool ready = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
+                       (!S_ISREG(transcript.st_mode) || ::ftruncate(fd, 0) == 0);
+    if (ready) transcript_ = ::fdopen(fd, "wb");
+    if (transcript_ == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        writeAllTo(errorFd_,
+                   "Unable to open transcript " + transcriptPath_ + ": " + std::strerror(error) + "\n");
+        return EXIT_FAILURE;
+    }
+    return 0;
+}
+
 int HeadlessFrontend::start() {
     fileFailuresAtStart_ = files().failures();
     if (!transcriptPath_.empty()) {
-        transcript_ = transcriptPath_ == "-" ? stdout : std::fopen(transcriptPath_.c_str(), "wb");
-        if (transcript_ == nullptr) {
-            std::string message =
-                "Unable to open transcript " + transcriptPath_ + ": " + std::strerror(errno) + "\n";
-            writeAllTo(errorFd_, message);
-            return EXIT_FAILURE;
-        }
+        if (const int code = openTranscript(); code != 0) return code;
         screen_->setScrollOffHandler(
             [this](const ScreenCell* row) { writeTranscriptLine(transcriptLine(row, Screen::kColumns)); });
     }

@@ -14,7 +14,7 @@
 //
 // Transcript: every row that scrolls off the top of the screen, and the 25 rows of the final
 // screen at exit, in UTF-8 with trailing blanks removed, one line (LF) per row; "-" writes it to
-// standard output.
+// standard output. A transcript naming the report file itself is refused at the start (status 2).
 //
 // Nobody reads the boxes of a script, so the exit status tells: 3 after a box stopped the run,
 // 1 when the transcript or the output file lost text (a message on standard error says which),
@@ -43,6 +43,8 @@ class HeadlessFrontend final : public Frontend {
     ~HeadlessFrontend() override;
 
     void setErrorPolicy(ErrorBoxPolicy policy) { policy_ = policy; }
+    // The file the program appends its reports to: a transcript naming that same file is refused.
+    void setReportFile(std::string path) { reportPath_ = std::move(path); }
 
     const char* name() const override { return "headless"; }
     int start() override;
@@ -64,10 +66,12 @@ class HeadlessFrontend final : public Frontend {
     void writeTranscriptLine(const std::string& line);
 
     void noteTranscriptFailure();
+    int openTranscript();
 
     int inputFd_;
     int errorFd_;
     std::string transcriptPath_;
+    std::string reportPath_;
     ErrorBoxPolicy policy_ = ErrorBoxPolicy::stop;
     std::atomic<bool> stoppedAtBox_{false};
     int transcriptError_ = 0; // errno of the first failed transcript write

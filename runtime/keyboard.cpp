@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "core/errors.h"
+#include "runtime/process.h"
 
 namespace rt {
 

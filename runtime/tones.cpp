@@ -1,6 +1,6 @@
 #include "runtime/tones.h"
 
-#include "core/errors.h"
+#include "runtime/process.h"
 
 #include <chrono>
 #include <cmath>

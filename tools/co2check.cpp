@@ -68,7 +68,7 @@ struct Printed {
 std::vector<Printed> printedTexts() {
     std::vector<Printed> texts;
     for (const co2::Quantity& q : co2::kQuantities)
-        texts.push_back({q.name, q.picture, q.extended, q.value});
+        if (q.block != co2::ReportBlock::library) texts.push_back({q.name, q.picture, q.extended, q.value});
     texts.push_back({"P (echo)", "###.#####", false, co2::printed::pressureMPa});
     texts.push_back({"m (prompt)", " ###.##### ", false, [](const Model& m) -> ext { return m.m; }});
     return texts;
@@ -87,15 +87,10 @@ struct Outcome {
 Outcome run(const Model& prototype, const Point& p, bool fast) {
     Outcome out;
     rt::ErrorState state;
-    int boxes = 0;
-    state.box = [&](const std::string&, const std::string&, rt::BoxButtons) {
-        if (boxes == 0)
-            out.firstError = std::to_string(state.pendingError.load()) + std::string("@") +
-                             std::to_string(state.statementLine.load());
-        if (boxes++ < 8)
-            out.errors += std::to_string(state.pendingError.load()) + "@" +
-                          std::to_string(state.statementLine.load()) + ";";
-        return rt::BoxAnswer::yes;
+    int raised = 0;
+    state.observer = [&](std::uint32_t code, std::uint32_t statement) {
+        if (raised == 0) out.firstError = std::to_string(code) + "@" + std::to_string(statement);
+        if (raised++ < 8) out.errors += std::to_string(code) + "@" + std::to_string(statement) + ";";
     };
     auto md = std::make_unique<Model>(prototype);
     md->fastArithmetic = fast;
@@ -112,7 +107,7 @@ Outcome run(const Model& prototype, const Point& p, bool fast) {
             if (out.firstError.empty()) out.firstError = std::to_string(state.pendingError.load()) + "@end";
             out.errors += std::to_string(state.pendingError.load()) + "@end;";
         }
-        if (boxes > 8) out.errors += std::string("+") + std::to_string(boxes - 8);
+        if (raised > 8) out.errors += std::string("+") + std::to_string(raised - 8);
         // Printing: templates raise errors of their own (a value too large for the extended path).
         for (const Printed& q : kPrinted) {
             const ext v = q.value(*md);

@@ -101,10 +101,16 @@ std::string headerText(const Column& column, Units units) {
     return text;
 }
 
+// The brine's columns are chosen by name: a pure-water table keeps the columns it always had.
+static bool brineColumn(const Column& c) {
+    if (c.kind == ColumnKind::value) return kQuantities[c.index].group == Group::brine;
+    return c.kind == ColumnKind::flag && (1u << c.index) == co2::saltIndicative;
+}
+
 std::vector<const Column*> defaultColumns() {
     std::vector<const Column*> columns;
     for (const Column& c : kColumns)
-        columns.push_back(&c);
+        if (!brineColumn(c)) columns.push_back(&c);
     return columns;
 }
 

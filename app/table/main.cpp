@@ -3,23 +3,12 @@
 #include <exception>
 #include <new>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "app/table/model_point.h"
 #include "app/table/table.h"
-#include "core/errors.h"
 
 int main(int argc, char** argv) {
-    // A critical runtime error ends the calculator; here it must not pass for a finished table,
-    // nor leave the half-written temporary behind.
-    rt::setProcessEnd([](int) {
-        std::fputs("co2table: a critical runtime error stopped the computation; the table is incomplete\n",
-                   stderr);
-        std::fflush(nullptr);
-        co2::table::removePartialOutput();
-        ::_exit(co2::table::kExitFailed);
-    });
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
         const co2::table::ModelEvaluator evaluator;

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "app/table/ranges.h"
+#include "model/brine.h"
 
 namespace co2::table {
 namespace {
@@ -36,7 +37,7 @@ std::string shown(double value) {
 // is known, because the units change how the lists read.
 struct Given {
     std::optional<std::string> temperature, pressure, curve, molality, format, output, columns, plot, plotX,
-        plotMeasured, plotSize, threads, digits, header, temperatureUnit, pressureUnit;
+        plotMeasured, plotSize, threads, digits, header, temperatureUnit, pressureUnit, nacl, saltModel;
 };
 
 // Options that take a value; the others are switches.
@@ -46,6 +47,8 @@ const std::map<std::string, std::optional<std::string> Given::*, std::less<>>& v
         {"--pressure", &Given::pressure},
         {"--curve", &Given::curve},
         {"--molality", &Given::molality},
+        {"--nacl", &Given::nacl},
+        {"--salt-model", &Given::saltModel},
         {"--format", &Given::format},
         {"--output", &Given::output},
         {"--columns", &Given::columns},
@@ -174,6 +177,19 @@ std::string readMolalities(const Given& given, Options& o) {
     return {};
 }
 
+std::string readBrine(const Given& given, Options& o) {
+    if (given.saltModel && !co2::saltModelOfName(*given.saltModel, o.saltModel))
+        return "salt-model: \"" + *given.saltModel + "\" is not one of duan-sun-2003, rumpf-1994, spycher-pruess-2010";
+    if (!given.nacl) return given.saltModel ? "--salt-model needs --nacl LIST" : "";
+    ParseResult s = parseValueList(*given.nacl, "nacl");
+    if (!s.error.empty()) return s.error;
+    for (double v : s.values)
+        if (std::string problem = co2::brineProblem(co2::Brine::nacl(v, o.saltModel)); !problem.empty())
+            return "nacl: " + problem;
+    o.salinities = std::move(s.values);
+    return {};
+}
+
 // How the numbers and the header are written.
 std::string readStyle(const Given& given, Options& o) {
     if (given.digits) {
@@ -212,6 +228,11 @@ std::string readFormat(const Given& given, Options& o) {
 std::string readColumns(const Given& given, Options& o) {
     if (!given.columns) {
         o.columns = defaultColumns();
+        if (!o.salinities.empty()) { // a brine's table shows its own columns too
+            o.columns.clear();
+            for (const Column& c : allColumns())
+                o.columns.push_back(&c);
+        }
         return {};
     }
     ColumnSelection s = selectColumns(*given.columns);
@@ -223,6 +244,14 @@ std::string readColumns(const Given& given, Options& o) {
 std::string readPlot(const Given& given, Options& o) {
     if (!o.plot.empty() && !endsWith(o.plot, ".png") && !endsWith(o.plot, ".svg"))
         return "plot: \"" + o.plot + "\" must end in .png or .svg";
+    // gnuplot reads an output name starting with '|' as a shell pipe (and '<' as a command to
+    // read from), even after spaces; a line break would end the quoted name and start a command.
+    const std::size_t first = o.plot.find_first_not_of(" \t");
+    if (first != std::string::npos && (o.plot[first] == '|' || o.plot[first] == '<'))
+        return "plot: \"" + o.plot + "\" is not a file name (gnuplot would run it as a command)";
+    for (char ch : o.plot)
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f)
+            return "plot: \"" + o.plot + "\" holds a control character (a line break ends gnuplot's quoting)";
     if (given.plotX) {
         if (*given.plotX == "pressure")
             o.plotX = PlotAxis::pressure;
@@ -258,8 +287,11 @@ std::string checkGridSize(const Options& o) {
     // Guard the product: each list is bounded, but their product need not be.
     const long double total = static_cast<long double>(o.temperatures.size()) *
                               (o.curve != 0 ? 1 : o.pressures.size()) *
+                              (o.salinities.empty() ? 1 : o.salinities.size()) *
                               (o.molalities.empty() ? 1 : o.molalities.size());
     if (total > 1e10L) return "the grid has more than 10^10 points";
+    // Plots draw one curve per temperature or pressure; one salinity keeps that picture.
+    if (!o.plot.empty() && o.salinities.size() > 1) return "plot: give one --nacl value with --plot";
     // A plot holds its points in memory until gnuplot draws them, and gnuplot would not draw
     // more usefully anyway.
     const std::size_t plotted = o.temperatures.size() * (o.curve != 0 ? 1 : o.pressures.size());
@@ -274,7 +306,8 @@ std::string checkGridSize(const Options& o) {
 std::size_t pointCount(const Options& o) {
     const std::size_t pressures = o.curve != 0 ? 1 : o.pressures.size();
     const std::size_t molalities = o.molalities.empty() ? 1 : o.molalities.size();
-    return o.temperatures.size() * pressures * molalities;
+    const std::size_t salinities = o.salinities.empty() ? 1 : o.salinities.size();
+    return o.temperatures.size() * pressures * salinities * molalities;
 }
 
 ParsedOptions parseOptions(const std::vector<std::string>& args) {
@@ -283,8 +316,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     parsed.error = readArguments(args, parsed.options, given);
     if (!parsed.error.empty() || parsed.options.help || parsed.options.version) return parsed;
     // In this order: the first problem found is the one reported.
-    for (const auto read : {readUnits, readTemperatures, readPressures, readMolalities, readStyle, readFormat,
-                            readColumns, readPlot, readThreads}) {
+    for (const auto read : {readUnits, readTemperatures, readPressures, readMolalities, readBrine, readStyle,
+                            readFormat, readColumns, readPlot, readThreads}) {
         parsed.error = read(given, parsed.options);
         if (!parsed.error.empty()) return parsed;
     }
@@ -317,7 +350,12 @@ Grid
   --pressure-unit MPa|bar  unit of --pressure and of the P column
   A LIST is comma-separated numbers and start:stop:step ranges, e.g. 0:100:5 or
   0.1,1,5,10:100:10; a range includes its stop when the steps land on it. Rows come in the
-  order temperature, then pressure, then molality.
+  order temperature, then pressure, then salinity, then molality.
+  --nacl LIST          NaCl molalities (mol per kg of water) of a brine, up to 6.1; its
+                       solubility is the pure-water one over gamma_salt, its solution
+                       columns are empty (they assume a pure-water solvent); the table then
+                       shows the brine's columns m_NaCl, gamma_salt and salt_indicative too
+  --salt-model duan-sun-2003|rumpf-1994|spycher-pruess-2010  the salting-out model
 
 Output
   --format csv|tsv|json  (default csv, or from the --output file's extension)

@@ -23,6 +23,8 @@ struct Options {
     std::vector<double> pressuresShown;
     Units units;
     int curve = 0;
+    std::vector<double> salinities; // mol NaCl per kg of water; empty: pure water
+    co2::SaltModel saltModel = co2::SaltModel::duanSun2003;
     std::vector<double> molalities; // mol/kg; empty: the solubility at each point
     bool exact = false;             // the calculator's arithmetic instead of the fast path
     Format format = Format::csv;

@@ -47,10 +47,17 @@ class InterruptGuard {
         sigemptyset(&action.sa_mask);
         for (std::size_t i = 0; i < std::size(kSignals); ++i)
             ::sigaction(kSignals[i], &action, &previous_[i]);
+        // Past the file size limit (ulimit -f) a write fails with EFBIG, reported and cleaned up
+        // like a full disk, instead of the signal killing the run with its temporary left behind.
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, &previousFileSize_);
     }
     ~InterruptGuard() {
         for (std::size_t i = 0; i < std::size(kSignals); ++i)
             ::sigaction(kSignals[i], &previous_[i], nullptr);
+        ::sigaction(SIGXFSZ, &previousFileSize_, nullptr);
     }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
@@ -58,6 +65,7 @@ class InterruptGuard {
   private:
     static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
     struct sigaction previous_[std::size(kSignals)]{};
+    struct sigaction previousFileSize_ {};
 };
 
 // Points per chunk of work: large enough that handing chunks over costs nothing, small enough
@@ -188,6 +196,8 @@ void finishRow(const Options& o, const PointSpec& pt, PointResult& r) {
     else if (o.units.pressure == PressureUnit::bar && !std::isnan(r.value(Value::P)))
         r.value(Value::P) = shiftDecimal(r.value(Value::P), 1);
     r.note = solubilityNote(r);
+    if (r.note.empty() && r.hasValues && !pt.point.brine.pure())
+        r.note = "pure-water solvent only: no solution columns for a brine";
 }
 
 class RowProducer final : public ChunkProducer {
@@ -247,6 +257,10 @@ PointSpec pointAt(const Options& o, std::size_t index) {
     const std::size_t pressures = o.curve != 0 ? 1 : o.pressures.size();
     if (!o.molalities.empty()) pt.point.molality = o.molalities[index % molalities];
     index /= molalities;
+    if (!o.salinities.empty()) {
+        pt.point.brine = co2::Brine::nacl(o.salinities[index % o.salinities.size()], o.saltModel);
+        index /= o.salinities.size();
+    }
     if (o.curve != 0) {
         pt.point.curve = o.curve;
     } else {

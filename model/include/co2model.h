@@ -58,7 +58,17 @@ typedef struct co2_point {
     double p_mpa;
     int curve;
     double molality;
+    /* The dissolved salt, ion molalities in mol per kg of water (all 0: pure water), charges
+     * balanced, and its model: CO2_SALT_DUAN_SUN_2003 (0), CO2_SALT_RUMPF_1994,
+     * CO2_SALT_SPYCHER_PRUESS_2010 (NaCl only). */
+    double na, k, ca, mg, cl, so4;
+    int salt_model;
 } co2_point;
+
+#define CO2_SALT_DUAN_SUN_2003 0
+#define CO2_SALT_RUMPF_1994 1
+#define CO2_SALT_SPYCHER_PRUESS_2010 2
+#define CO2_SALT_INDICATIVE 0x200u /* flag: ions other than Na and Cl, the solubility is indicative */
 
 co2_point co2_point_at(double t_celsius, double p_mpa);
 co2_point co2_point_on_curve(int option, double t_celsius);

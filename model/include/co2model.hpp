@@ -33,6 +33,7 @@ enum class Group : std::uint8_t {
     dilution,   // CO2 at infinite dilution (Henry constant, partial molar properties)
     solubility, // the solubility
     solution,   // the solution at the chosen molality
+    brine,      // the dissolved salt (the library's alone: the calculator knows pure water only)
 };
 
 struct QuantityInfo {
@@ -42,7 +43,7 @@ struct QuantityInfo {
     Group group;
 };
 
-inline constexpr int kQuantityCount = 40;
+inline constexpr int kQuantityCount = 42;
 
 // Every quantity, in report order. The index of a quantity is its place in this list.
 std::span<const QuantityInfo> quantities() noexcept;
@@ -63,6 +64,8 @@ enum Flag : unsigned {
     co2Supercritical = 1u << 7,
     noSolubility = 1u << 8, // no liquid water, or a negative solubility: the solubility and
                             // solution quantities describe no real solution
+    saltIndicative = 1u << 9, // a brine with ions other than Na and Cl: the salt models were
+                              // fitted to NaCl, the solubility is indicative
 };
 
 struct FlagInfo {
@@ -100,6 +103,29 @@ inline constexpr int kErrorNonFinite = -3;    // a quantity came out infinite or
 
 inline constexpr double kAtSolubility = std::numeric_limits<double>::quiet_NaN();
 
+// ---- brines ------------------------------------------------------------------------------------
+
+enum class SaltModel : std::uint8_t { duanSun2003, rumpf1994, spycherPruess2010 };
+
+// The dissolved salt, as ion molalities in mol per kg of water (not of solution). All zero is
+// pure water.
+struct Brine {
+    double Na = 0, K = 0, Ca = 0, Mg = 0, Cl = 0, SO4 = 0;
+    SaltModel model = SaltModel::duanSun2003;
+
+    static Brine nacl(double molality, SaltModel model = SaltModel::duanSun2003) noexcept {
+        Brine b;
+        b.Na = b.Cl = molality;
+        b.model = model;
+        return b;
+    }
+    // No salt: the point is pure water and this layer is skipped.
+    bool pure() const noexcept { return Na == 0 && K == 0 && Ca == 0 && Mg == 0 && Cl == 0 && SO4 == 0; }
+    // Any ion but Na and Cl: the salt models were fitted to NaCl, the result is indicative.
+    bool indicative() const noexcept { return K != 0 || Ca != 0 || Mg != 0 || SO4 != 0; }
+};
+
+
 // One state point: what every face of the library hands to run().
 struct Point {
     double temperature = std::numeric_limits<double>::quiet_NaN(); // C
@@ -111,6 +137,10 @@ struct Point {
     // The molality of the solution quantities, mol/kg: NaN (kAtSolubility) means at the
     // solubility, as Enter at the calculator's prompt; 0 means 1e-8, the smallest it takes.
     double molality = kAtSolubility;
+    // The dissolved salt; pure water by default. In a brine the solubility is the pure-water one
+    // divided by the salt's activity coefficient (gamma_salt), and the solution quantities, whose
+    // formulas assume a pure-water solvent, are not given (NaN).
+    Brine brine;
 
     static Point at(double t_celsius, double p_mpa, double molality = kAtSolubility) noexcept {
         Point p;

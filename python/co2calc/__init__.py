@@ -144,28 +144,54 @@ def _scalar(array, name):
     return None if array is None else float(array)
 
 
-def _point(curve, t, p, m, exact, raw):
+def _salt(ions, salt_model):
+    if ions is None:
+        ions = {}
+    if not isinstance(ions, dict):
+        raise TypeError(f"ions: expected a dict of ion molalities in mol/kg, e.g. {{'Na': 1, 'Cl': 1}}, got {ions!r}")
+    out = {}
+    for name, value in ions.items():
+        if not isinstance(name, str):
+            raise TypeError(f"ions: expected ion names, got {name!r}")
+        out[name] = float(_scalar(_numbers(value, f"ions[{name!r}]", "mol/kg"), f"ions[{name!r}]"))
+    if not isinstance(salt_model, str):
+        raise TypeError(f"salt_model: expected a name, got {salt_model!r}")
+    return out, salt_model
+
+
+def _point(curve, t, p, m, exact, raw, nacl=0.0, ions=None, salt_model="duan-sun-2003"):
+    ions, salt_model = _salt(ions, salt_model)
     values, bits, error = _co2calc.evaluate_one(curve, t, 0.0 if p is None else p,
-                                                float("nan") if m is None else m, exact, raw)
+                                                float("nan") if m is None else m, exact, raw,
+                                                nacl, ions, salt_model)
     result = dict(zip(_NAMES, values))
     result["flags"] = {name: bool(bits & bit) for name, bit in FLAGS.items()}
     result["error"] = error
     return result
 
 
-def state(t_celsius, p_mpa, molality=None, exact=False, raw=False):
+def state(t_celsius, p_mpa, molality=None, exact=False, raw=False, nacl=None, ions=None,
+          salt_model="duan-sun-2003"):
     """Every quantity at one state point: temperature in C, total pressure in MPa (0: the water
     saturation pressure), CO2 molality in mol/kg of the solution quantities (None: at the
     solubility; 0 means 1e-8).
 
     Returns a dict: each quantity of QUANTITIES (float, NaN when the point failed), "flags" (a
-    dict of booleans, see FLAGS) and "error" (None, or why the point failed)."""
+    dict of booleans, see FLAGS) and "error" (None, or why the point failed).
+
+    A brine: nacl (mol NaCl per kg of water) and/or ions ({"Na": ..., "Cl": ..., "K", "Ca", "Mg",
+    "SO4"}, mol/kg water, charges balanced) with salt_model "duan-sun-2003" (default),
+    "rumpf-1994" or "spycher-pruess-2010"; sol_m, sol_g and sol_x (salt-free) are the brine's,
+    gamma_salt the salting-out coefficient, and the solution quantities NaN (they assume a
+    pure-water solvent). A composition the models cannot take is a failed point whose error says why."""
     t, p, m = _inputs(t_celsius, p_mpa, molality)
     exact, raw = _flag(exact, "exact"), _flag(raw, "raw")
-    return _point(0, _scalar(t, "t_celsius"), _scalar(p, "p_mpa"), _scalar(m, "molality"), exact, raw)
+    salt = 0.0 if nacl is None else _scalar(_nonnegative(_numbers(nacl, "nacl", "mol/kg"), "nacl", "mol/kg"), "nacl")
+    return _point(0, _scalar(t, "t_celsius"), _scalar(p, "p_mpa"), _scalar(m, "molality"), exact, raw,
+                  salt, ions, salt_model)
 
 
-def _grid(curve, arrays, columns, exact, threads, raw):
+def _grid(curve, arrays, columns, exact, threads, raw, ions=None, salt_model="duan-sun-2003"):
     names = _columns(columns)
     exact, raw = _flag(exact, "exact"), _flag(raw, "raw")
     threads = _threads(threads)
@@ -173,12 +199,13 @@ def _grid(curve, arrays, columns, exact, threads, raw):
     try:
         shape = np.broadcast_shapes(*(a.shape for a in present))
     except ValueError:
-        labels = ["t_celsius", "p_mpa", "molality"]
+        labels = ["t_celsius", "p_mpa", "molality", "nacl"]
         shapes = ", ".join(f"{label} {a.shape}" for label, a in zip(labels, arrays) if a is not None)
         raise ValueError(f"the shapes do not broadcast together: {shapes}") from None
     flat = [None if a is None else np.ascontiguousarray(np.broadcast_to(a, shape)).reshape(-1) for a in arrays]
+    ions, salt_model = _salt(ions, salt_model)
     values, bits, failures = _co2calc.evaluate_many(
-        curve, flat[0], flat[1], flat[2], [_INDEX[n] for n in names], exact, threads, raw)
+        curve, flat[0], flat[1], flat[2], [_INDEX[n] for n in names], exact, threads, raw, flat[3], ions, salt_model)
     result = {name: values[i].reshape(shape) for i, name in enumerate(names)}
     result["flags"] = bits.reshape(shape)
     errors = np.empty(len(flat[0]), dtype=object)
@@ -188,16 +215,19 @@ def _grid(curve, arrays, columns, exact, threads, raw):
     return result
 
 
-def table(t_celsius, p_mpa, molality=None, columns=None, exact=False, threads=None, raw=False):
+def table(t_celsius, p_mpa, molality=None, columns=None, exact=False, threads=None, raw=False, nacl=None,
+          ions=None, salt_model="duan-sun-2003"):
     """The quantities over arrays of state points, broadcast together as numpy does (t_celsius in
     C, p_mpa in MPa, molality in mol/kg or None for the solubility at each point).
 
     Returns a dict: each selected quantity (default: all of QUANTITIES) as a float array of the
     broadcast shape, NaN where a point failed; "flags", an array of flag bits (see FLAGS); and
     "error", an object array holding None or the message of a failed point. The points run on
-    `threads` threads (default: one per core) without the GIL."""
+    `threads` threads (default: one per core) without the GIL. nacl (mol/kg water) broadcasts like
+    the other inputs; ions and salt_model are as in state()."""
     t, p, m = _inputs(t_celsius, p_mpa, molality)
-    return _grid(0, [t, p, m], columns, exact, threads, raw)
+    salt = None if nacl is None else _nonnegative(_numbers(nacl, "nacl", "mol/kg"), "nacl", "mol/kg")
+    return _grid(0, [t, p, m, salt], columns, exact, threads, raw, ions, salt_model)
 
 
 def curve(option, t_celsius, molality=None, columns=None, exact=False, threads=None, raw=False):
@@ -206,4 +236,10 @@ def curve(option, t_celsius, molality=None, columns=None, exact=False, threads=N
     temperature outside the curve's range gives a failed point whose error says so."""
     option = _option(option)
     t, _, m = _inputs(t_celsius, None, molality)
-    return _grid(option, [t, None, m], columns, exact, threads, raw)
+    return _grid(option, [t, None, m, None], columns, exact, threads, raw)
+
+
+# Tidy DataFrame and xarray results; pandas and xarray are imported only when these are called.
+from ._frame import dataset, frame  # noqa: E402
+
+__all__ += ["frame", "dataset"]

@@ -17,11 +17,11 @@
 
 #include "app/calculator.h"
 #include "app/report.h"
-#include "core/errors.h"
 #include "model/model.h"
 #include "model/statements.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 
@@ -64,6 +64,7 @@ class CalculatorSession : public ::testing::Test {
         fs::remove_all(directory_);
         fs::create_directories(directory_);
         fs::current_path(directory_);
+        rt::resetProcessForTesting();
         rt::keyQueue().setWaitInterval(std::chrono::microseconds(100));
         rt::screen().setScrollOffHandler(
             [this](const rt::ScreenCell* cells) { rows_.push_back(rowOf(cells)); });
@@ -84,7 +85,7 @@ class CalculatorSession : public ::testing::Test {
         rt::keyQueue().setStarvedHandler(nullptr);
         rt::keyQueue().setWaitInterval(std::chrono::microseconds(10000));
         rt::files().closeAll();
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
         fs::current_path(previousDirectory_);
         fs::remove_all(directory_);
     }
@@ -93,7 +94,7 @@ class CalculatorSession : public ::testing::Test {
     // window were closed) or an error box is answered No.
     void runSession(std::string keys, std::string boxAnswers = "") {
         answers_ = std::move(boxAnswers);
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
         rt::files().closeAll();
         rt::keyQueue().clear();
         // Start from a blank screen: rows left by an earlier session must not count as this one's.

@@ -16,9 +16,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "core/errors.h"
 #include "runtime/files.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 
 namespace {
@@ -26,7 +26,7 @@ namespace {
 using namespace std::chrono_literals;
 
 void resetRuntime() {
-    rt::resetErrorStateForTesting();
+    rt::resetProcessForTesting();
     rt::keyQueue().clear();
 }
 

@@ -5,19 +5,21 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
-#include "core/errors.h"
 #include "runtime/frame.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 
@@ -49,7 +51,7 @@ struct Session {
 // Runs `programMain` in a frame whose headless front end reads `input` and ends with it.
 Session runHeadless(const std::string& input, void (*programMain)(), const std::string& transcript = {},
                     rt::ErrorBoxPolicy policy = rt::ErrorBoxPolicy::keys) {
-    rt::resetErrorStateForTesting();
+    rt::resetProcessForTesting();
     rt::keyQueue().clear();
     gLines.clear();
 
@@ -78,7 +80,7 @@ Session runHeadless(const std::string& input, void (*programMain)(), const std::
     session.errors = text.str();
     std::filesystem::remove(inputFile);
     std::filesystem::remove(errorFile);
-    rt::resetErrorStateForTesting();
+    rt::resetProcessForTesting();
     return session;
 }
 
@@ -250,6 +252,65 @@ TEST(HeadlessTranscript, UnwritableTranscriptFailsTheStart) {
     const int code = frontend.start();
     testing::internal::GetCapturedStderr();
     EXPECT_NE(code, 0);
+}
+
+// The report file named again as the transcript, directly or through a link, is refused before
+// anything is truncated: the reports in it stay.
+TEST(HeadlessTranscript, TheReportFileIsRefusedUnderAnyName) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("headless_report_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string report = (dir / "CO2out.txt").string();
+    std::filesystem::create_symlink("CO2out.txt", dir / "link.txt");
+    for (const std::string& name :
+         {report, (dir / "link.txt").string(), (dir / "." / "CO2out.txt").string()}) {
+        {
+            std::ofstream out(report, std::ios::binary);
+            out << "earlier report\r\n";
+        }
+        rt::HeadlessFrontend frontend(0, 2, name);
+        frontend.setReportFile(report);
+        testing::internal::CaptureStderr();
+        const int code = frontend.start();
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(code, rt::kExitUsage) << name;
+        EXPECT_NE(errors.find("--transcript " + name + " is the report file"), std::string::npos) << errors;
+        std::ifstream in(report, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        EXPECT_EQ(text.str(), "earlier report\r\n") << name;
+    }
+    // Another file beside it is a transcript as before.
+    rt::HeadlessFrontend other(0, 2, (dir / "t.txt").string());
+    other.setReportFile(report);
+    EXPECT_EQ(other.start(), 0);
+    other.shutdown();
+    std::filesystem::remove_all(dir);
+}
+
+// A FIFO that nobody reads fails the start at once instead of blocking before the first key.
+TEST(HeadlessTranscript, AFifoWithoutAReaderFailsPromptly) {
+    const std::string fifo =
+        (std::filesystem::temp_directory_path() / ("headless_fifo_" + std::to_string(::getpid()))).string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    rt::HeadlessFrontend frontend(0, 2, fifo);
+    testing::internal::CaptureStderr();
+    std::atomic<int> code{-1};
+    std::thread starter([&] { code = frontend.start(); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (code.load() == -1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool prompt = code.load() != -1;
+    // A blocked open is released by a reader, so that the test ends either way.
+    const int reader = prompt ? -1 : ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    starter.join();
+    if (reader >= 0) ::close(reader);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    frontend.shutdown();
+    std::filesystem::remove(fifo);
+    EXPECT_TRUE(prompt) << "the open blocked";
+    EXPECT_NE(code.load(), 0);
+    EXPECT_NE(errors.find("Unable to open transcript " + fifo), std::string::npos) << errors;
 }
 
 } // namespace

@@ -291,7 +291,7 @@ TEST(TerminalSession, TakesRawModeAndGivesTheTerminalBackUnchanged) {
         EXPECT_NE(shown.find("\x1b[?1049h"), std::string::npos) << "the alternate screen keeps the shell's";
 
         ASSERT_EQ(write(master, "q", 1), 1);
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
         EXPECT_EQ(frontend.handleEvents(), rt::EventsResult::running);
         frontend.shutdown();
         frontend.shutdown(); // idempotent
@@ -304,7 +304,7 @@ TEST(TerminalSession, TakesRawModeAndGivesTheTerminalBackUnchanged) {
     EXPECT_NE(drain(master).find("\x1b[?1049l"), std::string::npos);
     close(master);
     close(slave);
-    rt::resetErrorStateForTesting();
+    rt::resetProcessForTesting();
 }
 
 TEST(TerminalSession, RefusesToStartWithoutATerminal) {

@@ -3,7 +3,7 @@
 // Reference waveform: the closed-form triangle of tone_reference.h.
 // The option-0 tone (200 Hz, 2 ticks of 1/18.2 s), the bell (783.99 Hz, 0.2 s), the 8192-frame
 // lead-in and the soundTicks limits are the values the calculator's sound is defined by.
-#include "core/errors.h"
+#include "runtime/process.h"
 #include "runtime/tones.h"
 #include "tone_reference.h"
 
@@ -132,12 +132,12 @@ class RecordingOutput final : public rt::AudioOutput {
 class ToneQueue : public ::testing::Test {
   protected:
     void SetUp() override {
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
         generator.setOutput(std::make_unique<RecordingOutput>(log));
     }
     void TearDown() override {
         generator.shutdown();
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
     }
     std::uint32_t suspend() const { return rt::processFlags().suspendRequested.load(); }
 
@@ -282,12 +282,12 @@ TEST_F(ToneQueue, StatementCheckReturnsOnceTheMainLoopStartsTheTone) {
 class ToneStatement : public ::testing::Test {
   protected:
     void SetUp() override {
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
         rt::toneGenerator().setOutput(rt::makeSilentAudio(false));
     }
     void TearDown() override {
         rt::toneGenerator().shutdown();
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
     }
 };
 
@@ -298,7 +298,7 @@ TEST_F(ToneStatement, OutOfRangeArgumentsRaiseIllegalFunctionCallAndPlayNothing)
     };
     for (Case c : {Case{36, 2}, Case{32768, 2}, Case{-1, 2}, Case{200, -1}, Case{200, 65535.5},
                    Case{std::nan(""), 2}, Case{200, std::nan("")}}) {
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
         const std::size_t before = rt::toneGenerator().pendingCount();
         rt::soundTicks(c.freq, c.ticks);
         EXPECT_EQ(rt::errorState().pendingError.load(), 5u) << c.freq << " Hz, " << c.ticks << " ticks";
@@ -309,7 +309,7 @@ TEST_F(ToneStatement, OutOfRangeArgumentsRaiseIllegalFunctionCallAndPlayNothing)
 
 TEST_F(ToneStatement, BoundaryValuesAreAccepted) {
     for (double f : {0.0, 37.0, 32767.0}) {
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
         rt::soundTicks(f, 1);
         EXPECT_EQ(rt::errorState().pendingError.load(), 0u) << f;
         EXPECT_EQ(rt::processFlags().suspendRequested.load(), 2u) << "the tone statement waits";

@@ -3,7 +3,7 @@
 // the option-0 tone (200 Hz, 2 ticks of 1/18.2 s) as a triangle of amplitude 32767 cut to whole
 // periods, then the bell at 783.99 Hz, in the same signed 16-bit stereo samples the generator
 // made (the mixer plays them at full volume, 128 of 128, which leaves them unchanged).
-#include "core/errors.h"
+#include "runtime/process.h"
 #include "runtime/tones.h"
 #include "tone_reference.h"
 
@@ -55,7 +55,7 @@ std::size_t nextNonZero(const std::vector<std::int16_t>& s, std::size_t from) {
 class SdlAudio : public ::testing::Test {
   protected:
     void SetUp() override {
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
         path = ::testing::TempDir() + "co2_tones_" + std::to_string(getpid()) + ".raw";
         std::remove(path.c_str());
         setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -67,7 +67,7 @@ class SdlAudio : public ::testing::Test {
         std::remove(path.c_str());
         unsetenv("SDL_DISKAUDIOFILE");
         unsetenv("SDL_DISKAUDIODELAY");
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
     }
     // Serves the queue like the main loop until everything queued has been started, then for
     // `tail` longer so the last tone is written out.

@@ -4,10 +4,10 @@
 // Reference pixels: the VGA text palette (0 = 000000, 1 = 0000AA, 7 = AAAAAA, 14 = FFFF55,
 // 15 = FFFFFF) and glyph shapes known from the IBM VGA character set: 0xDB is a full block,
 // 0x20 is blank, 0xC4 is a single horizontal line, 'A' (0x41) has its apex pixel alone in row 2.
-#include "core/errors.h"
 #include "runtime/font_cp437.h"
 #include "runtime/frontend_window.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 #include "runtime/tones.h"
 
@@ -40,14 +40,14 @@ class Window : public ::testing::Test {
     void SetUp() override {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
         rt::keyQueue().clear();
         ASSERT_EQ(window.start(), 0);
     }
     void TearDown() override {
         window.shutdown();
         rt::keyQueue().clear();
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
     }
 
     // Colours found in the 8 x 16 block of cell (row, column).

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
 #include "runtime/keyboard.h"
+#include "runtime/process.h"
 #include "runtime/screen.h"
 
 namespace {
@@ -22,7 +22,7 @@ void check(bool ok) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    rt::resetErrorStateForTesting();
+    rt::resetProcessForTesting();
     const std::uint8_t mode = data[0];
     std::size_t next = 1;
     bool enterSent = false;
@@ -95,6 +95,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!text.empty() && variables.size() == 1) (void)rt::textToNumber(text);
         if (enterSent && queue.empty() && next >= size) break;
     }
-    rt::resetErrorStateForTesting();
+    rt::resetProcessForTesting();
     return 0;
 }

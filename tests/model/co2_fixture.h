@@ -1,10 +1,10 @@
-// A model with its constants loaded, run on a private error state whose message box records
-// every report and answers Yes, so that a raised error neither stops the test nor leaks into
-// another one.
+// A model with its constants loaded, run on a private error state that records every error met at
+// a statement end, so that a raised error neither stops the test nor leaks into another one.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,9 +25,8 @@ class ModelTest : public ::testing::Test {
   protected:
     void SetUp() override {
         loadConstants(md->c);
-        errors.box = [this](const std::string& caption, const std::string& text, rt::BoxButtons) {
-            boxes.push_back(caption + "\n" + text);
-            return rt::BoxAnswer::yes;
+        errors.observer = [this](std::uint32_t code, std::uint32_t statement) {
+            raised.push_back({code, statement});
         };
         scope.emplace(errors);
     }
@@ -47,16 +46,20 @@ class ModelTest : public ::testing::Test {
         AtMolality hooks;
         runSections(*md, hooks);
     }
-    bool boxShown(const std::string& caption) const {
-        for (const auto& b : boxes) {
-            if (b.rfind(caption, 0) == 0) return true;
+    bool wasRaised(std::uint32_t code) const {
+        for (const auto& r : raised) {
+            if (r.code == code) return true;
         }
         return false;
     }
 
     std::unique_ptr<Model> md = std::make_unique<Model>();
     rt::ErrorState errors;
-    std::vector<std::string> boxes;
+    struct Raised {
+        std::uint32_t code;
+        std::uint32_t statement;
+    };
+    std::vector<Raised> raised;
     std::optional<rt::ErrorScope> scope;
 };
 

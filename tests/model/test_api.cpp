@@ -16,6 +16,7 @@
 
 #include "co2model.h"
 #include "co2model.hpp"
+#include "model/brine.h"
 #include "model/model.h"
 #include "model/quantities.h"
 #include "model_variables.h"
@@ -339,7 +340,7 @@ TEST(Contract, FlagAndCurveTablesAreTheSameInBothLanguages) {
         all |= co2_flag_bit(i);
     }
     EXPECT_EQ(all, warnTemperature | warnPressure | warnSaturation | warnMolality | hydrate | co2Gas | co2Liquid |
-                       co2Supercritical | noSolubility);
+                       co2Supercritical | noSolubility | saltIndicative);
     EXPECT_EQ(co2_flag_name(co2_flag_count()), nullptr);
     EXPECT_STREQ(co2_curve_name(2), "Clathrate-H2O(l)-CO2(l)");
     EXPECT_EQ(co2_curve_name(0), nullptr);
@@ -353,6 +354,60 @@ TEST(Contract, FlagAndCurveTablesAreTheSameInBothLanguages) {
         EXPECT_EQ(evaluateCurve(c.option, hi + 0.01).error, kErrorOutsideCurve) << c.option;
     }
     EXPECT_EQ(co2_curve_range(5, &lo, &hi), -1);
+}
+
+// A brine through the one run: its solubility is the salt layer over the pure-water run at the
+// same point (the layer's own check values are in test_brine.cpp), pure water keeps its bits on
+// both paths, the solution quantities are not given, and a composition the models cannot take is
+// refused with its message, in C as in C++.
+TEST(Contract, BrineRunsThroughThePoint) {
+    for (const Arithmetic a : {Arithmetic::fast, Arithmetic::exact}) {
+        Evaluator e(a);
+        Point point = Point::at(50, 10);
+        const Result pure = e.run(point);
+        point.brine = Brine::nacl(0);
+        const Result zero = e.run(point);
+        for (std::size_t i = 0; i < kReportedCount; ++i)
+            EXPECT_TRUE(sameBits(pure.values[i], zero.values[i])) << kQuantities[i].name;
+        EXPECT_EQ(zero["gamma_salt"], 1.0);
+        double last = pure["sol_m"];
+        for (double nacl : {1.0, 2.0, 4.0}) {
+            point.brine = Brine::nacl(nacl);
+            const Result r = e.run(point);
+            ASSERT_TRUE(r.ok()) << r.message;
+            const BrineSolubility b = brineSolubility(point.brine, 323.15, 10, pure["sol_m"]);
+            EXPECT_EQ(r["sol_m"], b.sol_m);
+            EXPECT_EQ(r["gamma_salt"], b.gamma);
+            EXPECT_EQ(r["m_NaCl"], nacl);
+            EXPECT_LT(r["sol_m"], last);
+            last = r["sol_m"];
+            EXPECT_TRUE(std::isnan(r["rho_sol"]) && std::isnan(r["gamma_CO2"]));
+            EXPECT_EQ(r["rho_H2O"], pure["rho_H2O"]); // the pure phases stay pure
+            EXPECT_EQ(r.flags & saltIndicative, 0u);
+        }
+    }
+    Point mixed = Point::at(25, 10);
+    mixed.brine.Ca = 1;
+    mixed.brine.Cl = 2;
+    EXPECT_NE(run(mixed).flags & saltIndicative, 0u);
+    mixed.brine.Cl = 1;
+    EXPECT_EQ(run(mixed).error, kErrorBadArgument);
+    EXPECT_NE(run(mixed).message.find("charges do not balance"), std::string::npos);
+
+    co2_point c = co2_point_at(50, 10);
+    c.na = c.cl = 2;
+    std::vector<double> values(static_cast<std::size_t>(co2_quantity_count()));
+    ASSERT_EQ(co2_run(&c, 0, values.data(), nullptr, nullptr, 0), 0);
+    Point same = Point::at(50, 10);
+    same.brine = Brine::nacl(2);
+    EXPECT_EQ(values[static_cast<std::size_t>(co2_quantity_index("sol_m"))], run(same)["sol_m"]);
+    c.na = c.cl = 7;
+    char error[128];
+    EXPECT_EQ(co2_run(&c, 0, values.data(), nullptr, error, sizeof error), CO2_ERROR_BAD_ARGUMENT);
+    EXPECT_NE(std::string(error).find("saturation"), std::string::npos) << error;
+    c.na = c.cl = 1;
+    c.salt_model = 3;
+    EXPECT_EQ(co2_run(&c, 0, values.data(), nullptr, nullptr, 0), CO2_ERROR_BAD_ARGUMENT);
 }
 
 } // namespace

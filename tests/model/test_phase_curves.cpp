@@ -23,10 +23,7 @@ class PhaseCurveTest : public ::testing::Test {
   protected:
     void SetUp() override {
         loadConstants(m.c);
-        errors.box = [this](const std::string&, const std::string&, rt::BoxButtons) {
-            ++boxes;
-            return rt::BoxAnswer::yes;
-        };
+        errors.observer = [this](std::uint32_t, std::uint32_t) { ++raised; };
         scope.emplace(errors);
     }
     void TearDown() override { scope.reset(); }
@@ -39,7 +36,7 @@ class PhaseCurveTest : public ::testing::Test {
 
     Model m;
     rt::ErrorState errors;
-    int boxes = 0;
+    int raised = 0;
     std::optional<rt::ErrorScope> scope;
 };
 
@@ -119,7 +116,7 @@ TEST_F(PhaseCurveTest, OptionThreeExponentStaysSmallAndPositive) {
         EXPECT_GT(std::log(mpa), 0.05) << t;
         EXPECT_LT(std::log(mpa), 1.6) << t;
     }
-    EXPECT_EQ(boxes, 0);
+    EXPECT_EQ(raised, 0);
 }
 
 TEST_F(PhaseCurveTest, OptionFourRisesLinearlyAsTheTemperatureFalls) {

@@ -65,14 +65,12 @@ struct Outcome {
 };
 
 // One state point as co2table computes it: a fresh model, the start density, the run in the
-// calculator's order; every error box answered Yes.
+// calculator's order; every error recorded and the run going on, as after a Yes in the error box.
 Outcome run(const Point& p) {
     rt::ErrorState state;
-    std::vector<std::string> boxes;
-    state.box = [&](const std::string&, const std::string&, rt::BoxButtons) {
-        boxes.push_back(std::to_string(state.pendingError.load()) + "@" +
-                        std::to_string(state.statementLine.load()));
-        return rt::BoxAnswer::yes;
+    std::vector<std::string> raised;
+    state.observer = [&](std::uint32_t code, std::uint32_t statement) {
+        raised.push_back(std::to_string(code) + "@" + std::to_string(statement));
     };
     auto md = std::make_unique<Model>();
     {
@@ -88,12 +86,12 @@ Outcome run(const Point& p) {
         AtMolality hooks(p.molality < 0 ? std::numeric_limits<double>::quiet_NaN() : p.molality);
         runSections(*md, hooks);
         if (state.pendingError.load() != 0)
-            boxes.push_back(std::to_string(state.pendingError.load()) + "@end");
+            raised.push_back(std::to_string(state.pendingError.load()) + "@end");
     }
     Outcome out{variablesOf(*md), {}};
-    for (std::size_t i = 0; i < boxes.size() && i < 8; ++i)
-        out.errors += (i ? ";" : "") + boxes[i];
-    if (boxes.size() > 8) out.errors += ";+" + std::to_string(boxes.size() - 8);
+    for (std::size_t i = 0; i < raised.size() && i < 8; ++i)
+        out.errors += (i ? ";" : "") + raised[i];
+    if (raised.size() > 8) out.errors += ";+" + std::to_string(raised.size() - 8);
     return out;
 }
 

@@ -39,7 +39,8 @@ def same(a, b):
 
 
 def test_quantities_are_co2tables_columns():
-    header = subprocess.run([CO2TABLE, "--temperature", "25", "--pressure", "10"], check=True,
+    names = ",".join(co2calc.QUANTITIES)  # a pure-water table leaves out the brine's, unless named
+    header = subprocess.run([CO2TABLE, "--temperature", "25", "--pressure", "10", "--columns", names], check=True,
                             capture_output=True, text=True).stdout.splitlines()[0].split(",")
     units = {c.split(" [")[0]: c.split(" [")[1].rstrip("]") for c in header if " [" in c}
     assert list(co2calc.QUANTITIES) == list(units)
@@ -65,7 +66,7 @@ def test_values_are_co2tables(args, exact):
 
     def asked(shown):
         return shown if shown in pressures else 0.0
-    rows = co2table(*args, *(["--exact"] if exact else []))
+    rows = co2table(*args, *(["--exact"] if exact else []), "--columns", ",".join([*co2calc.QUANTITIES, "warn_T", "warn_P", "warn_psat", "warn_m", "hydrate", "phase_CO2"]))
     assert rows
     for row in rows:
         t = float(row["T_C"])
@@ -177,3 +178,30 @@ def test_isotherms_example_draws_a_picture():
     with open(png, "rb") as f:
         data = f.read()
     assert data.startswith(b"\x89PNG\r\n\x1a\n") and len(data) > 20000
+
+
+def test_brine_table_broadcasts_over_salinity_and_equals_state():
+    t, p, nacl = np.array([25.0, 50.0])[:, None, None], np.array([1.0, 10.0])[None, :, None], [0.0, 1.0, 4.0]
+    r = co2calc.table(t, p, nacl=nacl, columns=["sol_m", "gamma_salt", "m_NaCl"])
+    assert r["sol_m"].shape == (2, 2, 3)
+    for i, j, k in np.ndindex(2, 2, 3):
+        one = co2calc.state(float(t[i, 0, 0]), float(p[0, j, 0]), nacl=nacl[k])
+        assert same(r["sol_m"][i, j, k], one["sol_m"]) and same(r["gamma_salt"][i, j, k], one["gamma_salt"])
+    assert (np.diff(r["sol_m"], axis=2) < 0).all()  # salting out
+    assert same(r["sol_m"][1, 1, 0], co2calc.state(50, 10)["sol_m"])
+    bad = co2calc.state(50, 10, ions={"Na": 1.0, "Cl": 2.0})
+    assert "charges do not balance" in bad["error"] and math.isnan(bad["sol_m"])
+    with pytest.raises(ValueError, match="salt_model"):
+        co2calc.state(50, 10, nacl=1, salt_model="pitzer")
+
+
+def test_brine_table_equals_co2tables():
+    rows = co2table("--temperature", "25,60", "--pressure", "1,10,40", "--nacl", "0,1,3", "--columns",
+                    "T_C,P,m_NaCl,sol_m,sol_x,gamma_salt,rho_sol")
+    r = co2calc.table(np.array([25.0, 60.0])[:, None, None], np.array([1.0, 10.0, 40.0])[None, :, None],
+                      nacl=[0.0, 1.0, 3.0])
+    assert len(rows) == 18
+    for row, (i, j, k) in zip(rows, np.ndindex(2, 3, 3)):
+        for name in ("m_NaCl", "sol_m", "sol_x", "gamma_salt"):
+            assert bits(r[name][i, j, k]) == bits(float(row[name])), (name, row)
+        assert (row["rho_sol"] == "") == (float(row["m_NaCl"]) > 0)

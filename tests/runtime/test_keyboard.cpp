@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/errors.h"
+#include "runtime/process.h"
 
 namespace {
 
@@ -17,8 +17,8 @@ namespace {
 
 class KeyQueueTest : public ::testing::Test {
   protected:
-    void SetUp() override { rt::resetErrorStateForTesting(); }
-    void TearDown() override { rt::resetErrorStateForTesting(); }
+    void SetUp() override { rt::resetProcessForTesting(); }
+    void TearDown() override { rt::resetProcessForTesting(); }
     rt::KeyQueue queue;
 };
 
@@ -67,7 +67,7 @@ TEST_F(KeyQueueTest, PollGivesNothingWhileAnErrorIsPendingAndKeepsTheKey) {
     queue.push('k');
     rt::raiseError(5);
     EXPECT_EQ(queue.pollKey(), "");
-    rt::resetErrorStateForTesting();
+    rt::resetProcessForTesting();
     EXPECT_EQ(queue.pollKey(), "k");
 }
 
@@ -126,7 +126,7 @@ TEST_F(KeyQueueTest, WaitForKeyStopsTheProgramThreadWhenStopIsRequested) {
 class LineInputTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
         queue.setWaitInterval(std::chrono::microseconds(0));
         queue.setStarvedHandler([this] {
             if (fed < script.size()) {
@@ -139,7 +139,7 @@ class LineInputTest : public ::testing::Test {
     }
     void TearDown() override {
         rt::setBellHandler(nullptr);
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
     }
 
     // Types `keys` (which should end in Enter) into the variables and checks that the editor

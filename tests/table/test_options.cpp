@@ -57,7 +57,7 @@ TEST(Options, ReadsEveryFlagInBothSpellings) {
     EXPECT_TRUE(parse({"--help"}).options.help);
     EXPECT_TRUE(parse({"--version"}).options.version);
     EXPECT_EQ(parse({"--temperature", "1", "--curve", "3"}).options.curve, 3);
-    EXPECT_EQ(parse({"--temperature", "1", "--pressure", "1"}).options.columns.size(), allColumns().size());
+    EXPECT_EQ(parse({"--temperature", "1", "--pressure", "1"}).options.columns.size(), defaultColumns().size());
 }
 
 TEST(Options, FormatDefaultsToCsvOrFollowsTheOutputName) {
@@ -85,6 +85,12 @@ TEST(Options, RefusesBadCommandLinesWithAReason) {
         {{"--temperature", "1", "--pressure", "1", "--format", "xml"}, "unknown format \"xml\""},
         {{"--temperature", "1", "--pressure", "1", "--columns", "T_C,bogus"}, "unknown column \"bogus\""},
         {{"--temperature", "1", "--pressure", "1", "--plot", "a.jpg"}, "must end in .png or .svg"},
+        {{"--temperature", "1", "--pressure", "1", "--plot", "|touch pwned; cat >/dev/null #.png"},
+         "plot: \"|touch pwned; cat >/dev/null #.png\" is not a file name"},
+        {{"--temperature", "1", "--pressure", "1", "--plot", "  |cat > out #.svg"}, "is not a file name"},
+        {{"--temperature", "1", "--pressure", "1", "--plot", "<cat #.png"}, "is not a file name"},
+        {{"--temperature", "1", "--pressure", "1", "--plot", "a.png'\n!touch pwned\n'.png"},
+         "control character"},
         {{"--temperature", "1", "--pressure", "1", "--plot-x", "temperature"}, "need --plot"},
         {{"--temperature", "1", "--pressure", "1", "--plot", "a.png", "--plot-x", "volume"}, "neither"},
         {{"--temperature", "1", "--pressure", "1", "--plot", "a.png", "--plot-size", "0x10"}, "WIDTHxHEIGHT"},

@@ -12,8 +12,10 @@
 #include <new>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace co2::table {
@@ -366,6 +368,39 @@ TEST(Table, FullDeviceIsAFailureNotASuccess) {
     std::fclose(full);
     EXPECT_EQ(code, kExitFailed);
     EXPECT_NE(readAll(err).find("cannot write standard output"), std::string::npos);
+}
+
+// Past the file size limit (ulimit -f) the run fails as on a full disk, not by the signal's
+// default action with its temporary left beside the target.
+TEST(Table, FileSizeLimitIsAWriteFailure) {
+    TempDir dir;
+    const std::string file = dir / "big.csv";
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::close(fds[0]);
+        const rlimit limit{64 * 1024, 64 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const Outcome r =
+            runWith({"--temperature", "0:100:0.5", "--pressure", "1:100:0.5", "--output", file});
+        const std::string report = std::to_string(r.code) + "\n" + r.err;
+        if (::write(fds[1], report.data(), report.size()) < 0) ::_exit(99);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string report;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(report.substr(0, report.find('\n')), std::to_string(kExitFailed)) << report;
+    EXPECT_NE(report.find("cannot write " + file + ": File too large"), std::string::npos) << report;
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "")); // neither the table nor its temporary
 }
 
 TEST(Table, BadCommandLineExitsWithTwo) {

@@ -1,4 +1,4 @@
-#include "core/errors.h"
+#include "runtime/process.h"
 
 #include <gtest/gtest.h>
 
@@ -18,11 +18,12 @@ struct ProcessEnded {
     int exitCode;
 };
 
-// Records every box and answers from a script; the process end throws so the test survives it.
+// The program thread's checks on the process-wide state. Records every box and answers from a
+// script; the process end throws so the test survives it.
 class ErrorReport : public ::testing::Test {
   protected:
     void SetUp() override {
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
         rt::setMessageBox(
             [this](const std::string& caption, const std::string& text, rt::BoxButtons buttons) {
                 boxes.push_back({caption, text, buttons});
@@ -33,7 +34,7 @@ class ErrorReport : public ::testing::Test {
     void TearDown() override {
         rt::setMessageBox(nullptr);
         rt::setProcessEnd(nullptr);
-        rt::resetErrorStateForTesting();
+        rt::resetProcessForTesting();
     }
 
     std::vector<Box> boxes;
@@ -51,25 +52,12 @@ TEST_F(ErrorReport, FileNotFoundShowsLineMessageAndContinueQuestion) {
     EXPECT_EQ(rt::errorState().statementLine.load(), 262u);
 }
 
-TEST_F(ErrorReport, ZeroAndNegativeCodesBecomeIllegalFunctionCall) {
-    for (std::int64_t code : {0, -1}) {
-        boxes.clear();
-        rt::raiseError(code);
-        rt::statementEnd(7);
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].caption, "Unhandled Error #5");
-        EXPECT_EQ(boxes[0].text, "Line:7\nIllegal function call\nContinue?");
-    }
-}
-
 TEST_F(ErrorReport, CodesWithoutMessageAreUnprintable) {
     rt::raiseError(65);
     rt::statementEnd(12);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "Unhandled Error #65");
     EXPECT_EQ(boxes[0].text, "Line:12\nUnprintable error\nContinue?");
-    // 11 has a fatal text of its own, but raised as an ordinary error it has no message.
-    EXPECT_STREQ(rt::errorMessage(11), "Unprintable error");
 }
 
 TEST_F(ErrorReport, CriticalCodeShowsOkBoxAndEndsProcessWithZero) {
@@ -84,17 +72,6 @@ TEST_F(ErrorReport, CriticalCodeShowsOkBoxAndEndsProcessWithZero) {
     EXPECT_EQ(boxes[0].caption, "Critical Error #305");
     EXPECT_EQ(boxes[0].text, "Line:40\nSource memory has been freed");
     EXPECT_EQ(boxes[0].buttons, rt::BoxButtons::ok);
-}
-
-TEST_F(ErrorReport, OnlyTheFirstErrorOfAStatementIsReported) {
-    rt::raiseError(6);
-    rt::raiseError(5);
-    rt::raiseError(9);
-    rt::statementEnd(3);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].caption, "Unhandled Error #6");
-    rt::statementEnd(4);
-    EXPECT_EQ(boxes.size(), 1u) << "nothing pending after the report";
 }
 
 TEST_F(ErrorReport, NoAnswerRequestsCloseAndStopsTheProgramThread) {
@@ -154,22 +131,17 @@ TEST_F(ErrorReport, FatalErrorsHaveTheirOwnCaptions) {
     EXPECT_EQ(rt::errorState().pendingError.load(), 519u);
 }
 
-TEST_F(ErrorReport, EachWorkerKeepsItsOwnErrorState) {
-    rt::ErrorState worker;
-    std::vector<std::string> workerBoxes;
-    worker.box = [&](const std::string& caption, const std::string&, rt::BoxButtons) {
-        workerBoxes.push_back(caption);
-        return rt::BoxAnswer::yes;
-    };
-    std::thread t([&] {
-        rt::ErrorScope scope(worker);
-        rt::raiseError(6);
-        rt::statementEnd(5);
-    });
-    t.join();
-    EXPECT_EQ(workerBoxes, std::vector<std::string>{"Unhandled Error #6"});
-    EXPECT_EQ(rt::errorState().pendingError.load(), 0u);
+TEST_F(ErrorReport, APrivateStateNeverShowsABoxNorStops) {
+    rt::processFlags().stopRequested = 1; // would end the program thread at its next check
+    rt::ErrorState point;
+    {
+        rt::ErrorScope scope(point);
+        rt::raiseError(53);
+        rt::statementEnd(8);
+    }
     EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(point.firstError.load(), 53u);
+    EXPECT_EQ(point.pendingError.load(), 0u);
 }
 
 } // namespace
