@@ -186,20 +186,6 @@ class Output {
     std::string error_;
 };
 
-// What the input columns show: the input as given, in the units of the command line; the
-// pressure a curve or a 0 stands for is converted. And why the solubility columns are empty.
-void finishRow(const Options& o, const PointSpec& pt, PointResult& r) {
-    r.molalityGiven = pt.molalityGiven();
-    r.value(Value::T_C) = pt.shownT;
-    if (!pt.point.curve && pt.point.pressure != 0)
-        r.value(Value::P) = pt.shownP;
-    else if (o.units.pressure == PressureUnit::bar && !std::isnan(r.value(Value::P)))
-        r.value(Value::P) = shiftDecimal(r.value(Value::P), 1);
-    r.note = solubilityNote(r);
-    if (r.note.empty() && r.hasValues && !pt.point.brine.pure())
-        r.note = "pure-water solvent only: no solution columns for a brine";
-}
-
 class RowProducer final : public ChunkProducer {
   public:
     RowProducer(const Options& options, const RowWriter& writer, std::unique_ptr<PointWorker> worker,
@@ -243,6 +229,18 @@ std::string solubilityNote(const PointResult& r) {
     if (r.flag(co2::warnSaturation)) return "no liquid water: pressure below the water saturation pressure";
     if (r.flag(co2::noSolubility)) return "negative solubility: outside the model's range";
     return "";
+}
+
+void finishRow(const Options& o, const PointSpec& pt, PointResult& r) {
+    r.molalityGiven = pt.molalityGiven();
+    r.value(Value::T_C) = pt.shownT;
+    if (!pt.point.curve && pt.point.pressure != 0)
+        r.value(Value::P) = pt.shownP;
+    else if (o.units.pressure == PressureUnit::bar && !std::isnan(r.value(Value::P)))
+        r.value(Value::P) = shiftDecimal(r.value(Value::P), 1);
+    r.note = solubilityNote(r);
+    if (r.note.empty() && r.hasValues && !pt.point.brine.pure())
+        r.note = "pure-water solvent only: no solution columns for a brine";
 }
 
 void removePartialOutput() {

@@ -42,6 +42,11 @@ struct Grid {
 
 std::unique_ptr<Grid> gGrid;
 
+// The last single point: its values, flags and error, read by the page after web_run.
+std::vector<double> gValues(static_cast<std::size_t>(co2_quantity_count()));
+unsigned gFlags = 0;
+char gError[512];
+
 // co2table's arguments, one per line.
 std::vector<std::string> argumentsOf(const char* lines) {
     std::vector<std::string> args;
@@ -82,6 +87,34 @@ void appendSummary(std::string& out, const PointResult& r, bool first) {
 
 extern "C" {
 
+// One point through co2_run's fast path, its struct filled here so that the page never depends
+// on the struct's layout in memory. Returns co2_run's code; web_values, web_flags and web_error
+// hold the result.
+EMSCRIPTEN_KEEPALIVE int web_run(double t_celsius, double p_mpa, int curve, double molality, double na, double k,
+                                 double ca, double mg, double cl, double so4, int salt_model) {
+    co2_point point = co2_point_at(t_celsius, p_mpa);
+    point.curve = curve;
+    point.molality = molality;
+    point.na = na;
+    point.k = k;
+    point.ca = ca;
+    point.mg = mg;
+    point.cl = cl;
+    point.so4 = so4;
+    point.salt_model = salt_model;
+    gFlags = 0;
+    return co2_run(&point, 0, gValues.data(), &gFlags, gError, sizeof gError);
+}
+EMSCRIPTEN_KEEPALIVE const double* web_values(void) {
+    return gValues.data();
+}
+EMSCRIPTEN_KEEPALIVE unsigned web_flags(void) {
+    return gFlags;
+}
+EMSCRIPTEN_KEEPALIVE const char* web_error(void) {
+    return gError;
+}
+
 // The shortest text that reads back as the double, as co2table writes it ("nan" for NaN).
 EMSCRIPTEN_KEEPALIVE const char* web_number_text(double value) {
     return hold(numberText(value));
@@ -99,6 +132,11 @@ EMSCRIPTEN_KEEPALIVE const char* web_grid_open(const char* lines, double max_poi
     gGrid.reset();
     ParsedOptions parsed = parseOptions(argumentsOf(lines));
     if (!parsed.error.empty()) return hold(parsed.error);
+    // The page has no long double to match the calculator's exact path, no files and one thread.
+    const Options& o = parsed.options;
+    if (o.exact) return hold("--exact: the page has the fast path only (WebAssembly has no extended precision)");
+    if (!o.plot.empty() || !o.plotMeasured.empty() || !o.output.empty() || o.help || o.version)
+        return hold("the page takes the grid, table and format options only");
     auto grid = std::make_unique<Grid>();
     grid->options = std::move(parsed.options);
     grid->count = pointCount(grid->options);
@@ -138,11 +176,7 @@ EMSCRIPTEN_KEEPALIVE int web_grid_run(double begin, double end) {
     for (auto i = static_cast<std::size_t>(begin); i < static_cast<std::size_t>(end); ++i) {
         const PointSpec pt = pointAt(g.options, i);
         g.worker->evaluate(pt, r);
-        // As co2table finishes a row in C and MPa: the inputs as given, and the note.
-        r.molalityGiven = pt.molalityGiven();
-        r.value(Value::T_C) = pt.shownT;
-        if (!pt.point.curve && pt.point.pressure != 0) r.value(Value::P) = pt.shownP;
-        r.note = solubilityNote(r);
+        finishRow(g.options, pt, r);
         g.csv->appendRow(g.csvText, r, i == 0);
         g.json->appendRow(g.jsonText, r, i == 0);
         appendSummary(g.rowsText, r, i == static_cast<std::size_t>(begin));
