@@ -63,9 +63,9 @@ std::vector<std::string> argumentsOf(const char* lines) {
     return args;
 }
 
-// The cells of the page's results table: T, P, sol_m as text, then the hydrate and no-solubility
-// flags, the CO2 phase and the note or error.
-void appendSummary(std::string& out, const PointResult& r, bool first) {
+// The cells of the page's results table: T, P, the NaCl molality and sol_m as text (null where
+// there is none), then the hydrate flag, the CO2 phase and the note or error.
+void appendSummary(std::string& out, const PointSpec& pt, const PointResult& r, bool first) {
     auto number = [&](Value v) {
         const double x = r.value(v);
         out += std::isnan(x) ? std::string("null") : jsonString(numberText(x));
@@ -74,7 +74,7 @@ void appendSummary(std::string& out, const PointResult& r, bool first) {
     number(Value::T_C);
     out += ',';
     number(Value::P);
-    out += ',';
+    out += ',' + jsonString(numberText(pt.point.brine.Na)) + ',';
     if (r.hasValues && (r.note.empty() || r.molalityGiven))
         number(Value::sol_m);
     else
@@ -179,7 +179,7 @@ EMSCRIPTEN_KEEPALIVE int web_grid_run(double begin, double end) {
         finishRow(g.options, pt, r);
         g.csv->appendRow(g.csvText, r, i == 0);
         g.json->appendRow(g.jsonText, r, i == 0);
-        appendSummary(g.rowsText, r, i == static_cast<std::size_t>(begin));
+        appendSummary(g.rowsText, pt, r, i == static_cast<std::size_t>(begin));
     }
     g.rowsText += ']';
     return 0;
