@@ -29,26 +29,23 @@ def ulps(a, b):
     return abs(key(x) - key(y))
 
 
-def main():
-    co2table, node, site, *args = sys.argv[1:]
-    native = subprocess.run([co2table, *args], check=True, capture_output=True).stdout.decode()
-    here = __file__.rsplit("/", 1)[0]
-    wasm = subprocess.run([node, here + "/wasm_table.js", site, *args], check=True,
-                          capture_output=True).stdout.decode()
-    rows_n, rows_w = native.splitlines(), wasm.splitlines()
-    print(f"grid: co2table {' '.join(args)}: {len(rows_n) - 1} points")
+def compare_tables(native, wasm):
+    """Lines that sum the comparison up, and the faults (empty when the tables agree)."""
     if native == wasm:
-        print("the WebAssembly table equals co2table's byte for byte")
-        return 0
-    if len(rows_n) != len(rows_w):
-        print(f"row counts differ: native {len(rows_n)}, wasm {len(rows_w)}")
-        return 1
+        return ["the WebAssembly table equals co2table's byte for byte"], []
+    rows_n, rows_w = native.splitlines(), wasm.splitlines()
+    if len(rows_n) != len(rows_w) or rows_n[0] != rows_w[0]:
+        return [], [f"tables differ in shape: native {len(rows_n)} lines, wasm {len(rows_w)}"]
     header = rows_n[0].split(",")
     values = differing = 0
     worst = {}
-    text_faults = []
+    faults = []
     for r, (a, b) in enumerate(zip(rows_n[1:], rows_w[1:]), start=1):
-        for c, (x, y) in enumerate(zip(a.split(","), b.split(","))):
+        cells_a, cells_b = a.split(","), b.split(",")
+        if len(cells_a) != len(cells_b):
+            faults.append(f"row {r}: native {a!r}, wasm {b!r}")
+            continue
+        for c, (x, y) in enumerate(zip(cells_a, cells_b)):
             gap = ulps(x, y)
             values += gap is not None
             if x == y:
@@ -56,15 +53,27 @@ def main():
             differing += 1
             rel = abs(float(x) - float(y)) / max(abs(float(x)), 1e-300) if gap is not None else math.inf
             if gap is None or rel > REL_LIMIT:
-                text_faults.append(f"row {r}: {header[c]}: native {x!r}, wasm {y!r}")
+                faults.append(f"row {r}: {header[c]}: native {x!r}, wasm {y!r}")
             w = worst.get(header[c], (0, 0.0, 0))
             worst[header[c]] = (max(w[0], gap or 0), max(w[1], rel), w[2] + 1)
-    print(f"{values} numbers compared, {differing} differ:")
+    lines = [f"{values} numbers compared, {differing} differ:"]
     for name, (gap, rel, n) in sorted(worst.items(), key=lambda kv: -kv[1][2]):
-        print(f"  {name}: {n} values, at most {gap} ulp ({rel:.1e} relative)")
-    for fault in text_faults[:50]:
+        lines.append(f"  {name}: {n} values, at most {gap} ulp ({rel:.1e} relative)")
+    return lines, faults
+
+
+def main():
+    co2table, node, site, *args = sys.argv[1:]
+    native = subprocess.run([co2table, *args], check=True, capture_output=True).stdout.decode()
+    here = __file__.rsplit("/", 1)[0]
+    wasm = subprocess.run([node, here + "/wasm_table.js", site, *args], check=True,
+                          capture_output=True).stdout.decode()
+    print(f"grid: co2table {' '.join(args)}: {len(native.splitlines()) - 1} points")
+    lines, faults = compare_tables(native, wasm)
+    print("\n".join(lines))
+    for fault in faults[:50]:
         print("FAULT", fault)
-    return 1 if text_faults else 0
+    return 1 if faults else 0
 
 
 if __name__ == "__main__":
