@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/report_layout.h"
 #include "core/errors.h"
 #include "core/math.h"
 #include "core/number_format.h"
@@ -54,7 +55,7 @@ struct Point {
     double molality = -1; // < 0: the solubility (Enter at the prompt)
 };
 
-// Every printed text of a report: each quantity through its report template (the quantity table),
+// Every printed text of a report: each quantity through its report template (the report layout),
 // and the two values that the dialogue prints through templates of its own (the echoed saturation
 // pressure and the molality offered at the prompt). Extended quantities are formed at print time and
 // printed through the extended path.
@@ -67,8 +68,10 @@ struct Printed {
 
 std::vector<Printed> printedTexts() {
     std::vector<Printed> texts;
-    for (const co2::Quantity& q : co2::kQuantities)
-        if (q.block != co2::ReportBlock::library) texts.push_back({q.name, q.picture, q.extended, q.value});
+    for (std::size_t i = 0; i < co2::kReportLineCount; ++i) {
+        const co2::ReportLine& line = co2::kReportLines[i];
+        texts.push_back({line.name, line.picture, line.extended, co2::kQuantities[co2::kReportQuantity[i]].value});
+    }
     texts.push_back({"P (echo)", "###.#####", false, co2::printed::pressureMPa});
     texts.push_back({"m (prompt)", " ###.##### ", false, [](const Model& m) -> ext { return m.m; }});
     return texts;
