@@ -52,7 +52,8 @@ def compare_tables(native, wasm):
                 continue
             differing += 1
             rel = abs(float(x) - float(y)) / max(abs(float(x)), 1e-300) if gap is not None else math.inf
-            if gap is None or rel > REL_LIMIT:
+            # Two texts of one double: the WebAssembly number text is wrong, whatever the model.
+            if gap is None or gap == 0 or rel > REL_LIMIT:
                 faults.append(f"row {r}: {header[c]}: native {x!r}, wasm {y!r}")
             w = worst.get(header[c], (0, 0.0, 0))
             worst[header[c]] = (max(w[0], gap or 0), max(w[1], rel), w[2] + 1)

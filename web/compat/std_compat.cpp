@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace {
@@ -35,32 +36,50 @@ Decimal decimalOf(const char* text) {
     return d;
 }
 
-// The fewest significant digits that read back as `value`. At each length the correctly rounded
-// digits come first; where a power of two has a narrower gap below than above, the rounded
-// digits may miss while their neighbour one unit up or down in the last place reads back.
-Decimal shortestDecimal(double value) {
+// A decimal of `precision` + 1 significant digits that reads back as `value`, if there is one.
+// The correctly rounded digits come first; where a power of two has a narrower gap below than
+// above, they may miss while their neighbour one unit up or down in the last place reads back.
+std::optional<Decimal> digitsOf(double value, int precision) {
     char buffer[64];
-    for (int precision = 0; precision < 17; ++precision) {
-        std::snprintf(buffer, sizeof buffer, "%.*e", precision, value);
-        if (std::strtod(buffer, nullptr) == value) return decimalOf(buffer);
-        const Decimal rounded = decimalOf(buffer);
-        long long mantissa = std::atoll(rounded.digits.c_str());
-        for (std::size_t i = rounded.digits.size(); i < static_cast<std::size_t>(precision) + 1; ++i)
-            mantissa *= 10;
-        for (const long long step : {-1LL, 1LL}) {
-            char candidate[64];
-            std::snprintf(candidate, sizeof candidate, "%s%llde%d", rounded.negative ? "-" : "", mantissa + step,
-                          rounded.exponent - precision);
-            if (std::strtod(candidate, nullptr) != value) continue;
-            Decimal d;
-            d.negative = rounded.negative;
-            d.digits = std::to_string(mantissa + step);
-            d.exponent = rounded.exponent - precision + static_cast<int>(d.digits.size()) - 1;
-            while (d.digits.size() > 1 && d.digits.back() == '0')
-                d.digits.pop_back();
-            return d;
+    std::snprintf(buffer, sizeof buffer, "%.*e", precision, value);
+    if (std::strtod(buffer, nullptr) == value) return decimalOf(buffer);
+    const Decimal rounded = decimalOf(buffer);
+    long long mantissa = std::atoll(rounded.digits.c_str());
+    for (std::size_t i = rounded.digits.size(); i < static_cast<std::size_t>(precision) + 1; ++i)
+        mantissa *= 10;
+    for (const long long step : {-1LL, 1LL}) {
+        char candidate[64];
+        std::snprintf(candidate, sizeof candidate, "%s%llde%d", rounded.negative ? "-" : "", mantissa + step,
+                      rounded.exponent - precision);
+        if (std::strtod(candidate, nullptr) != value) continue;
+        Decimal d;
+        d.negative = rounded.negative;
+        d.digits = std::to_string(mantissa + step);
+        d.exponent = rounded.exponent - precision + static_cast<int>(d.digits.size()) - 1;
+        while (d.digits.size() > 1 && d.digits.back() == '0')
+            d.digits.pop_back();
+        return d;
+    }
+    return std::nullopt;
+}
+
+// The fewest significant digits that read back as `value`. A length that has such a decimal
+// implies every longer one has too, so the length is found by bisection: a grid's row prints
+// dozens of numbers, and trying all seventeen lengths made the page's grids several times slower.
+Decimal shortestDecimal(double value) {
+    int low = 0, high = 16; // 17 significant digits always read back
+    std::optional<Decimal> best = digitsOf(value, high);
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (auto d = digitsOf(value, middle)) {
+            best = std::move(d);
+            high = middle;
+        } else {
+            low = middle + 1;
         }
     }
+    if (best) return *best;
+    char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.16e", value);
     return decimalOf(buffer);
 }
