@@ -174,7 +174,9 @@ def main():
         check(labels == [f"{t} °C" for t in range(0, 100, 10)], f"one curve per temperature: {labels}")
         check(driver.find_elements(By.CSS_SELECTOR, "#plot g.curve path.hydrate"), "hydrate parts dashed")
         check(driver.find_elements(By.CSS_SELECTOR, "#plot g.measured circle"), "measured points drawn")
-        driver.find_element(By.ID, "grid").screenshot(os.path.join(OUT, "plot.png"))
+        figure = driver.find_element(By.ID, "plot")
+        driver.execute_script("arguments[0].scrollIntoView()", figure)
+        figure.screenshot(os.path.join(OUT, "plot.png"))
     finally:
         driver.quit()
         server.shutdown()
