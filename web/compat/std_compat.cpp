@@ -98,7 +98,8 @@ std::string scientific(const Decimal& d) {
 std::string fixed(const Decimal& d, double value) {
     std::string s = d.negative ? "-" : "";
     const int integerDigits = d.exponent + 1;
-    if (integerDigits <= 0) return s + "0." + std::string(static_cast<std::size_t>(-integerDigits), '0') + d.digits;
+    if (integerDigits <= 0)
+        return s + "0." + std::string(static_cast<std::size_t>(-integerDigits), '0') + d.digits;
     const auto n = static_cast<std::size_t>(integerDigits);
     if (d.digits.size() <= n) {
         char buffer[400];

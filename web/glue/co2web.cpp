@@ -90,8 +90,8 @@ extern "C" {
 // One point through co2_run's fast path, its struct filled here so that the page never depends
 // on the struct's layout in memory. Returns co2_run's code; web_values, web_flags and web_error
 // hold the result.
-EMSCRIPTEN_KEEPALIVE int web_run(double t_celsius, double p_mpa, int curve, double molality, double na, double k,
-                                 double ca, double mg, double cl, double so4, int salt_model) {
+EMSCRIPTEN_KEEPALIVE int web_run(double t_celsius, double p_mpa, int curve, double molality, double na,
+                                 double k, double ca, double mg, double cl, double so4, int salt_model) {
     co2_point point = co2_point_at(t_celsius, p_mpa);
     point.curve = curve;
     point.molality = molality;
@@ -134,7 +134,8 @@ EMSCRIPTEN_KEEPALIVE const char* web_grid_open(const char* lines, double max_poi
     if (!parsed.error.empty()) return hold(parsed.error);
     // The page has no long double to match the calculator's exact path, no files and one thread.
     const Options& o = parsed.options;
-    if (o.exact) return hold("--exact: the page has the fast path only (WebAssembly has no extended precision)");
+    if (o.exact)
+        return hold("--exact: the page has the fast path only (WebAssembly has no extended precision)");
     if (!o.plot.empty() || !o.plotMeasured.empty() || !o.output.empty() || o.help || o.version)
         return hold("the page takes the grid, table and format options only");
     auto grid = std::make_unique<Grid>();
@@ -145,7 +146,8 @@ EMSCRIPTEN_KEEPALIVE const char* web_grid_open(const char* lines, double max_poi
                     numberText(max_points) + " (co2table takes any number)");
     const std::string version = co2_version();
     grid->csv = std::make_unique<RowWriter>(Format::csv, grid->options.columns, version, grid->options.style);
-    grid->json = std::make_unique<RowWriter>(Format::json, grid->options.columns, version, grid->options.style);
+    grid->json =
+        std::make_unique<RowWriter>(Format::json, grid->options.columns, version, grid->options.style);
     grid->worker = ModelEvaluator().makeWorker();
     gGrid = std::move(grid);
     return hold("");
@@ -203,7 +205,8 @@ EMSCRIPTEN_KEEPALIVE const char* web_measured(const char* text) {
     std::string out = "{\"points\": [";
     for (std::size_t i = 0; i < data.points.size(); ++i) {
         const MeasuredPoint& p = data.points[i];
-        out += (i == 0 ? "[" : ",[") + numberText(p.T_C) + "," + numberText(p.P) + "," + numberText(p.m) + "]";
+        out +=
+            (i == 0 ? "[" : ",[") + numberText(p.T_C) + "," + numberText(p.P) + "," + numberText(p.m) + "]";
     }
     return hold(out + "]}");
 }
