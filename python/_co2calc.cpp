@@ -308,7 +308,7 @@ PYBIND11_MODULE(_co2calc, mod) {
             kinds[py::str(std::string(q.name))] = dimensionName(d);
     mod.attr("quantity_kinds") = kinds;
     mod.def("to_unit", &toUnit, py::arg("kind"), py::arg("name"), py::arg("values"),
-            "Values in the report's unit of kind (MPa, g/cm3, C) in the unit name, as co2table converts them.");
+            "Values in the report's unit of kind (MPa, g/cm3, C) in unit `name`, as co2table converts them.");
 
     mod.attr("library_version") = co2::version();
     mod.attr("hardware_threads") = std::max(1u, std::thread::hardware_concurrency());
