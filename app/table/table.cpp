@@ -186,6 +186,22 @@ class Output {
     std::string error_;
 };
 
+} // namespace
+
+void finishRow(const Options& o, const PointSpec& pt, PointResult& r) {
+    r.molalityGiven = pt.molalityGiven();
+    for (std::size_t i = 0; i < kValueCount; ++i)
+        if (const co2::UnitInfo* unit = o.units.of(co2::dimensionOf(kQuantities[i].unit)))
+            r.values[i] = co2::toUnit(r.values[i], *unit);
+    r.value(Value::T_C) = pt.shownT;
+    if (!pt.point.curve && pt.point.pressure != 0) r.value(Value::P) = pt.shownP;
+    r.note = solubilityNote(r);
+    if (r.note.empty() && r.hasValues && !pt.point.brine.pure())
+        r.note = "pure-water solvent only: no solution columns for a brine";
+}
+
+namespace {
+
 class RowProducer final : public ChunkProducer {
   public:
     RowProducer(const Options& options, const RowWriter& writer, std::unique_ptr<PointWorker> worker,
@@ -206,8 +222,9 @@ class RowProducer final : public ChunkProducer {
                 p.T_C = result_.value(Value::T_C);
                 p.P = result_.value(Value::P);
                 p.sol_m = result_.value(Value::sol_m);
-                // No liquid water below its saturation pressure, hence no solubility to draw.
-                p.valid = result_.hasValues && result_.error.empty() && result_.note.empty();
+                // No liquid water below its saturation pressure, hence no solubility to draw; a
+                // brine's note speaks of its solution columns, and its solubility is drawn.
+                p.valid = result_.hasValues && result_.error.empty() && solubilityNote(result_).empty();
                 p.hydrate = result_.flag(co2::hydrate);
             }
         }
@@ -231,18 +248,6 @@ std::string solubilityNote(const PointResult& r) {
     return "";
 }
 
-void finishRow(const Options& o, const PointSpec& pt, PointResult& r) {
-    r.molalityGiven = pt.molalityGiven();
-    r.value(Value::T_C) = pt.shownT;
-    if (!pt.point.curve && pt.point.pressure != 0)
-        r.value(Value::P) = pt.shownP;
-    else if (o.units.pressure == PressureUnit::bar && !std::isnan(r.value(Value::P)))
-        r.value(Value::P) = shiftDecimal(r.value(Value::P), 1);
-    r.note = solubilityNote(r);
-    if (r.note.empty() && r.hasValues && !pt.point.brine.pure())
-        r.note = "pure-water solvent only: no solution columns for a brine";
-}
-
 void removePartialOutput() {
     if (const char* file = gPartialFile.exchange(nullptr); file != nullptr) ::unlink(file);
 }
@@ -255,9 +260,9 @@ PointSpec pointAt(const Options& o, std::size_t index) {
     const std::size_t pressures = o.curve != 0 ? 1 : o.pressures.size();
     if (!o.molalities.empty()) pt.point.molality = o.molalities[index % molalities];
     index /= molalities;
-    if (!o.salinities.empty()) {
-        pt.point.brine = co2::Brine::nacl(o.salinities[index % o.salinities.size()], o.saltModel);
-        index /= o.salinities.size();
+    if (!o.brines.empty()) {
+        pt.point.brine = o.brines[index % o.brines.size()];
+        index /= o.brines.size();
     }
     if (o.curve != 0) {
         pt.point.curve = o.curve;
@@ -371,14 +376,15 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
     request.curve = o.curve;
     request.axis = o.curve != 0 && !o.plotXGiven ? PlotAxis::temperature : o.plotX;
     request.units = o.units;
+    request.brines = o.brineLabels;
     request.temperatures = o.temperaturesShown;
     request.pressures = o.pressuresShown;
     request.points = std::move(plotPoints);
     // Measured data come in C and MPa; the plot is drawn in the units of the command line.
     request.measured = measured.points;
     for (MeasuredPoint& m : request.measured) {
-        if (o.units.temperature == TemperatureUnit::kelvin) m.T_C = addDecimal(m.T_C, 27315, 2);
-        if (o.units.pressure == PressureUnit::bar) m.P = shiftDecimal(m.P, 1);
+        m.T_C = co2::toUnit(m.T_C, *o.units.temperature);
+        m.P = co2::toUnit(m.P, *o.units.pressure);
     }
     if (!measured.points.empty()) {
         // The model at each measured state point, through the same code as the table.
@@ -389,6 +395,7 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
             PointSpec pt;
             pt.exact = o.exact;
             pt.point = co2::Point::at(measured.points[i].T_C, measured.points[i].P);
+            if (!o.brines.empty()) pt.point.brine = o.brines.front(); // at most one with measurements
             worker->evaluate(pt, r);
             model[i] = {measured.points[i].T_C, measured.points[i].P, r.value(Value::sol_m),
                         r.hasValues && r.error.empty() && solubilityNote(r).empty(), r.flag(co2::hydrate)};
