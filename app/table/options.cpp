@@ -236,7 +236,7 @@ std::string readBrine(const Given& given, Options& o) {
         const co2::Brine brine = co2::Brine::nacl(massFraction ? co2::naclMolalityOfMassFraction(v) : v, o.saltModel);
         if (std::string problem = co2::brineProblem(brine); !problem.empty())
             return std::string(name) + ": " +
-                   (massFraction ? "NaCl mass fraction " + shown(v) + " (" + shown(brine.Na) + " mol/kg): " : "") +
+                   (massFraction ? "NaCl mass fraction " + shown(v) + ": " : "") +
                    problem;
         o.brines.push_back(brine);
         o.brineLabels.push_back(massFraction ? "NaCl mass fraction " + shown(v) : shown(v) + " mol/kg NaCl");
