@@ -38,7 +38,8 @@ std::string shown(double value) {
 // is known, because the units change how the lists read.
 struct Given {
     std::optional<std::string> temperature, pressure, curve, molality, format, output, columns, plot, plotX,
-        plotMeasured, plotSize, threads, digits, header, temperatureUnit, pressureUnit, nacl, naclMassFraction, ions, saltModel;
+        plotMeasured, plotSize, threads, digits, header, temperatureUnit, pressureUnit, nacl,
+        naclMassFraction, ions, saltModel;
 };
 
 // Options that take a value; the others are switches.
@@ -216,8 +217,12 @@ std::string readBrine(const Given& given, Options& o) {
         if (std::string problem = co2::brineProblem(brine); !problem.empty()) return "ions: " + problem;
         o.brines.push_back(brine);
         std::string label;
-        for (const auto& [ion, value] : {std::pair{"Na", brine.Na}, {"K", brine.K}, {"Ca", brine.Ca},
-                                         {"Mg", brine.Mg}, {"Cl", brine.Cl}, {"SO4", brine.SO4}})
+        for (const auto& [ion, value] : {std::pair{"Na", brine.Na},
+                                         {"K", brine.K},
+                                         {"Ca", brine.Ca},
+                                         {"Mg", brine.Mg},
+                                         {"Cl", brine.Cl},
+                                         {"SO4", brine.SO4}})
             if (value != 0) label += (label.empty() ? "" : ", ") + std::string(ion) + " " + shown(value);
         o.brineLabels.push_back(label + " mol/kg");
         return {};
@@ -233,10 +238,10 @@ std::string readBrine(const Given& given, Options& o) {
             if (std::string problem = co2::massFractionProblem(v); !problem.empty())
                 return std::string(name) + ": " + problem;
         }
-        const co2::Brine brine = co2::Brine::nacl(massFraction ? co2::naclMolalityOfMassFraction(v) : v, o.saltModel);
+        const co2::Brine brine =
+            co2::Brine::nacl(massFraction ? co2::naclMolalityOfMassFraction(v) : v, o.saltModel);
         if (std::string problem = co2::brineProblem(brine); !problem.empty())
-            return std::string(name) + ": " +
-                   (massFraction ? "NaCl mass fraction " + shown(v) + ": " : "") +
+            return std::string(name) + ": " + (massFraction ? "NaCl mass fraction " + shown(v) + ": " : "") +
                    problem;
         o.brines.push_back(brine);
         o.brineLabels.push_back(massFraction ? "NaCl mass fraction " + shown(v) : shown(v) + " mol/kg NaCl");
@@ -339,18 +344,17 @@ std::string readThreads(const Given& given, Options& o) {
 
 std::string checkGridSize(const Options& o) {
     // Guard the product: each list is bounded, but their product need not be.
-    const long double total = static_cast<long double>(o.temperatures.size()) *
-                              (o.curve != 0 ? 1 : o.pressures.size()) *
-                              (o.brines.empty() ? 1 : o.brines.size()) *
-                              (o.molalities.empty() ? 1 : o.molalities.size());
+    const long double total =
+        static_cast<long double>(o.temperatures.size()) * (o.curve != 0 ? 1 : o.pressures.size()) *
+        (o.brines.empty() ? 1 : o.brines.size()) * (o.molalities.empty() ? 1 : o.molalities.size());
     if (total > 1e10L) return "the grid has more than 10^10 points";
     // A measured point carries no salinity to say which brine's curve it belongs to.
     if (!o.plotMeasured.empty() && o.brines.size() > 1)
         return "plot-measured: the measured file gives no salinity; give one brine with --plot-measured";
     // A plot holds its points in memory until gnuplot draws them, and gnuplot would not draw
     // more usefully anyway.
-    const std::size_t plotted =
-        o.temperatures.size() * (o.curve != 0 ? 1 : o.pressures.size()) * std::max<std::size_t>(1, o.brines.size());
+    const std::size_t plotted = o.temperatures.size() * (o.curve != 0 ? 1 : o.pressures.size()) *
+                                std::max<std::size_t>(1, o.brines.size());
     if (!o.plot.empty() && plotted > kMaxPlotPoints)
         return "plot: the grid has " + std::to_string(plotted) + " state points; a plot takes at most " +
                std::to_string(kMaxPlotPoints) + " (choose coarser steps, or drop --plot for the table)";

@@ -91,10 +91,12 @@ std::vector<Series> buildSeries(const PlotRequest& r) {
     for (std::size_t b = 0; b < brines; ++b) {
         if (r.curve != 0) {
             Series s;
-            s.title = titled("curve " + std::to_string(r.curve) + ": " + std::string(co2::curveName(r.curve)), b);
+            s.title =
+                titled("curve " + std::to_string(r.curve) + ": " + std::string(co2::curveName(r.curve)), b);
             for (std::size_t t = 0; t < r.temperatures.size(); ++t) {
                 const PlotPoint& pt = at(t, 0, b);
-                if (pt.valid) s.xy.push_back({r.axis == PlotAxis::pressure ? pt.P : pt.T_C, pt.sol_m, pt.hydrate});
+                if (pt.valid)
+                    s.xy.push_back({r.axis == PlotAxis::pressure ? pt.P : pt.T_C, pt.sol_m, pt.hydrate});
             }
             series.push_back(std::move(s));
             continue;

@@ -108,7 +108,8 @@ TEST(PlotScript, SeveralBrinesDrawOneCurveEach) {
     EXPECT_EQ(s.find("$s4"), std::string::npos);
 
     r.axis = PlotAxis::temperature;
-    EXPECT_NE(gnuplotScript(r).find("$s1 << EOD\n25 10.25\n50 10.5\nEOD"), std::string::npos); // 10 MPa, no salt
+    EXPECT_NE(gnuplotScript(r).find("$s1 << EOD\n25 10.25\n50 10.5\nEOD"),
+              std::string::npos); // 10 MPa, no salt
 
     PlotRequest one = isotherms(1);
     one.brines = {"NaCl mass fraction 0.1"};
