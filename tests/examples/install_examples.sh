@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and builds the C++, C and Fortran examples against that
-# copy, once with find_package and once with pkg-config, then runs them: the exact solubility at 25 C and 10 MPa
-# to the last digit, the fast one within 1e-9, and the error codes of two points that fail.
+# copy, once with find_package and once with pkg-config, then runs them: the exact solubility at
+# 25 C and 10 MPa to the last digit, the fast one within 1e-9, and the error codes of two points
+# that fail.
 set -euo pipefail
 build=$1
 source=$2
