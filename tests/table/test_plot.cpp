@@ -90,6 +90,34 @@ TEST(PlotScript, DrawsOneCurvePerTemperatureWithLegendAndUnits) {
     EXPECT_NE(s.find("mean absolute deviation from 2 measured points: 1.00 %"), std::string::npos);
 }
 
+// Several brines: one curve per temperature and brine, the points taken brine-innermost as the
+// table orders them; one brine titles the plot instead.
+TEST(PlotScript, SeveralBrinesDrawOneCurveEach) {
+    PlotRequest r;
+    r.temperatures = {25, 50};
+    r.pressures = {1, 10};
+    r.brines = {"0 mol/kg NaCl", "2 mol/kg NaCl"};
+    for (double t : r.temperatures)
+        for (double p : r.pressures)
+            for (double b : {0.0, 2.0})
+                r.points.push_back({t, p, t / 100 + p - b, true, false});
+    const std::string s = gnuplotScript(r);
+    EXPECT_NE(s.find("CO_2 solubility in brines"), std::string::npos);
+    EXPECT_NE(s.find("title '25 °C, 0 mol/kg NaCl'"), std::string::npos) << s;
+    EXPECT_NE(s.find("$s3 << EOD\n1 -0.5\n10 8.5\nEOD"), std::string::npos) << s; // 50 C in 2 mol/kg
+    EXPECT_EQ(s.find("$s4"), std::string::npos);
+
+    r.axis = PlotAxis::temperature;
+    EXPECT_NE(gnuplotScript(r).find("$s1 << EOD\n25 10.25\n50 10.5\nEOD"),
+              std::string::npos); // 10 MPa, no salt
+
+    PlotRequest one = isotherms(1);
+    one.brines = {"NaCl mass fraction 0.1"};
+    const std::string o = gnuplotScript(one);
+    EXPECT_NE(o.find("CO_2 solubility in brine, NaCl mass fraction 0.1"), std::string::npos);
+    EXPECT_NE(o.find("title '0 °C'"), std::string::npos);
+}
+
 TEST(PlotScript, ManyCurvesShareAColourScaleInsteadOfALegend) {
     PlotRequest r = isotherms(40);
     r.file = "a.svg";
