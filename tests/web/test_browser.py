@@ -149,6 +149,12 @@ def main():
         compare_point("5 C, 5 MPa", native)
         check(native["hydrate"] == "1", "co2table: 5 C, 5 MPa is in the hydrate field")
 
+        # A brine: its solubility from the salt layer, as co2table's --nacl gives it.
+        type_into("nacl", "1")
+        native = native_row("--temperature", "5", "--pressure", "5", "--nacl", "1")
+        sol = report()["sol_m"]
+        check(close(native["sol_m"], sol) and native["sol_m"] != "", f"brine sol_m: page {sol}, co2table {native['sol_m']}")
+
         # A 10 x 10 grid, its CSV download and plot.
         driver.find_element(By.ID, "tab-grid").click()
         type_into("gt", "0:90:10")
