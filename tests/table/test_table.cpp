@@ -432,6 +432,28 @@ TEST(Table, PlotWithoutGnuplotSaysHowToInstallIt) {
     EXPECT_FALSE(std::filesystem::exists(dir / "a.png"));
 }
 
+// Ctrl+C while gnuplot draws: the stand-in writes half a picture where it was told to and
+// interrupts this process, as a terminal would; the old plot stays, gnuplot is stopped and the
+// run says so in one line.
+TEST(Table, InterruptedPlotLeavesTheOldOne) {
+    TempDir dir;
+    std::ofstream(dir / "gnuplot") << "#!/bin/sh\nout=$(/bin/sed -n \"s/^set output '\\(.*\\)'$/\\1/p\")\n"
+                                      "printf PARTIAL > \"$out\"\nkill -INT $PPID\nexec /bin/sleep 30\n";
+    std::filesystem::permissions(dir / "gnuplot", std::filesystem::perms::owner_all);
+    std::ofstream(dir / "p.png") << "OLD";
+    const char* old = std::getenv("PATH");
+    const std::string saved = old != nullptr ? old : "";
+    ::setenv("PATH", (dir / "").c_str(), 1);
+    ::setenv("TMPDIR", (dir / "").c_str(), 1);
+    const Outcome r = runWith({"--temperature", "0:10:1", "--pressure", "1:5:1", "--plot", dir / "p.png"});
+    ::setenv("PATH", saved.c_str(), 1);
+    ::unsetenv("TMPDIR");
+    EXPECT_EQ(r.code, 128 + SIGINT);
+    EXPECT_EQ(r.err, "co2table: interrupted; the plot was not made\n");
+    EXPECT_EQ(fileText(dir / "p.png"), "OLD");
+    EXPECT_EQ(names(dir / ""), (std::vector<std::string>{"gnuplot", "p.png"}));
+}
+
 TEST(Table, PlotRunWritesTheImageAndNoTable) {
     TempDir dir;
     const Outcome r = runWith({"--temperature", "0,50", "--pressure", "1:10:1", "--plot", dir / "a.png",
