@@ -587,9 +587,10 @@ GnuplotRun runGnuplot(const std::string& gnuplot, const std::string& script,
         return run;
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        run.failure = "gnuplot failed" +
-                      (WIFEXITED(status) ? " with exit status " + std::to_string(WEXITSTATUS(status))
-                                         : " (killed by signal " + std::to_string(WTERMSIG(status)) + ")");
+        run.failure =
+            "gnuplot failed" + (WIFEXITED(status) ? " with exit status " + std::to_string(WEXITSTATUS(status))
+                                                  : " (killed by signal " + std::to_string(WTERMSIG(status)) +
+                                                        ": " + ::strsignal(WTERMSIG(status)) + ")");
     return run;
 }
 
