@@ -93,6 +93,12 @@ inline constexpr Quantity kQuantities[] = {
      CO2_Q(mNaCl)},
     {"gamma_salt", "-", "salting-out coefficient: the solubility in pure water over that in the brine",
      detail::G::brine, CO2_Q(gammaSalt)},
+    // sol_g grams of CO2 dissolved in 1000 g of water; a brine's row adds the salt's mass.
+    {"w_CO2", "kg/kg", "CO2 mass fraction of the saturated liquid", detail::G::solubility,
+     [](const Model& m) -> rt::ext {
+         const rt::ext g = printed::solubilityGramsPerKg(m);
+         return g / (g + 1000);
+     }},
 #undef CO2_Q
 };
 // clang-format on

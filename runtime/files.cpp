@@ -278,8 +278,10 @@ bool FileTable::writeLines(Entry& entry, std::string_view bytes) {
         // Take the part back, unless someone else has appended since: the file keeps whole lines.
         struct stat now {};
         if (sized && done > 0 && ::fstat(entry.handle, &now) == 0 &&
-            now.st_size == file.st_size + static_cast<off_t>(done))
-            (void)::ftruncate(entry.handle, file.st_size);
+            now.st_size == file.st_size + static_cast<off_t>(done)) {
+            // Should this fail too, the write's own error is still the one to report.
+            [[maybe_unused]] const int truncated = ::ftruncate(entry.handle, file.st_size);
+        }
         fail(code);
         return false;
     }

@@ -11,6 +11,7 @@
 
 #include "model/flags.h"
 #include "model/quantities.h"
+#include "model/units.h"
 
 namespace co2::table {
 
@@ -65,14 +66,9 @@ struct Column {
 // Every column, in default order (the error column last).
 std::span<const Column> allColumns();
 
-// The units of the temperature and pressure columns (and of their inputs); the other columns keep
-// the units of the report.
-enum class TemperatureUnit : std::uint8_t { celsius, kelvin };
-enum class PressureUnit : std::uint8_t { MPa, bar };
-struct Units {
-    TemperatureUnit temperature = TemperatureUnit::celsius;
-    PressureUnit pressure = PressureUnit::MPa;
-};
+// One unit per kind of quantity for the whole table (model/units.h): every pressure, density and
+// temperature column, and the inputs of the command line, are in it.
+using co2::Units;
 
 // The column's name and unit in the units chosen: the temperature column is T_C in C and T_K in K.
 std::string_view columnName(const Column& column, Units units = {});

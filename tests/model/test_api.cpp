@@ -344,6 +344,8 @@ TEST(Contract, BrineRunsThroughThePoint) {
             EXPECT_EQ(r["sol_m"], b.sol_m);
             EXPECT_EQ(r["gamma_salt"], b.gamma);
             EXPECT_EQ(r["m_NaCl"], nacl);
+            // The liquid's mass per kg of water counts the salt: 58.443 g per mole of NaCl (CRC).
+            EXPECT_NEAR(r["w_CO2"], r["sol_g"] / (1000 + r["sol_g"] + 58.443 * nacl), 1e-6 * r["w_CO2"]);
             EXPECT_LT(r["sol_m"], last);
             last = r["sol_m"];
             EXPECT_TRUE(std::isnan(r["rho_sol"]) && std::isnan(r["gamma_CO2"]));
