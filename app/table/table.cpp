@@ -1,16 +1,12 @@
 #include "app/table/table.h"
 
 #include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <new>
 #include <optional>
 #include <stdexcept>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/table/plot.h"
