@@ -77,37 +77,44 @@ std::string_view pressureUnit(const Units& u) {
     return u.pressure->symbol;
 }
 
+// One curve per temperature (isotherms), pressure (isobars) or the one curve, and per brine
+// when the grid holds several: each brine's curve of a temperature is a series of its own.
 std::vector<Series> buildSeries(const PlotRequest& r) {
     std::vector<Series> series;
-    const auto xOf = [&](const PlotPoint& p) { return r.axis == PlotAxis::pressure ? p.P : p.T_C; };
-    const auto add = [](Series& s, double x, const PlotPoint& p) {
-        if (p.valid) s.xy.push_back({x, p.sol_m, p.hydrate});
+    const std::size_t brines = std::max<std::size_t>(1, r.brines.size());
+    const std::size_t pressures = r.curve != 0 ? 1 : r.pressures.size();
+    const auto at = [&](std::size_t t, std::size_t p, std::size_t b) -> const PlotPoint& {
+        return r.points[(t * pressures + p) * brines + b];
     };
-    if (r.curve != 0) {
-        Series s;
-        s.title = "curve " + std::to_string(r.curve) + ": " + std::string(co2::curveName(r.curve));
-        for (const PlotPoint& p : r.points)
-            add(s, xOf(p), p);
-        series.push_back(std::move(s));
-    } else if (r.axis == PlotAxis::pressure) {
-        for (std::size_t t = 0; t < r.temperatures.size(); ++t) {
+    const auto titled = [&](std::string title, std::size_t b) {
+        if (r.brines.size() > 1) title += (title.empty() ? "" : ", ") + r.brines[b];
+        return title;
+    };
+    for (std::size_t b = 0; b < brines; ++b) {
+        if (r.curve != 0) {
             Series s;
-            s.key = r.temperatures[t];
-            s.title = shortNumber(s.key) + " " + std::string(temperatureUnit(r.units));
-            for (std::size_t p = 0; p < r.pressures.size(); ++p) {
-                const PlotPoint& pt = r.points[t * r.pressures.size() + p];
-                add(s, pt.P, pt);
+            s.title =
+                titled("curve " + std::to_string(r.curve) + ": " + std::string(co2::curveName(r.curve)), b);
+            for (std::size_t t = 0; t < r.temperatures.size(); ++t) {
+                const PlotPoint& pt = at(t, 0, b);
+                if (pt.valid)
+                    s.xy.push_back({r.axis == PlotAxis::pressure ? pt.P : pt.T_C, pt.sol_m, pt.hydrate});
             }
             series.push_back(std::move(s));
+            continue;
         }
-    } else {
-        for (std::size_t p = 0; p < r.pressures.size(); ++p) {
+        const bool isotherms = r.axis == PlotAxis::pressure;
+        const std::size_t curves = isotherms ? r.temperatures.size() : pressures;
+        const std::size_t along = isotherms ? pressures : r.temperatures.size();
+        for (std::size_t c = 0; c < curves; ++c) {
             Series s;
-            s.key = r.pressures[p];
-            s.title = shortNumber(s.key) + " " + std::string(pressureUnit(r.units));
-            for (std::size_t t = 0; t < r.temperatures.size(); ++t) {
-                const PlotPoint& pt = r.points[t * r.pressures.size() + p];
-                add(s, pt.T_C, pt);
+            s.key = isotherms ? r.temperatures[c] : r.pressures[c];
+            s.title = titled(shortNumber(s.key) + " " +
+                                 std::string(isotherms ? temperatureUnit(r.units) : pressureUnit(r.units)),
+                             b);
+            for (std::size_t i = 0; i < along; ++i) {
+                const PlotPoint& pt = isotherms ? at(c, i, b) : at(i, c, b);
+                if (pt.valid) s.xy.push_back({isotherms ? pt.P : pt.T_C, pt.sol_m, pt.hydrate});
             }
             series.push_back(std::move(s));
         }
@@ -348,7 +355,13 @@ GnuplotProgram gnuplotProgram(const PlotRequest& r, const std::string& output, c
     g << "set output " << quote(asFileName(output)) << "\n";
     g << "points_file = " << quote(asFileName(dataFile)) << "\n";
     g << "unset timestamp\n";
-    g << "set title \"CO_2 solubility in water";
+    g << "set title \"CO_2 solubility in ";
+    if (r.brines.empty())
+        g << "water";
+    else if (r.brines.size() == 1)
+        g << "brine, " << r.brines[0];
+    else
+        g << "brines";
     if (!r.subtitle.empty()) {
         g << "\\n{/*0.8 ";
         for (char ch : r.subtitle)

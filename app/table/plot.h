@@ -50,8 +50,10 @@ struct PlotRequest {
     int curve = 0;
     std::vector<double> temperatures; // the grid, in the order given
     std::vector<double> pressures;
-    // The points of the grid's first molality, temperature-major: index t * pressures + p
-    // (one per temperature along a curve).
+    // The brines of the grid by their labels ("2 mol/kg NaCl"); empty for pure water.
+    std::vector<std::string> brines;
+    // The points of the grid's first molality, temperature-major, then pressure, then brine:
+    // index (t * pressures + p) * brines + b (one pressure along a curve; one brine for pure water).
     std::vector<PlotPoint> points;
     std::vector<MeasuredPoint> measured;
     std::string subtitle; // e.g. the deviation from the measurements

@@ -99,8 +99,9 @@ class RowProducer final : public ChunkProducer {
                 p.T_C = result_.value(Value::T_C);
                 p.P = result_.value(Value::P);
                 p.sol_m = result_.value(Value::sol_m);
-                // No liquid water below its saturation pressure, hence no solubility to draw.
-                p.valid = result_.hasValues && result_.error.empty() && result_.note.empty();
+                // No liquid water below its saturation pressure, hence no solubility to draw; a
+                // brine's note speaks of its solution columns, and its solubility is drawn.
+                p.valid = result_.hasValues && result_.error.empty() && solubilityNote(result_).empty();
                 p.hydrate = result_.flag(co2::hydrate);
             }
         }
@@ -132,9 +133,9 @@ PointSpec pointAt(const Options& o, std::size_t index) {
     const std::size_t pressures = o.curve != 0 ? 1 : o.pressures.size();
     if (!o.molalities.empty()) pt.point.molality = o.molalities[index % molalities];
     index /= molalities;
-    if (!o.salinities.empty()) {
-        pt.point.brine = co2::Brine::nacl(o.salinities[index % o.salinities.size()], o.saltModel);
-        index /= o.salinities.size();
+    if (!o.brines.empty()) {
+        pt.point.brine = o.brines[index % o.brines.size()];
+        index /= o.brines.size();
     }
     if (o.curve != 0) {
         pt.point.curve = o.curve;
@@ -232,6 +233,7 @@ PlotRequest plotRequest(const Options& o, std::vector<PlotPoint> points, const M
     request.curve = o.curve;
     request.axis = o.curve != 0 && !o.plotXGiven ? PlotAxis::temperature : o.plotX;
     request.units = o.units;
+    request.brines = o.brineLabels;
     request.temperatures = o.temperaturesShown;
     request.pressures = o.pressuresShown;
     request.points = std::move(points);
@@ -255,6 +257,7 @@ std::optional<int> compareWithMeasured(const Options& o, const PointEvaluator& e
         PointSpec pt;
         pt.exact = o.exact;
         pt.point = co2::Point::at(measured.points[i].T_C, measured.points[i].P);
+        if (!o.brines.empty()) pt.point.brine = o.brines.front(); // at most one with measurements
         worker->evaluate(pt, r);
         model[i] = {measured.points[i].T_C, measured.points[i].P, r.value(Value::sol_m),
                     r.hasValues && r.error.empty() && solubilityNote(r).empty(), r.flag(co2::hydrate)};

@@ -119,6 +119,34 @@ TEST(PlotScript, DrawsOneCurvePerTemperatureWithLegendAndUnits) {
     EXPECT_EQ(s.find("EOD"), std::string::npos);
 }
 
+// Several brines: one curve per temperature and brine, the points taken brine-innermost as the
+// table orders them; one brine titles the plot instead.
+TEST(PlotScript, SeveralBrinesDrawOneCurveEach) {
+    PlotRequest r;
+    r.temperatures = {25, 50};
+    r.pressures = {1, 10};
+    r.brines = {"0 mol/kg NaCl", "2 mol/kg NaCl"};
+    for (double t : r.temperatures)
+        for (double p : r.pressures)
+            for (double b : {0.0, 2.0})
+                r.points.push_back({t, p, t / 100 + p - b, true, false});
+    const Program p = program(r);
+    EXPECT_NE(p.script.find("CO_2 solubility in brines"), std::string::npos);
+    EXPECT_NE(p.script.find("title '25 °C, 0 mol/kg NaCl'"), std::string::npos) << p.script;
+    ASSERT_EQ(p.sets.size(), 4U);
+    EXPECT_EQ(p.sets[3], "1 -0.5\n10 8.5\n"); // 50 C in 2 mol/kg
+
+    r.axis = PlotAxis::temperature;
+    ASSERT_EQ(program(r).sets.size(), 4U);
+    EXPECT_EQ(program(r).sets[1], "25 10.25\n50 10.5\n"); // 10 MPa, no salt
+
+    PlotRequest one = isotherms(1);
+    one.brines = {"NaCl mass fraction 0.1"};
+    const std::string o = program(one).script;
+    EXPECT_NE(o.find("CO_2 solubility in brine, NaCl mass fraction 0.1"), std::string::npos);
+    EXPECT_NE(o.find("title '0 °C'"), std::string::npos);
+}
+
 TEST(PlotScript, ManyCurvesShareAColourScaleInsteadOfALegend) {
     PlotRequest r = isotherms(40);
     r.svg = true;
