@@ -208,7 +208,8 @@ std::string readIons(const std::string& text, co2::Brine& brine) {
 
 std::string readBrine(const Given& given, Options& o) {
     if (given.saltModel && !co2::saltModelOfName(*given.saltModel, o.saltModel))
-        return "salt-model: \"" + *given.saltModel + "\" is not one of duan-sun-2003, rumpf-1994, spycher-pruess-2010";
+        return "salt-model: \"" + *given.saltModel +
+               "\" is not one of duan-sun-2003, rumpf-1994, spycher-pruess-2010";
     if ((given.nacl ? 1 : 0) + (given.naclMassFraction ? 1 : 0) + (given.ions ? 1 : 0) > 1)
         return "--nacl, --nacl-mass-fraction and --ions exclude each other: give the brine one way";
     if (given.ions) {

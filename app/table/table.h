@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/table/options.h"
+#include "app/table/output.h"
 #include "app/table/point.h"
 
 namespace co2::table {
@@ -35,9 +36,5 @@ std::string solubilityNote(const PointResult& result);
 // stands for is converted), and the note saying why the solubility columns are empty. The web
 // page's grid rows go through it too.
 void finishRow(const Options& options, const PointSpec& pt, PointResult& result);
-
-// Removes the temporary output file of the run in progress; safe in a signal handler and on the
-// critical-error exit, which ends the process without unwinding.
-void removePartialOutput();
 
 } // namespace co2::table
