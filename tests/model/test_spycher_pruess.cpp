@@ -1,0 +1,70 @@
+// The Spycher-Pruess-Ennis-King (2003) mutual solubilities: the paper's own check values, the RK
+// volume against the cubic it solves, and its fugacity coefficients against the pressure
+// derivative of the Gibbs energy taken by finite differences.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "model/spycher_pruess.h"
+
+namespace co2 {
+namespace {
+
+// Spycher et al. (2003), the text's worked examples: y_H2O printed to three digits.
+TEST(SpycherPruessTest, ReproducesThePapersCheckValues) {
+    const struct {
+        double t_C, P_MPa, y_H2O;
+    } rows[] = {{50, 8.73, 0.00345}, {100, 8.79, 0.0187}};
+    for (const auto& r : rows) {
+        const sp2003::Solubilities s = sp2003::solve(r.t_C + 273.15, 10 * r.P_MPa, sp2003::Volume::redlichKwong);
+        EXPECT_NEAR(s.y_H2O, r.y_H2O, 0.5e-5 * (r.y_H2O < 0.01 ? 1 : 10)) << r.t_C << " C";
+        EXPECT_GT(s.x_CO2, 0.005);
+        EXPECT_LT(s.x_CO2, 0.03);
+    }
+}
+
+// The volume solves the RK equation of state, takes the liquid root in liquid CO2 and the gas root
+// in the gas; and ln phi(CO2) of pure CO2 is the integral of (V/RT - 1/P) dP, checked through its
+// derivative dlnphi/dP = V/RT - 1/P by central differences on each branch.
+TEST(SpycherPruessTest, VolumeSolvesTheCubicAndFugacityFollowsFromIt) {
+    const struct {
+        double T, P_bar;
+        bool liquid;
+    } rows[] = {{298.15, 30, false}, {298.15, 100, true}, {323.15, 80, false}, {323.15, 300, true},
+                {373.15, 600, true}, {288.15, 1, false}};
+    for (const auto& r : rows) {
+        const double V = sp2003::rkVolume(r.T, r.P_bar);
+        const double a = sp2003::aCO2(r.T), b = sp2003::kBCO2;
+        const double P = sp2003::kR * r.T / (V - b) - a / (std::sqrt(r.T) * V * (V + b));
+        EXPECT_NEAR(P / r.P_bar, 1, 1e-9) << r.T << " K " << r.P_bar << " bar";
+        EXPECT_EQ(V < 94, r.liquid) << V;
+        const double h = r.P_bar * 1e-4;
+        const auto lnPhi = [&](double p) { return sp2003::lnPhiRK(r.T, p, sp2003::rkVolume(r.T, p)).lnPhiCO2; };
+        const double slope = (lnPhi(r.P_bar + h) - lnPhi(r.P_bar - h)) / (2 * h);
+        EXPECT_NEAR(slope, V / (sp2003::kR * r.T) - 1 / r.P_bar, 1e-6 / r.P_bar) << r.T << " K " << r.P_bar;
+    }
+}
+
+// The liquid-CO2 constant only where the paper applies it; a given volume keeps the gas constant,
+// and the same volume gives the same numbers either way above 31 C.
+TEST(SpycherPruessTest, ConstantsAndVolumeSources) {
+    EXPECT_TRUE(sp2003::solve(298.15, 100, sp2003::Volume::redlichKwong).liquidConstant);
+    EXPECT_FALSE(sp2003::solve(298.15, 30, sp2003::Volume::redlichKwong).liquidConstant);
+    EXPECT_FALSE(sp2003::solve(308.15, 300, sp2003::Volume::redlichKwong).liquidConstant);
+    const sp2003::Solubilities rk = sp2003::solve(333.15, 200, sp2003::Volume::redlichKwong);
+    const sp2003::Solubilities given = sp2003::solve(333.15, 200, sp2003::Volume::given, rk.V);
+    EXPECT_FALSE(given.liquidConstant);
+    EXPECT_EQ(given.y_H2O, rk.y_H2O);
+    EXPECT_EQ(given.x_CO2, rk.x_CO2);
+    EXPECT_NEAR(rk.m_CO2, 55.508 * rk.x_CO2 / (1 - rk.x_CO2), 1e-12);
+    // Salt lowers both: water activity below one, CO2 salted out.
+    const sp2003::Solubilities brine = sp2003::solve(333.15, 200, sp2003::Volume::redlichKwong, 0, Brine::nacl(2), 1.5);
+    EXPECT_LT(brine.y_H2O, rk.y_H2O);
+    EXPECT_NEAR(brine.x_CO2 / rk.x_CO2, 1 / 1.5, 0.01);
+    EXPECT_TRUE(sp2003::inRange(12, 600));
+    EXPECT_FALSE(sp2003::inRange(11.9, 100));
+    EXPECT_FALSE(sp2003::inRange(50, 600.1));
+}
+
+} // namespace
+} // namespace co2
