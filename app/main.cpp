@@ -28,9 +28,10 @@ that scrolled away; Alt+Enter switches the window to full screen.
 Files: every report is appended to CO2out.txt in the current directory, whole lines ending in CR LF.
 
 Exit status: 0 normally and after error boxes; 1 when a headless run lost text it should have
-written; 2 for a command line not understood (or a transcript that is CO2out.txt); 3 when a
-headless run stopped at an error box; 128 + the signal's number after SIGINT, SIGTERM or SIGHUP;
-100 when the window cannot start.
+written, or the terminal front end cannot start (standard input or output not a terminal); 2 for
+a command line not understood (or a transcript that is CO2out.txt); 3 when a headless run
+stopped at an error box; 128 + the signal's number after SIGINT, SIGTERM or SIGHUP; 100 when the
+window cannot start.
 
 The manual: man co2calc; co2table computes the same model over grids (man co2table).
 )";

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/report_layout.h"
 #include "core/number_format.h"
 #include "model/aqueous.h"
 #include "model/printed.h"
@@ -137,49 +138,50 @@ void reportSaturationPressureEcho(const Model& model) {
 
 namespace {
 
-using BlockValues = std::array<rt::ext, kReportedCount>;
+using BlockValues = std::array<rt::ext, kReportLineCount>;
 
 // The values of one block, formed before anything of the block is printed; a value whose forming
 // can raise an error (an exponential) is a statement of its own, so its error box shows once.
 BlockValues formBlock(const Model& model, ReportBlock block) {
     BlockValues values{};
-    for (std::size_t i = 0; i < kReportedCount; ++i) {
-        const Quantity& q = kQuantities[i];
-        if (q.block != block) continue;
-        values[i] = q.value(model);
-        if (q.valueStatement != 0) doneFromTable(q.valueStatement);
+    for (std::size_t i = 0; i < kReportLineCount; ++i) {
+        const ReportLine& line = kReportLines[i];
+        if (line.block != block) continue;
+        values[i] = reportValue(i, model);
+        if (line.valueStatement != 0) doneFromTable(line.valueStatement);
     }
     return values;
 }
 
 // The block's screen rows: each value after its label, at its place on the row.
 void screenBlock(ReportBlock block, const BlockValues& values) {
-    for (std::size_t i = 0; i < kReportedCount; ++i) {
-        const Quantity& q = kQuantities[i];
-        if (q.block != block || q.screen == ScreenPlace::none) continue;
-        if (q.screen == ScreenPlace::column40) moveToColumn(kSecondColumn);
-        if (!q.screenLabel.empty()) screenText(q.screenLabel);
-        if (q.extended)
-            screenNumberExtended(q.picture, values[i], q.endsScreenRow);
+    for (std::size_t i = 0; i < kReportLineCount; ++i) {
+        const ReportLine& line = kReportLines[i];
+        const ScreenSlot& slot = line.screen;
+        if (line.block != block || slot.place == ScreenPlace::none) continue;
+        if (slot.place == ScreenPlace::column40) moveToColumn(kSecondColumn);
+        if (!slot.label.empty()) screenText(slot.label);
+        if (line.extended)
+            screenNumberExtended(line.picture, values[i], slot.endsRow);
         else
-            screenNumber(q.picture, toDouble(values[i]), q.endsScreenRow);
-        if (q.screenStatement != 0) doneFromTable(q.screenStatement);
+            screenNumber(line.picture, toDouble(values[i]), slot.endsRow);
+        if (slot.statement != 0) doneFromTable(slot.statement);
     }
 }
 
 void fileQuantity(const ReportContext& context, std::size_t index, const BlockValues& values) {
-    const Quantity& q = kQuantities[index];
-    if (q.extended)
-        fileNumberExtended(context, q.fileLabel, q.picture, values[index]);
+    const ReportLine& line = kReportLines[index];
+    if (line.extended)
+        fileNumberExtended(context, line.file.label, line.picture, values[index]);
     else
-        fileNumber(context, q.fileLabel, q.picture, toDouble(values[index]));
-    doneFromTable(q.fileStatement);
+        fileNumber(context, line.file.label, line.picture, toDouble(values[index]));
+    doneFromTable(line.file.statement);
 }
 
 // The block's file lines, one per quantity.
 void fileBlock(const ReportContext& context, ReportBlock block, const BlockValues& values) {
-    for (std::size_t i = 0; i < kReportedCount; ++i)
-        if (kQuantities[i].block == block) fileQuantity(context, i, values);
+    for (std::size_t i = 0; i < kReportLineCount; ++i)
+        if (kReportLines[i].block == block) fileQuantity(context, i, values);
 }
 
 } // namespace
@@ -194,10 +196,10 @@ void reportWater(const Model& model, const ReportContext& context) {
     screenBlock(ReportBlock::water, water);
 
     const BlockValues statePoint = formBlock(model, ReportBlock::statePoint);
-    fileQuantity(context, quantityIndexOf("T_C"), statePoint);
+    fileQuantity(context, reportLineOf("T_C"), statePoint);
     fileText(context, context.curveLabel, true);
     done(10180);
-    fileQuantity(context, quantityIndexOf("P"), statePoint);
+    fileQuantity(context, reportLineOf("P"), statePoint);
     fileText(context, "                     Properties of pure H2O ", true);
     done(10184);
     fileBlock(context, ReportBlock::water, water);

@@ -17,11 +17,6 @@ namespace rt {
 
 namespace {
 
-constexpr ErrorCode kIllegalFunctionCall = ErrorCode::illegalFunctionCall;
-constexpr ErrorCode kOverflow = ErrorCode::overflow;
-constexpr ErrorCode kSubscriptOutOfRange = ErrorCode::subscriptOutOfRange;
-constexpr ErrorCode kDivisionByZero = ErrorCode::divisionByZero;
-
 ext rounded(ext x) {
     return static_cast<double>(x);
 }
@@ -40,15 +35,15 @@ ext finiteOrError(ext value, ErrorCode code) {
 ext lnValue(ext x) {
     const ext a = rounded(x);
     if (!(a > 0)) {
-        raiseError(kIllegalFunctionCall);
+        raiseError(ErrorCode::illegalFunctionCall);
         return 0;
     }
-    return finiteOrError(std::log(a), kOverflow); // ln of an argument that rounded to +inf
+    return finiteOrError(std::log(a), ErrorCode::overflow); // ln of an argument that rounded to +inf
 }
 
 ext expValue(ext x) {
     if (!(x <= kExpLimit)) {
-        raiseError(kOverflow);
+        raiseError(ErrorCode::overflow);
         return 0;
     }
     return std::exp(rounded(x));
@@ -57,28 +52,28 @@ ext expValue(ext x) {
 ext sqrtValue(ext x) {
     const ext a = rounded(x);
     if (!(a >= 0)) {
-        raiseError(kIllegalFunctionCall);
+        raiseError(ErrorCode::illegalFunctionCall);
         return 0;
     }
-    return finiteOrError(std::sqrt(a), kOverflow); // likewise for the root
+    return finiteOrError(std::sqrt(a), ErrorCode::overflow); // likewise for the root
 }
 
 ext powValue(ext a, ext b) {
     const ext base = rounded(a);
     const ext exponent = rounded(b);
     if (base < 0 && exponent != std::floor(exponent)) {
-        raiseError(kIllegalFunctionCall);
+        raiseError(ErrorCode::illegalFunctionCall);
         return 0;
     }
     if (std::isnan(static_cast<double>(base)) || std::isnan(static_cast<double>(exponent))) {
-        raiseError(kIllegalFunctionCall);
+        raiseError(ErrorCode::illegalFunctionCall);
         return 0;
     }
     if (base == 0 && exponent < 0) { // a pole, not a large number
-        raiseError(kIllegalFunctionCall);
+        raiseError(ErrorCode::illegalFunctionCall);
         return 0;
     }
-    return finiteOrError(std::pow(base, exponent), kOverflow);
+    return finiteOrError(std::pow(base, exponent), ErrorCode::overflow);
 }
 
 ext absValue(ext x) {
@@ -89,7 +84,7 @@ std::int64_t roundToInteger(ext x) {
     // llrint is undefined beyond the 64-bit range; such a value is an overflow, not a number.
     constexpr ext kLimit = 9223372036854775808.0L; // 2^63
     if (!(x > -kLimit - 1 && x < kLimit)) {
-        raiseError(kOverflow);
+        raiseError(ErrorCode::overflow);
         return 0;
     }
     return std::llrint(x); // default rounding: nearest, ties to even
@@ -97,7 +92,7 @@ std::int64_t roundToInteger(ext x) {
 
 std::uint32_t checkIndex(std::int64_t offset, std::uint32_t count) {
     if (offset < 0 || static_cast<std::uint64_t>(offset) >= count) {
-        raiseError(kSubscriptOutOfRange);
+        raiseError(ErrorCode::subscriptOutOfRange);
         return 0;
     }
     return static_cast<std::uint32_t>(offset);
@@ -117,7 +112,7 @@ void onFloatingPointSignal(int) {
     // on and a handler can show no box (that takes locks and memory): the code is noted, and the
     // thread sleeps here until the frame's main loop has shown "Division by zero" and ended the
     // process in order.
-    gFatalSignal.store(codeNumber(kDivisionByZero));
+    gFatalSignal.store(codeNumber(ErrorCode::divisionByZero));
     if (tParksOnSignal) {
         for (;;) {
             timespec second{1, 0};

@@ -9,9 +9,6 @@
 namespace rt {
 namespace {
 
-constexpr ErrorCode kIllegalFunctionCall = ErrorCode::illegalFunctionCall;
-constexpr ErrorCode kTypeMismatch = ErrorCode::typeMismatch;
-
 // The decimal form of one value: magnitude = (integer written by `digits`) * 10^(count - k).
 struct DecimalRecord {
     bool negative = false;
@@ -337,7 +334,7 @@ std::size_t formatRecord(std::string_view pic, std::size_t pos, const DecimalRec
     while (true) {
         if (p >= length) {
             if (fromStart || wrapped) {
-                raiseError(kIllegalFunctionCall);
+                raiseError(ErrorCode::illegalFunctionCall);
                 return 0;
             }
             wrapped = true;
@@ -347,7 +344,7 @@ std::size_t formatRecord(std::string_view pic, std::size_t pos, const DecimalRec
         const Start start = classify(pic, p);
         if (start == Start::number) break;
         if (start == Start::text) {
-            raiseError(kTypeMismatch);
+            raiseError(ErrorCode::typeMismatch);
             return 0;
         }
         p = appendLiteral(pic, p, out);
@@ -373,7 +370,7 @@ std::size_t formatDouble(std::string_view picture, std::size_t pos, double value
     if (errorPending()) return 0;
     DecimalRecord record;
     if (!decimalOfDouble(value, record)) {
-        raiseError(kIllegalFunctionCall);
+        raiseError(ErrorCode::illegalFunctionCall);
         return 0;
     }
     return formatRecord(picture, pos, record, 'D', out);
@@ -383,7 +380,7 @@ std::size_t formatExtended(std::string_view picture, std::size_t pos, ext value,
     if (errorPending()) return 0;
     DecimalRecord record;
     if (!decimalOfExtended(value, record)) {
-        raiseError(kIllegalFunctionCall);
+        raiseError(ErrorCode::illegalFunctionCall);
         return 0;
     }
     return formatRecord(picture, pos, record, 'F', out);

@@ -65,7 +65,9 @@ constexpr std::size_t kIndexSolG = quantityIndexOf("sol_g");
 constexpr std::size_t kIndexSolX = quantityIndexOf("sol_x");
 constexpr std::size_t kIndexNaCl = quantityIndexOf("m_NaCl");
 constexpr std::size_t kIndexGammaSalt = quantityIndexOf("gamma_salt");
-static_assert(kIndexGammaSalt < kReportedCount && kIndexNaCl < kReportedCount);
+constexpr std::size_t kIndexMassFraction = quantityIndexOf("w_CO2");
+static_assert(kIndexGammaSalt < kReportedCount && kIndexNaCl < kReportedCount &&
+              kIndexMassFraction < kReportedCount);
 static_assert(kIndexT < kReportedCount && kIndexP < kReportedCount && kIndexM < kReportedCount &&
               kIndexVapour < kReportedCount);
 
@@ -216,6 +218,7 @@ bool Evaluator::Impl::inBrine(const Point& point, Result& r) const {
     r.values[kIndexSolM] = b.sol_m;
     r.values[kIndexSolG] = b.sol_g;
     r.values[kIndexSolX] = b.sol_x;
+    r.values[kIndexMassFraction] = b.w_CO2;
     r.values[kIndexNaCl] = std::min(point.brine.Na, point.brine.Cl);
     r.values[kIndexGammaSalt] = b.gamma;
     const bool molalityGiven = !std::isnan(point.molality);

@@ -131,6 +131,10 @@ BrineSolubility brineSolubility(const Brine& brine, double T_K, double P_MPa, do
     s.sol_m = mPure / s.gamma;
     s.sol_g = s.sol_m * Constants::M_CO2;
     s.sol_x = 100 * s.sol_m / (s.sol_m + 1000 / Constants::M_H2O);
+    // Grams of ions per kg of water (IUPAC atomic weights; SO4 from S 32.06 and O 15.999).
+    const double salt = 22.98977 * brine.Na + 39.0983 * brine.K + 40.078 * brine.Ca + 24.305 * brine.Mg +
+                        35.453 * brine.Cl + 96.056 * brine.SO4;
+    s.w_CO2 = s.sol_g / (s.sol_g + 1000 + salt);
     return s;
 }
 

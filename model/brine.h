@@ -57,9 +57,10 @@ double saltGamma(const Brine& brine, double T_K, double P_MPa) noexcept;
 // The solubility quantities of a brine from the pure-water solubility mPure (mol/kg) at the same
 // T (K) and total P (MPa): sol_m = mPure / gamma; sol_g = sol_m M_CO2; sol_x the salt-free mole
 // percent 100 n_CO2 / (n_CO2 + n_H2O) = 100 sol_m / (sol_m + 1000 / M_H2O), as measured brine data
-// report it. The molar masses are the model's own.
+// report it; w_CO2 the mass fraction of CO2 in the liquid, salt included. The molar masses of CO2
+// and water are the model's own.
 struct BrineSolubility {
-    double gamma, sol_m, sol_g, sol_x;
+    double gamma, sol_m, sol_g, sol_x, w_CO2;
 };
 BrineSolubility brineSolubility(const Brine& brine, double T_K, double P_MPa, double mPure) noexcept;
 

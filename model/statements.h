@@ -32,7 +32,7 @@ inline void done(std::uint32_t statement) {
     rt::statementEnd(statement);
 }
 
-// Ends a statement whose number a table row holds (the report lines of model/quantities.h): the
+// Ends a statement whose number a table row holds (the lines of app/report_layout.h): the
 // same check as done(); the statement test holds the table's numbers to the same rules.
 inline void doneFromTable(std::uint32_t statement) {
     rt::statementEnd(statement);

@@ -8,7 +8,8 @@ set(CPACK_PACKAGE_VENDOR "co2calc maintainers")
 set(CPACK_PACKAGE_CONTACT "Seed 0ec03686 maintainers <maintainers@users.noreply.c-seed-0ec03686.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "solubility of carbon dioxide in pure water")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
+# Stripped by strip.cmake, which also strips the archives and the sections lintian names.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/strip.cmake)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -38,4 +39,7 @@ else()
 endif()
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "${depends}")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnuplot-nox")
+# The module is byte-compiled at installation and its caches removed at removal.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/postinst ${CMAKE_CURRENT_LIST_DIR}/debian/prerm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -24,6 +24,7 @@
 
 #include "co2model.hpp"
 #include "model/brine.h"
+#include "model/units.h"
 
 namespace py = pybind11;
 
@@ -246,6 +247,35 @@ py::tuple evaluateOne(int curve, double t, double p, double m, bool exact, bool 
     return py::make_tuple(values, r.flags, message);
 }
 
+const char* dimensionName(co2::Dimension d) {
+    switch (d) {
+    case co2::Dimension::pressure:
+        return "pressure";
+    case co2::Dimension::density:
+        return "density";
+    case co2::Dimension::temperature:
+        return "temperature";
+    case co2::Dimension::none:
+        break;
+    }
+    return "";
+}
+
+// Values in the report's unit of `kind`, in the unit `name`: the conversion co2table writes.
+py::array_t<double> toUnit(const std::string& kind, const std::string& name,
+                           py::array_t<double, py::array::c_style | py::array::forcecast> values) {
+    const co2::UnitInfo* unit = nullptr;
+    for (const co2::UnitInfo& u : co2::kUnits)
+        if (kind == dimensionName(u.dimension) && u.name == name) unit = &u;
+    if (unit == nullptr) throw py::value_error("to_unit: no " + kind + " unit \"" + name + "\"");
+    py::array_t<double> out(values.request().shape);
+    const double* in = values.data();
+    double* o = out.mutable_data();
+    for (py::ssize_t i = 0; i < values.size(); ++i)
+        o[i] = co2::toUnit(in[i], *unit);
+    return out;
+}
+
 } // namespace
 
 PYBIND11_MODULE(_co2calc, mod) {
@@ -267,6 +297,18 @@ PYBIND11_MODULE(_co2calc, mod) {
     for (const co2::CurveInfo& c : co2::curves())
         curves.append(py::make_tuple(c.option, std::string(c.name), c.tMin, c.tMax));
     mod.attr("curves") = curves;
+
+    py::list units;
+    for (const co2::UnitInfo& u : co2::kUnits)
+        units.append(py::make_tuple(dimensionName(u.dimension), std::string(u.name), std::string(u.symbol)));
+    mod.attr("units") = units;
+    py::dict kinds; // quantity name -> the kind of unit it is in, for those that have one
+    for (const co2::QuantityInfo& q : co2::quantities())
+        if (const co2::Dimension d = co2::dimensionOf(q.unit); d != co2::Dimension::none)
+            kinds[py::str(std::string(q.name))] = dimensionName(d);
+    mod.attr("quantity_kinds") = kinds;
+    mod.def("to_unit", &toUnit, py::arg("kind"), py::arg("name"), py::arg("values"),
+            "Values in the report's unit of kind (MPa, g/cm3, C) in unit `name`, as co2table converts them.");
 
     mod.attr("library_version") = co2::version();
     mod.attr("hardware_threads") = std::max(1u, std::thread::hardware_concurrency());

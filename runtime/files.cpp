@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,19 +12,6 @@
 
 namespace rt {
 namespace {
-
-constexpr std::int64_t kIllegalFunctionCall = codeNumber(ErrorCode::illegalFunctionCall);
-constexpr std::int64_t kBadFileNumber = codeNumber(ErrorCode::badFileNameOrNumber);
-constexpr std::int64_t kFileNotFound = codeNumber(ErrorCode::fileNotFound);
-constexpr std::int64_t kBadFileMode = codeNumber(ErrorCode::badFileMode);
-constexpr std::int64_t kFileAlreadyOpen = codeNumber(ErrorCode::fileAlreadyOpen);
-constexpr std::int64_t kBadFileName = codeNumber(ErrorCode::badFileName);
-constexpr std::int64_t kDeviceUnavailable = codeNumber(ErrorCode::deviceUnavailable);
-constexpr std::int64_t kDiskFull = codeNumber(ErrorCode::diskFull);
-constexpr std::int64_t kPermissionDenied = codeNumber(ErrorCode::permissionDenied);
-constexpr std::int64_t kPathFileAccessError = codeNumber(ErrorCode::pathFileAccessError);
-constexpr std::int64_t kPathNotFound = codeNumber(ErrorCode::pathNotFound);
-constexpr std::int64_t kInvalidHandle = codeNumber(ErrorCode::invalidHandle);
 
 constexpr std::string_view kLineEnd = "\r\n";
 
@@ -37,55 +25,55 @@ bool validNumber(int fileNumber) {
 
 // "COMn:" with an optional settings tail names a serial port. Returns 0 for an ordinary file
 // name, otherwise the error to raise: serial ports are not offered on this system.
-std::int64_t serialPortError(std::string_view name) {
-    if (name.size() < 4) return 0;
+std::optional<ErrorCode> serialPortError(std::string_view name) {
+    if (name.size() < 4) return std::nullopt;
     auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
-    if (upper(name[0]) != 'C' || upper(name[1]) != 'O' || upper(name[2]) != 'M') return 0;
+    if (upper(name[0]) != 'C' || upper(name[1]) != 'O' || upper(name[2]) != 'M') return std::nullopt;
     std::size_t i = 3;
     long port = 0;
     while (i < name.size() && name[i] >= '0' && name[i] <= '9') {
         if (port < 1000) port = port * 10 + (name[i] - '0');
         ++i;
     }
-    if (i == 3 || i >= name.size() || name[i] != ':') return 0;
-    return (port >= 1 && port <= 255) ? kDeviceUnavailable : kBadFileName;
+    if (i == 3 || i >= name.size() || name[i] != ':') return std::nullopt;
+    return (port >= 1 && port <= 255) ? ErrorCode::deviceUnavailable : ErrorCode::badFileName;
 }
 
-std::int64_t openErrorCode(int error) {
+ErrorCode openErrorCode(int error) {
     switch (error) {
     case ENOENT:  // a directory of the path is missing (the file itself would be created)
     case ENOTDIR: // a component of the path is a file
-        return kPathNotFound;
+        return ErrorCode::pathNotFound;
     case EACCES:
     case EPERM:
     case EROFS:
     case ETXTBSY:
     case EISDIR: // a directory cannot be written as a file: access denied, as for a protected one
-        return kPermissionDenied;
+        return ErrorCode::permissionDenied;
     case ENODEV:
     case ENXIO: // a device file without its device, or a FIFO nobody reads
-        return kDeviceUnavailable;
+        return ErrorCode::deviceUnavailable;
     case ENOSPC: // no room for the new file's entry
     case EDQUOT:
-        return kDiskFull;
+        return ErrorCode::diskFull;
     default:
-        return kFileNotFound;
+        return ErrorCode::fileNotFound;
     }
 }
 
-std::int64_t writeErrorCode(int error) {
+ErrorCode writeErrorCode(int error) {
     switch (error) {
     case EBADF:
-        return kInvalidHandle;
+        return ErrorCode::invalidHandle;
     case EACCES:
     case EPERM:
-        return kPermissionDenied;
+        return ErrorCode::permissionDenied;
     case ENOSPC:
     case EFBIG: // the file size limit of the process: as full as a full disk for this file
     case EDQUOT:
-        return kDiskFull;
+        return ErrorCode::diskFull;
     default:
-        return kPathFileAccessError;
+        return ErrorCode::pathFileAccessError;
     }
 }
 
@@ -160,21 +148,21 @@ void FileTable::openForAppend(std::string_view name, int fileNumber) {
     if (errorPending()) return;
     std::lock_guard lock(mutex_);
     if (!validNumber(fileNumber)) {
-        raiseError(kBadFileNumber);
+        raiseError(ErrorCode::badFileNameOrNumber);
         return;
     }
     Entry& entry = entries_[static_cast<std::size_t>(fileNumber)];
     if (entry.handle >= 0) {
-        raiseError(kFileAlreadyOpen);
+        raiseError(ErrorCode::fileAlreadyOpen);
         return;
     }
-    if (const std::int64_t code = serialPortError(name); code != 0) {
-        fail(code);
+    if (const std::optional<ErrorCode> code = serialPortError(name)) {
+        fail(*code);
         return;
     }
     // A name with a NUL byte would be cut short by the system; no such file can be meant.
     if (name.find('\0') != std::string_view::npos) {
-        fail(kBadFileName);
+        fail(ErrorCode::badFileName);
         return;
     }
     const std::string path(name);
@@ -202,7 +190,7 @@ void FileTable::adopt(Entry& entry, int handle) {
     entry.knownEnd = -1;
 }
 
-void FileTable::fail(std::int64_t code) {
+void FileTable::fail(ErrorCode code) {
     ++failures_;
     raiseError(code);
 }
@@ -286,12 +274,14 @@ bool FileTable::writeLines(Entry& entry, std::string_view bytes) {
         }
         if (n < 0 && errno == EINTR) continue;
         // n == 0: the system took nothing and gave no reason, a short write.
-        const std::int64_t code = n < 0 ? writeErrorCode(errno) : kPathFileAccessError;
+        const ErrorCode code = n < 0 ? writeErrorCode(errno) : ErrorCode::pathFileAccessError;
         // Take the part back, unless someone else has appended since: the file keeps whole lines.
         struct stat now {};
         if (sized && done > 0 && ::fstat(entry.handle, &now) == 0 &&
-            now.st_size == file.st_size + static_cast<off_t>(done))
-            (void)::ftruncate(entry.handle, file.st_size);
+            now.st_size == file.st_size + static_cast<off_t>(done)) {
+            // Should this fail too, the write's own error is still the one to report.
+            [[maybe_unused]] const int truncated = ::ftruncate(entry.handle, file.st_size);
+        }
         fail(code);
         return false;
     }
@@ -318,16 +308,16 @@ void FileTable::writeToFile(int fileNumber, std::string_view text, bool lineEnd)
     if (errorPending()) return;
     std::lock_guard lock(mutex_);
     if (!validNumber(fileNumber) || entries_[static_cast<std::size_t>(fileNumber)].handle < 0) {
-        fail(kBadFileNumber);
+        fail(ErrorCode::badFileNameOrNumber);
         return;
     }
     Entry& entry = entries_[static_cast<std::size_t>(fileNumber)];
     if (entry.mode != kSequentialOutput) {
-        fail(kBadFileMode);
+        fail(ErrorCode::badFileMode);
         return;
     }
     if (!entry.writeAccess) {
-        fail(kPathFileAccessError);
+        fail(ErrorCode::pathFileAccessError);
         return;
     }
     advanceColumn(entry.column, text);
@@ -351,7 +341,7 @@ std::string FileTable::columnMove(int fileNumber, std::int64_t n) {
     if (errorPending()) return {};
     std::lock_guard lock(mutex_);
     if (!validNumber(fileNumber) || entries_[static_cast<std::size_t>(fileNumber)].handle < 0) {
-        raiseError(kBadFileNumber);
+        raiseError(ErrorCode::badFileNameOrNumber);
         return {};
     }
     const std::int64_t column = entries_[static_cast<std::size_t>(fileNumber)].column;
@@ -359,7 +349,7 @@ std::string FileTable::columnMove(int fileNumber, std::int64_t n) {
     // A file line has no width; the guard only keeps a wild argument from asking for gigabytes.
     constexpr std::int64_t kWidest = 1 << 20;
     if (n > kWidest) {
-        raiseError(kIllegalFunctionCall);
+        raiseError(ErrorCode::illegalFunctionCall);
         return {};
     }
     if (n >= column) return std::string(static_cast<std::size_t>(n - column), ' ');
@@ -372,7 +362,7 @@ void FileTable::closeFile(int fileNumber) {
     if (errorPending()) return;
     std::lock_guard lock(mutex_);
     if (!validNumber(fileNumber)) {
-        raiseError(kBadFileNumber);
+        raiseError(ErrorCode::badFileNameOrNumber);
         return;
     }
     close(entries_[static_cast<std::size_t>(fileNumber)]);
@@ -450,7 +440,7 @@ std::string dateText() {
     std::tm local{};
     std::string text;
     if (readLocalTime(local)) text = dateTextOf(local);
-    if (text.empty()) raiseError(kIllegalFunctionCall);
+    if (text.empty()) raiseError(ErrorCode::illegalFunctionCall);
     return text;
 }
 
@@ -459,7 +449,7 @@ std::string timeText() {
     std::tm local{};
     std::string text;
     if (readLocalTime(local)) text = timeTextOf(local);
-    if (text.empty()) raiseError(kIllegalFunctionCall);
+    if (text.empty()) raiseError(ErrorCode::illegalFunctionCall);
     return text;
 }
 

@@ -30,6 +30,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/errors.h"
+
 namespace rt {
 
 class FileTable {
@@ -84,7 +86,7 @@ class FileTable {
     bool writeLines(Entry& entry, std::string_view bytes);
     bool followPath(Entry& entry);
     void adopt(Entry& entry, int handle);
-    void fail(std::int64_t code);
+    void fail(ErrorCode code);
     void close(Entry& entry);
 };
 

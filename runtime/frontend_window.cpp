@@ -304,6 +304,15 @@ int defaultWindowScale(int displayWidth, int displayHeight) {
     return scale;
 }
 
+int fittingWindowScale(int requested, int displayWidth, int displayHeight) {
+    if (displayWidth <= 0 || displayHeight <= 0) return requested;
+    int scale = requested;
+    while (scale > 1 &&
+           (80LL * kGlyphWidth * scale > displayWidth || 25LL * kGlyphHeight * scale > displayHeight))
+        --scale;
+    return scale;
+}
+
 std::pair<int, int> cursorPixelRows(std::uint8_t start, std::uint8_t stop) {
     if (start == 4 && stop == 4) return {14, 14};
     const int first = std::min<int>(start, kGlyphHeight - 1);
@@ -330,10 +339,19 @@ int WindowFrontend::start() {
     ownsSdl_ = true;
     started_ = true;
     scale_ = requestedScale_;
+    // Before the first video mode is set, the video information describes the desktop.
+    const SDL_VideoInfo* info = SDL_GetVideoInfo();
     if (scale_ < 1) {
-        // Before the first video mode is set, the video information describes the desktop.
-        const SDL_VideoInfo* info = SDL_GetVideoInfo();
         scale_ = info != nullptr ? defaultWindowScale(info->current_w, info->current_h) : 1;
+    } else if (info != nullptr) {
+        // A window taller or wider than the display would hide its status row or its right half.
+        scale_ = fittingWindowScale(requestedScale_, info->current_w, info->current_h);
+        if (scale_ != requestedScale_)
+            std::fprintf(
+                stderr,
+                "co2calc: --scale %d makes a %d x %d window, larger than the %d x %d display; using %d\n",
+                requestedScale_, 80 * kGlyphWidth * requestedScale_, 25 * kGlyphHeight * requestedScale_,
+                info->current_w, info->current_h, scale_);
     }
     icon_ = makeIcon();
     if (icon_ != nullptr) SDL_WM_SetIcon(icon_, nullptr);

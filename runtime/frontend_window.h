@@ -52,6 +52,9 @@ KeyEvent translateKey(const SDL_keysym& key);
 // The largest whole-pixel scale at which the 640 x 400 picture covers at most about half of a
 // display of the given size (and fits on it); 1 when the size is unknown or small.
 int defaultWindowScale(int displayWidth, int displayHeight);
+// The scale asked for, lowered until the picture fits on the display (at least 1); the scale
+// asked for when the display's size is unknown (0).
+int fittingWindowScale(int requested, int displayWidth, int displayHeight);
 
 // Pixel row(s) of the cursor within a cell: the default shape (start and stop 4) is one line at
 // row 14; other shapes cover their scan lines, clipped to the cell.

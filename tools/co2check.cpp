@@ -14,13 +14,13 @@
 //
 // --grid checks co2table's benchmark grid (0:99.9:0.1 C x 0.1:100:0.1 MPa, 10^6 points) instead.
 // Prints a summary and every difference with its state point; exit status 0 when there is none.
-#include <limits>
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -29,15 +29,16 @@
 #include <thread>
 #include <vector>
 
+#include "app/report_layout.h"
 #include "core/errors.h"
 #include "core/math.h"
 #include "core/number_format.h"
-#include "model/run.h"
 #include "model/aqueous.h"
 #include "model/co2.h"
 #include "model/phase_curves.h"
 #include "model/printed.h"
 #include "model/quantities.h"
+#include "model/run.h"
 #include "model/solubility.h"
 #include "model/state_point.h"
 #include "model/water.h"
@@ -54,7 +55,7 @@ struct Point {
     double molality = -1; // < 0: the solubility (Enter at the prompt)
 };
 
-// Every printed text of a report: each quantity through its report template (the quantity table),
+// Every printed text of a report: each quantity through its report template (the report layout),
 // and the two values that the dialogue prints through templates of its own (the echoed saturation
 // pressure and the molality offered at the prompt). Extended quantities are formed at print time and
 // printed through the extended path.
@@ -67,8 +68,11 @@ struct Printed {
 
 std::vector<Printed> printedTexts() {
     std::vector<Printed> texts;
-    for (const co2::Quantity& q : co2::kQuantities)
-        if (q.block != co2::ReportBlock::library) texts.push_back({q.name, q.picture, q.extended, q.value});
+    for (std::size_t i = 0; i < co2::kReportLineCount; ++i) {
+        const co2::ReportLine& line = co2::kReportLines[i];
+        texts.push_back(
+            {line.name, line.picture, line.extended, co2::kQuantities[co2::kReportQuantity[i]].value});
+    }
     texts.push_back({"P (echo)", "###.#####", false, co2::printed::pressureMPa});
     texts.push_back({"m (prompt)", " ###.##### ", false, [](const Model& m) -> ext { return m.m; }});
     return texts;

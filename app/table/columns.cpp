@@ -5,6 +5,8 @@
 namespace co2::table {
 namespace {
 
+using co2::Dimension;
+
 constexpr std::uint8_t v(Value value) {
     return static_cast<std::uint8_t>(value);
 }
@@ -56,8 +58,8 @@ const Column* noteColumn() {
 bool isTemperature(const Column& c) {
     return c.kind == ColumnKind::value && c.index == v(Value::T_C);
 }
-bool isPressure(const Column& c) {
-    return c.kind == ColumnKind::value && c.index == v(Value::P);
+Dimension dimensionOf(const Column& c) {
+    return c.kind == ColumnKind::value ? co2::dimensionOf(kQuantities[c.index].unit) : Dimension::none;
 }
 
 } // namespace
@@ -81,13 +83,12 @@ std::string_view co2PhaseName(Co2Phase phase) {
 }
 
 std::string_view columnName(const Column& column, Units units) {
-    if (isTemperature(column) && units.temperature == TemperatureUnit::kelvin) return "T_K";
+    if (isTemperature(column) && units.kelvin()) return "T_K";
     return column.name;
 }
 
 std::string_view columnUnit(const Column& column, Units units) {
-    if (isTemperature(column) && units.temperature == TemperatureUnit::kelvin) return "K";
-    if (isPressure(column) && units.pressure == PressureUnit::bar) return "bar";
+    if (const co2::UnitInfo* unit = units.of(dimensionOf(column))) return unit->symbol;
     return column.unit;
 }
 

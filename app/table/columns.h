@@ -11,11 +11,13 @@
 
 #include "model/flags.h"
 #include "model/quantities.h"
+#include "model/units.h"
 
 namespace co2::table {
 
 // The numeric columns are the model's reported quantities (model/quantities.h), in their order;
-// a point's values are indexed like that table. The quantities the tool's code names:
+// a point's values are indexed like that table. The quantities the tool's code names (the rest it
+// handles only through the table):
 consteval std::uint8_t quantity(std::string_view name) {
     const std::size_t index = co2::quantityIndexOf(name);
     if (index >= co2::kReportedCount) throw "no such quantity in the model's table";
@@ -25,43 +27,15 @@ enum class Value : std::uint8_t {
     T_C = quantity("T_C"),
     P = quantity("P"),
     rho_H2O = quantity("rho_H2O"),
-    V_H2O = quantity("V_H2O"),
-    S_H2O = quantity("S_H2O"),
-    Cp_H2O = quantity("Cp_H2O"),
-    g_H2O = quantity("g_H2O"),
-    h_H2O = quantity("h_H2O"),
-    f_H2O = quantity("f_H2O"),
-    phi_H2O = quantity("phi_H2O"),
-    y_CO2_vap = quantity("y_CO2_vap"),
-    rho_CO2 = quantity("rho_CO2"),
-    V_CO2 = quantity("V_CO2"),
-    S_CO2 = quantity("S_CO2"),
-    Cp_CO2 = quantity("Cp_CO2"),
-    g_CO2 = quantity("g_CO2"),
-    h_CO2 = quantity("h_CO2"),
     f_CO2 = quantity("f_CO2"),
     phi_CO2 = quantity("phi_CO2"),
     kH = quantity("kH"),
     ln_kH = quantity("ln_kH"),
-    Gaq = quantity("Gaq"),
-    S2 = quantity("S2"),
-    V2 = quantity("V2"),
-    Cp2 = quantity("Cp2"),
-    sol_x = quantity("sol_x"),
     sol_m = quantity("sol_m"),
     sol_g = quantity("sol_g"),
     m = quantity("m"),
-    gamma_CO2 = quantity("gamma_CO2"),
-    phi_osm = quantity("phi_osm"),
     a_H2O = quantity("a_H2O"),
     gamma_H2O = quantity("gamma_H2O"),
-    Sex_H2O = quantity("Sex_H2O"),
-    Cpex_H2O = quantity("Cpex_H2O"),
-    Sex_CO2 = quantity("Sex_CO2"),
-    Cpex_CO2 = quantity("Cpex_CO2"),
-    Vex = quantity("Vex"),
-    V_sol = quantity("V_sol"),
-    rho_sol = quantity("rho_sol"),
 };
 inline constexpr std::size_t kValueCount = co2::kReportedCount;
 
@@ -92,14 +66,9 @@ struct Column {
 // Every column, in default order (the error column last).
 std::span<const Column> allColumns();
 
-// The units of the temperature and pressure columns (and of their inputs); the other columns keep
-// the units of the report.
-enum class TemperatureUnit : std::uint8_t { celsius, kelvin };
-enum class PressureUnit : std::uint8_t { MPa, bar };
-struct Units {
-    TemperatureUnit temperature = TemperatureUnit::celsius;
-    PressureUnit pressure = PressureUnit::MPa;
-};
+// One unit per kind of quantity for the whole table (model/units.h): every pressure, density and
+// temperature column, and the inputs of the command line, are in it.
+using co2::Units;
 
 // The column's name and unit in the units chosen: the temperature column is T_C in C and T_K in K.
 std::string_view columnName(const Column& column, Units units = {});

@@ -37,7 +37,8 @@ std::string shown(double value) {
 // is known, because the units change how the lists read.
 struct Given {
     std::optional<std::string> temperature, pressure, curve, molality, format, output, columns, plot, plotX,
-        plotMeasured, plotSize, threads, digits, header, temperatureUnit, pressureUnit, nacl, saltModel;
+        plotMeasured, plotSize, threads, digits, header, temperatureUnit, pressureUnit, densityUnit, nacl,
+        saltModel;
 };
 
 // Options that take a value; the others are switches.
@@ -60,7 +61,8 @@ const std::map<std::string, std::optional<std::string> Given::*, std::less<>>& v
         {"--digits", &Given::digits},
         {"--header", &Given::header},
         {"--temperature-unit", &Given::temperatureUnit},
-        {"--pressure-unit", &Given::pressureUnit}};
+        {"--pressure-unit", &Given::pressureUnit},
+        {"--density-unit", &Given::densityUnit}};
     return names;
 }
 
@@ -110,36 +112,36 @@ std::string readArguments(const std::vector<std::string>& args, Options& o, Give
 }
 
 std::string readUnits(const Given& given, Options& o) {
-    if (given.temperatureUnit) {
-        if (*given.temperatureUnit == "C")
-            o.units.temperature = TemperatureUnit::celsius;
-        else if (*given.temperatureUnit == "K")
-            o.units.temperature = TemperatureUnit::kelvin;
-        else
-            return "temperature-unit: \"" + *given.temperatureUnit + "\" is neither C nor K";
-    }
-    if (given.pressureUnit) {
-        if (*given.pressureUnit == "MPa")
-            o.units.pressure = PressureUnit::MPa;
-        else if (*given.pressureUnit == "bar")
-            o.units.pressure = PressureUnit::bar;
-        else
-            return "pressure-unit: \"" + *given.pressureUnit + "\" is neither MPa nor bar";
+    const struct {
+        const std::optional<std::string>& text;
+        co2::Dimension dimension;
+        std::string_view option;
+        const co2::UnitInfo*& unit;
+    } choices[] = {
+        {given.temperatureUnit, co2::Dimension::temperature, "temperature-unit", o.units.temperature},
+        {given.pressureUnit, co2::Dimension::pressure, "pressure-unit", o.units.pressure},
+        {given.densityUnit, co2::Dimension::density, "density-unit", o.units.density}};
+    for (const auto& c : choices) {
+        if (!c.text) continue;
+        c.unit = co2::unitNamed(c.dimension, *c.text);
+        if (c.unit == nullptr)
+            return std::string(c.option) + ": \"" + *c.text + "\" is not one of " +
+                   co2::unitNames(c.dimension);
     }
     return {};
 }
 
 std::string readTemperatures(const Given& given, Options& o) {
     if (!given.temperature) return "--temperature is missing (try --help)";
-    const bool kelvin = o.units.temperature == TemperatureUnit::kelvin;
     ParseResult t = parseValueList(*given.temperature, "temperature");
     if (!t.error.empty()) return t.error;
     o.temperaturesShown = std::move(t.values);
     o.temperatures.reserve(o.temperaturesShown.size());
     for (double v : o.temperaturesShown) {
-        const double celsius = kelvin ? addDecimal(v, -27315, 2) : v;
+        const double celsius = co2::fromUnit(v, *o.units.temperature);
         if (celsius < -273.15)
-            return "temperature: " + shown(v) + (kelvin ? " K" : " °C") + " is below absolute zero";
+            return "temperature: " + shown(v) + " " + std::string(o.units.temperature->symbol) +
+                   " is below absolute zero";
         o.temperatures.push_back(celsius);
     }
     return {};
@@ -155,14 +157,14 @@ std::string readPressures(const Given& given, Options& o) {
         return {};
     }
     if (!given.pressure) return "--pressure is missing (or give --curve 1..4)";
-    const bool bar = o.units.pressure == PressureUnit::bar;
     ParseResult p = parseValueList(*given.pressure, "pressure");
     if (!p.error.empty()) return p.error;
     o.pressuresShown = std::move(p.values);
     o.pressures.reserve(o.pressuresShown.size());
     for (double v : o.pressuresShown) {
-        if (v < 0) return "pressure: " + shown(v) + (bar ? " bar" : " MPa") + " is negative";
-        o.pressures.push_back(bar ? shiftDecimal(v, -1) : v);
+        if (v < 0)
+            return "pressure: " + shown(v) + " " + std::string(o.units.pressure->symbol) + " is negative";
+        o.pressures.push_back(co2::fromUnit(v, *o.units.pressure));
     }
     return {};
 }
@@ -211,17 +213,27 @@ std::string readStyle(const Given& given, Options& o) {
     return {};
 }
 
-// Without --format, the output file's extension names it.
+// Without --format, the output file's extension names it; a name without one is CSV. Any other
+// extension is refused rather than written as CSV under a name that promises something else.
 std::string readFormat(const Given& given, Options& o) {
     if (given.format) {
         const auto f = parseFormat(*given.format);
         if (!f) return "format: unknown format \"" + *given.format + "\" (csv, tsv or json)";
         o.format = *f;
-    } else if (endsWith(o.output, ".json")) {
-        o.format = Format::json;
-    } else if (endsWith(o.output, ".tsv")) {
-        o.format = Format::tsv;
+        return {};
     }
+    const std::size_t slash = o.output.find_last_of('/');
+    const std::string base = o.output.substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::size_t dot = base.find_last_of('.');
+    if (dot == std::string::npos || dot == 0) return {};
+    std::string extension = base.substr(dot + 1);
+    for (char& ch : extension)
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    const auto f = parseFormat(extension);
+    if (!f)
+        return "output: \"" + o.output + "\" has the extension \"." + base.substr(dot + 1) +
+               "\", which is none of the formats csv, tsv, json (or give --format)";
+    o.format = *f;
     return {};
 }
 
@@ -347,7 +359,9 @@ Grid
   --molality LIST      CO2 molalities (mol/kg) of the finite-concentration properties
                        (default: the solubility at each point; 0 means 1e-8)
   --temperature-unit C|K  unit of --temperature and of the temperature column (T_C or T_K)
-  --pressure-unit MPa|bar  unit of --pressure and of the P column
+  --pressure-unit MPa|bar|kPa|psi  unit of --pressure and of every pressure column (P,
+                       f_H2O, f_CO2, kH; ln_kH stays the logarithm of kH in MPa)
+  --density-unit g/cm3|kg/m3  unit of every density column (rho_H2O, rho_CO2, rho_sol)
   A LIST is comma-separated numbers and start:stop:step ranges, e.g. 0:100:5 or
   0.1,1,5,10:100:10; a range includes its stop when the steps land on it. Rows come in the
   order temperature, then pressure, then salinity, then molality.
@@ -358,7 +372,8 @@ Grid
   --salt-model duan-sun-2003|rumpf-1994|spycher-pruess-2010  the salting-out model
 
 Output
-  --format csv|tsv|json  (default csv, or from the --output file's extension)
+  --format csv|tsv|json  (default csv, or from the --output file's extension: .csv, .tsv,
+                       .json or none; any other extension is refused)
   --output FILE        write the table to FILE (default, or -: standard output)
   --columns a,b,c      only these columns, in this order (note and error are always kept)
   --header units|names|none  CSV/TSV header: "sol_m [mol/kg]" (default), "sol_m", or none
@@ -390,8 +405,6 @@ Columns:
         std::string line = "  " + headerText(c);
         if (c.kind == ColumnKind::value && c.index == static_cast<std::uint8_t>(Value::T_C))
             line += " or T_K [K]";
-        if (c.kind == ColumnKind::value && c.index == static_cast<std::uint8_t>(Value::P))
-            line += " or [bar]";
         // Pad by characters, not bytes: the units hold UTF-8 symbols.
         std::size_t width = 0;
         for (unsigned char ch : line)

@@ -69,10 +69,10 @@ struct Series {
 };
 
 std::string_view temperatureUnit(const Units& u) {
-    return u.temperature == TemperatureUnit::kelvin ? "K" : "°C";
+    return u.temperature->symbol;
 }
 std::string_view pressureUnit(const Units& u) {
-    return u.pressure == PressureUnit::bar ? "bar" : "MPa";
+    return u.pressure->symbol;
 }
 
 std::vector<Series> buildSeries(const PlotRequest& r) {

@@ -150,71 +150,7 @@ std::string expandRange(std::string_view item, std::string_view startText, std::
     return "";
 }
 
-// A finite double as digits * 10^exponent, from its shortest round-trip text.
-struct DecimalText {
-    std::int64_t digits = 0;
-    int exponent = 0;
-};
-
-std::optional<DecimalText> decimalOf(double value) {
-    if (!std::isfinite(value)) return std::nullopt;
-    char buffer[40];
-    const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-    const std::string_view text(buffer, static_cast<std::size_t>(r.ptr - buffer));
-    const std::size_t e = text.find('e');
-    DecimalText d;
-    bool negative = false;
-    int fraction = 0;
-    bool afterPoint = false;
-    for (char ch : text.substr(0, e)) {
-        if (ch == '-') {
-            negative = true;
-        } else if (ch == '.') {
-            afterPoint = true;
-        } else {
-            d.digits = d.digits * 10 + (ch - '0'); // at most 17 digits
-            fraction += afterPoint ? 1 : 0;
-        }
-    }
-    d.exponent = std::atoi(std::string(text.substr(e + 1)).c_str()) - fraction;
-    if (negative) d.digits = -d.digits;
-    return d;
-}
-
-double fromDecimal(std::int64_t digits, int exponent) {
-    const std::string text = std::to_string(digits) + "e" + std::to_string(exponent);
-    return std::strtod(text.c_str(), nullptr);
-}
-
-// a * 10^k when it fits in 18 decimal digits.
-std::optional<std::int64_t> timesPowerOfTen(std::int64_t a, int k) {
-    constexpr std::int64_t kLimit = 1'000'000'000'000'000'000; // 10^18
-    for (int i = 0; i < k; ++i) {
-        if (a >= kLimit / 10 || a <= -kLimit / 10) return std::nullopt;
-        a *= 10;
-    }
-    return a;
-}
-
 } // namespace
-
-double addDecimal(double value, std::int64_t units, int scale) {
-    const auto d = decimalOf(value);
-    if (d) {
-        const int common = std::min(d->exponent, -scale);
-        const auto a = timesPowerOfTen(d->digits, d->exponent - common);
-        const auto b = timesPowerOfTen(units, -scale - common);
-        if (a && b) return fromDecimal(*a + *b, common);
-    }
-    return static_cast<double>(static_cast<long double>(value) +
-                               static_cast<long double>(units) / std::pow(10.0L, scale));
-}
-
-double shiftDecimal(double value, int exponent) {
-    const auto d = decimalOf(value);
-    if (!d) return value * std::pow(10.0, exponent);
-    return fromDecimal(d->digits, d->exponent + exponent);
-}
 
 std::optional<double> parseNumber(std::string_view text) {
     const std::string s(trim(text));

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/units.h"
+
 namespace co2::table {
 
 // Largest number of values one list may expand to; a typo in a step must not exhaust memory.
@@ -27,12 +29,9 @@ struct ParseResult {
 // else (no hex, no inf/nan, no spaces inside). Leading and trailing spaces are ignored.
 std::optional<double> parseNumber(std::string_view text);
 
-// Unit changes done on the decimal text of a value rather than in binary, so that a value typed
-// in one unit gives the double the same quantity typed in the other would give (298.15 K is
-// 25 C exactly; 0.3 MPa is 3 bar). `addDecimal` adds units * 10^-scale; `shiftDecimal` multiplies
-// by 10^exponent. Both fall back to plain arithmetic for values with too many digits.
-double addDecimal(double value, std::int64_t units, int scale);
-double shiftDecimal(double value, int exponent);
+// Unit changes on the decimal text of a value (298.15 K is 25 C exactly; 0.3 MPa is 3 bar).
+using co2::addDecimal;
+using co2::shiftDecimal;
 
 // Expands a value list; `what` names the option in error messages ("temperature").
 ParseResult parseValueList(std::string_view text, std::string_view what);

@@ -186,15 +186,16 @@ class Output {
     std::string error_;
 };
 
-// What the input columns show: the input as given, in the units of the command line; the
-// pressure a curve or a 0 stands for is converted. And why the solubility columns are empty.
+// Every pressure, density and temperature in the table's units; the input columns show the input
+// as given (only the pressure a curve or a 0 stands for is converted). And why the solubility
+// columns are empty.
 void finishRow(const Options& o, const PointSpec& pt, PointResult& r) {
     r.molalityGiven = pt.molalityGiven();
+    for (std::size_t i = 0; i < kValueCount; ++i)
+        if (const co2::UnitInfo* unit = o.units.of(co2::dimensionOf(kQuantities[i].unit)))
+            r.values[i] = co2::toUnit(r.values[i], *unit);
     r.value(Value::T_C) = pt.shownT;
-    if (!pt.point.curve && pt.point.pressure != 0)
-        r.value(Value::P) = pt.shownP;
-    else if (o.units.pressure == PressureUnit::bar && !std::isnan(r.value(Value::P)))
-        r.value(Value::P) = shiftDecimal(r.value(Value::P), 1);
+    if (!pt.point.curve && pt.point.pressure != 0) r.value(Value::P) = pt.shownP;
     r.note = solubilityNote(r);
     if (r.note.empty() && r.hasValues && !pt.point.brine.pure())
         r.note = "pure-water solvent only: no solution columns for a brine";
@@ -379,8 +380,8 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
     // Measured data come in C and MPa; the plot is drawn in the units of the command line.
     request.measured = measured.points;
     for (MeasuredPoint& m : request.measured) {
-        if (o.units.temperature == TemperatureUnit::kelvin) m.T_C = addDecimal(m.T_C, 27315, 2);
-        if (o.units.pressure == PressureUnit::bar) m.P = shiftDecimal(m.P, 1);
+        m.T_C = co2::toUnit(m.T_C, *o.units.temperature);
+        m.P = co2::toUnit(m.P, *o.units.pressure);
     }
     if (!measured.points.empty()) {
         // The model at each measured state point, through the same code as the table.

@@ -240,6 +240,6 @@ def curve(option, t_celsius, molality=None, columns=None, exact=False, threads=N
 
 
 # Tidy DataFrame and xarray results; pandas and xarray are imported only when these are called.
-from ._frame import dataset, frame  # noqa: E402
+from ._frame import UNITS, dataset, frame  # noqa: E402
 
-__all__ += ["frame", "dataset"]
+__all__ += ["frame", "dataset", "UNITS"]

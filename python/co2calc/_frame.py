@@ -4,25 +4,26 @@ one of them is asked for, so that ``import co2calc`` needs numpy alone.
 
 Units: ``units={"pressure": "bar", "density": "kg/m3", "temperature": "K"}`` converts every
 column of that kind (pressure: P, f_H2O, f_CO2, kH; density: rho_H2O, rho_CO2, rho_sol;
-temperature: T_C, then named T_K); the converted columns are the report's values times the
-unit's factor. ln_kH stays the logarithm of the Henry constant in MPa, as its description
-says. Inputs are always given in C, MPa and mol/kg.
+temperature: T_C, then named T_K) exactly as co2table's --pressure-unit, --density-unit and
+--temperature-unit do: the library's unit table and conversion (powers of ten and 273.15 on the
+decimal digits, psi in extended precision), so a frame and a co2table CSV in the same units agree
+cell for cell. ln_kH stays the logarithm of the Henry constant in MPa, as its description says.
+Inputs are always given in C, MPa and mol/kg.
 """
 
-import math
 
 import numpy as np
 
 from . import FLAG_DESCRIPTIONS as _FLAG_DESCRIPTIONS
-from . import FLAGS, QUANTITIES, curve, table
+from . import FLAGS, QUANTITIES, _co2calc, curve, table
 
-#: unit -> factor from the report's unit; the same choices as co2table's options.
-PRESSURE_UNITS = {"MPa": 1.0, "bar": 10.0, "kPa": 1000.0, "psi": 1e6 / 6894.757293168361}
-DENSITY_UNITS = {"g/cm3": 1.0, "kg/m3": 1000.0}
-TEMPERATURE_UNITS = ("C", "K")
-
-_PRESSURE_COLUMNS = [n for n, (unit, _) in QUANTITIES.items() if unit == "MPa"]
-_DENSITY_COLUMNS = [n for n, (unit, _) in QUANTITIES.items() if unit == "g/cm³"]
+#: kind -> {unit name -> the symbol headers show}; the first of each kind is the report's own.
+UNITS = {}
+for _kind, _name, _symbol in _co2calc.units:
+    UNITS.setdefault(_kind, {})[_name] = _symbol
+PRESSURE_UNITS = tuple(UNITS["pressure"])
+DENSITY_UNITS = tuple(UNITS["density"])
+TEMPERATURE_UNITS = tuple(UNITS["temperature"])
 
 #: The boolean columns: every flag but the three phase bits, which make the phase_CO2 column.
 _PHASES = {"co2_gas": "gas", "co2_liquid": "liquid", "co2_supercritical": "supercritical"}
@@ -32,23 +33,25 @@ _FLAG_COLUMNS = [name for name in FLAGS if name not in _PHASES]
 _NOTE_NO_WATER = "no liquid water: pressure below the water saturation pressure"
 _NOTE_NEGATIVE = "negative solubility: outside the model's range"
 
-#: The derived column: the mass fraction of CO2 in the saturated liquid, from sol_g (g per kg water).
-MASS_FRACTION = ("w_CO2", "kg/kg", "CO2 mass fraction of the saturated liquid")
-
 
 def _units(units):
-    """(pressure, density, temperature) unit names from a dict, checked."""
+    """kind -> unit name for pressure, density and temperature, from a dict, checked."""
     if units is None:
         units = {}
     if not isinstance(units, dict):
         raise TypeError(f"units: expected a dict such as {{'pressure': 'bar'}}, got {units!r}")
-    known = {"pressure": PRESSURE_UNITS, "density": DENSITY_UNITS, "temperature": TEMPERATURE_UNITS}
     for kind, unit in units.items():
-        if kind not in known:
-            raise ValueError(f"units: unknown kind {kind!r} (known: pressure, density, temperature)")
-        if unit not in known[kind]:
-            raise ValueError(f"units: {kind} unit {unit!r} is not one of {', '.join(known[kind])}")
-    return units.get("pressure", "MPa"), units.get("density", "g/cm3"), units.get("temperature", "C")
+        if kind not in UNITS:
+            raise ValueError(f"units: unknown kind {kind!r} (known: {', '.join(UNITS)})")
+        if unit not in UNITS[kind]:
+            raise ValueError(f"units: {kind} unit {unit!r} is not one of {', '.join(UNITS[kind])}")
+    return {kind: units.get(kind, next(iter(names))) for kind, names in UNITS.items()}
+
+
+def _convert(kind, unit, values):
+    if unit == next(iter(UNITS[kind])):
+        return values
+    return _co2calc.to_unit(kind, unit, values)
 
 
 def _evaluate(t_celsius, p_mpa, molality, curve_option, columns, exact, threads, raw):
@@ -63,20 +66,15 @@ def _evaluate(t_celsius, p_mpa, molality, curve_option, columns, exact, threads,
 
 def _columns(raw_result, units, names):
     """The quantity columns in the chosen units: (ordered dict of name -> array, name -> unit)."""
-    pressure, density, temperature = units
     values, unit_of = {}, {}
     for name in names:
         value, unit = raw_result[name], QUANTITIES[name][0]
-        if name in _PRESSURE_COLUMNS and pressure != "MPa":
-            value, unit = value * PRESSURE_UNITS[pressure], pressure
-        elif name in _DENSITY_COLUMNS and density != "g/cm3":
-            value, unit = value * DENSITY_UNITS[density], density
-        elif name == "T_C" and temperature == "K":
-            name, value, unit = "T_K", value + 273.15, "K"
+        kind = _co2calc.quantity_kinds.get(name)
+        if kind is not None:
+            value, unit = _convert(kind, units[kind], value), UNITS[kind][units[kind]]
+            if kind == "temperature" and units[kind] == "K":
+                name = "T_K"
         values[name], unit_of[name] = value, unit
-        if name == "sol_g":
-            w = raw_result["sol_g"] / (1000.0 + raw_result["sol_g"])
-            values[MASS_FRACTION[0]], unit_of[MASS_FRACTION[0]] = w, MASS_FRACTION[1]
     return values, unit_of
 
 
@@ -84,8 +82,6 @@ def _descriptions(unit_of):
     text = {name: QUANTITIES[name][1] for name in QUANTITIES if name in unit_of}
     if "T_K" in unit_of:
         text["T_K"] = QUANTITIES["T_C"][1]
-    if MASS_FRACTION[0] in unit_of:
-        text[MASS_FRACTION[0]] = MASS_FRACTION[2]
     return text
 
 
@@ -121,7 +117,7 @@ def frame(t_celsius, p_mpa=None, molality=None, *, curve=None, columns=None, uni
     temperature by temperature.
 
     Columns: each quantity (default all of QUANTITIES; T_C and P are the inputs, P being the
-    saturation pressure where 0 was given), w_CO2 after sol_g, the flags as booleans, phase_CO2
+    saturation pressure where 0 was given; w_CO2 the CO2 mass fraction of the liquid), the flags as booleans, phase_CO2
     and note as categoricals, and error (None or the message of a failed point). df.attrs holds
     "units" and "descriptions" (column name -> text) and "version". units= chooses the pressure,
     density and temperature units (see the module's text)."""
@@ -179,9 +175,8 @@ def dataset(t_celsius, p_mpa, molality=None, *, columns=None, units=None, exact=
     bits = result["flags"]
     failed = np.vectorize(lambda e: e is not None, otypes=[bool])(result["error"])
 
-    pressure, _, temperature = chosen
-    t_axis = t + 273.15 if temperature == "K" else t
-    p_axis = p * PRESSURE_UNITS[pressure]
+    t_axis = _convert("temperature", chosen["temperature"], t)
+    p_axis = _convert("pressure", chosen["pressure"], p)
     dims = ("temperature", "pressure")
     variables = {name: (dims, v, {"units": unit_of[name], "description": descriptions[name]})
                  for name, v in values.items()}
@@ -193,7 +188,9 @@ def dataset(t_celsius, p_mpa, molality=None, *, columns=None, units=None, exact=
                          {"description": "why the solubility and solution values are NaN"})
     variables["error"] = (dims, np.where(failed, result["error"], "").astype(str),
                           {"description": "the runtime error of a point that failed"})
-    coords = {"temperature": ("temperature", t_axis, {"units": "K" if temperature == "K" else "°C", "description": "temperature"}),
-              "pressure": ("pressure", p_axis, {"units": pressure, "description": "total pressure as given"})}
+    coords = {"temperature": ("temperature", t_axis, {"units": UNITS["temperature"][chosen["temperature"]],
+                                                      "description": "temperature"}),
+              "pressure": ("pressure", p_axis, {"units": UNITS["pressure"][chosen["pressure"]],
+                                                "description": "total pressure as given"})}
     from . import __version__
     return xr.Dataset(variables, coords=coords, attrs={"program": "co2calc", "version": __version__})

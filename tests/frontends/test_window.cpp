@@ -466,6 +466,16 @@ TEST(WindowScale, DefaultCoversAtMostHalfTheDisplay) {
         EXPECT_EQ(rt::defaultWindowScale(c.width, c.height), c.scale) << c.width << " x " << c.height;
 }
 
+TEST(WindowScale, AScaleAskedForIsLoweredUntilTheWindowFitsTheDisplay) {
+    const struct {
+        int requested, width, height, scale;
+    } cases[] = {{3, 1920, 1080, 2},  {3, 1920, 1200, 3}, {2, 1280, 799, 1}, {2, 1279, 800, 1},
+                 {16, 3840, 2160, 5}, {1, 320, 200, 1},   {4, 0, 0, 4}};
+    for (const auto& c : cases)
+        EXPECT_EQ(rt::fittingWindowScale(c.requested, c.width, c.height), c.scale)
+            << c.requested << " on " << c.width << " x " << c.height;
+}
+
 TEST(WindowScale, GlyphPixelsBecomeSquaresCentredOnBlackInAResizedWindow) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);

@@ -268,6 +268,15 @@ if start "$work/scale" SDL_AUDIODRIVER= --scale=2; then
   [ "$(lines "$work/scale/stderr.txt")" -le 1 ] || fail "audio noise: $(cat "$work/scale/stderr.txt")"
 fi
 
+# ---- --scale 3 would be 1920 x 1200 on the 1600 x 1000 display: scale 2 and one line saying so ----------
+if start "$work/toolarge" --scale=3; then
+  xdotool getwindowgeometry "$wid" | grep -q "Geometry: 1280x800" || fail "--scale 3: $(xdotool getwindowgeometry "$wid")"
+  "$work/wm_delete" "$wid"
+  finish toolarge "$work/toolarge"
+  [ "$(grep -c "larger than the 1600 x 1000 display; using 2" "$work/toolarge/stderr.txt")" -eq 1 ] ||
+    fail "--scale 3: $(cat "$work/toolarge/stderr.txt")"
+fi
+
 # ---- a file-size limit: the disk audio driver's writes fail; no SIGXFSZ, the tones go on silently ------
 file_limit=16
 if start "$work/limit"; then

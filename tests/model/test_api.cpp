@@ -19,7 +19,7 @@
 #include "model/brine.h"
 #include "model/model.h"
 #include "model/quantities.h"
-#include "model_variables.h"
+#include "model_reference.h"
 
 namespace co2 {
 namespace {
@@ -30,58 +30,19 @@ bool sameBits(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-std::vector<std::string> split(const std::string& line) {
-    std::vector<std::string> fields;
-    std::stringstream in(line);
-    std::string field;
-    while (std::getline(in, field, ','))
-        fields.push_back(field);
-    return fields;
-}
-
-// A model state rebuilt from one reference row: every variable as the calculator's run left it.
-struct ReferenceRow {
-    double T_C = 0, P = 0, molality = 0;
-    int curve = 0;
-    std::string errors;
-    std::unique_ptr<Model> model = std::make_unique<Model>();
-};
-
-std::vector<ReferenceRow> readReference() {
-    std::ifstream in(std::string(CO2_TEST_DATA_DIR) + "/model_regression.csv");
-    std::string line;
-    std::getline(in, line); // provenance
-    std::getline(in, line); // header, checked by the regression test
-    std::vector<ReferenceRow> rows;
-    while (std::getline(in, line)) {
-        const std::vector<std::string> f = split(line);
-        ReferenceRow row;
-        row.T_C = std::strtod(f[0].c_str(), nullptr);
-        row.P = std::strtod(f[1].c_str(), nullptr);
-        row.curve = std::atoi(f[2].c_str());
-        row.molality = std::strtod(f[3].c_str(), nullptr);
-        row.errors = f[4];
-        std::size_t column = 5;
-#define CO2_READ(v) row.model->v = std::strtod(f.at(column++).c_str(), nullptr);
-        CO2_MODEL_VARIABLES(CO2_READ)
-#undef CO2_READ
-        rows.push_back(std::move(row));
-    }
-    return rows;
-}
-
-Result evaluateRow(Evaluator& e, const ReferenceRow& row) {
+Result evaluateRow(Evaluator& e, const reference::Row& row) {
     // The reference's molality -1 stands for the solubility (Enter at the prompt).
     const double m = row.molality < 0 ? kNaN : row.molality;
     return row.curve == 0 ? e.evaluate(row.T_C, row.P, m) : e.evaluateCurve(row.curve, row.T_C, m);
 }
 
 TEST(Library, ExactPathGivesTheCalculatorsNumbersAtEveryReferencePoint) {
-    const std::vector<ReferenceRow> rows = readReference();
-    ASSERT_EQ(rows.size(), 35U);
+    const reference::Table table = reference::read();
+    ASSERT_TRUE(table.opened) << reference::path();
+    ASSERT_EQ(table.rows.size(), 35U);
     // The calculator prints what the formulas give, solution or not: the raw numbers.
     Evaluator exact(Options{Arithmetic::exact, true, kAtSolubility});
-    for (const ReferenceRow& row : rows) {
+    for (const reference::Row& row : table.rows) {
         SCOPED_TRACE("T_C " + std::to_string(row.T_C) + ", P " + std::to_string(row.P) + ", curve " +
                      std::to_string(row.curve) + ", molality " + std::to_string(row.molality));
         const Result r = evaluateRow(exact, row);
@@ -98,8 +59,9 @@ TEST(Library, ExactPathGivesTheCalculatorsNumbersAtEveryReferencePoint) {
             continue;
         }
         ASSERT_TRUE(r.ok()) << r.message;
+        const std::unique_ptr<Model> model = row.model();
         for (std::size_t i = 0; i < kReportedCount; ++i) {
-            const double expected = quantityValue(kQuantities[i], *row.model);
+            const double expected = quantityValue(kQuantities[i], *model);
             EXPECT_TRUE(sameBits(r.values[i], expected))
                 << kQuantities[i].name << ": " << r.values[i] << ", reference " << expected;
         }
@@ -300,14 +262,16 @@ TEST(Contract, CurveZeroUnknownBitsAndTheMaskingRule) {
     EXPECT_NE(evaluateCurve(0, 10).message.find("curve option 0"), std::string::npos);
     EXPECT_EQ(co2_evaluate_curve(0, 25, NAN, nullptr, nullptr, nullptr, 0), CO2_ERROR_BAD_ARGUMENT);
     char error[96];
-    EXPECT_EQ(co2_evaluate_ex(25, 10, NAN, 0x4, nullptr, nullptr, error, sizeof error), CO2_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(co2_evaluate_ex(25, 10, NAN, 0x4, nullptr, nullptr, error, sizeof error),
+              CO2_ERROR_BAD_ARGUMENT);
     EXPECT_NE(std::string(error).find("0x4"), std::string::npos) << error;
 
     // 25 C, 0.003 MPa lies below the water saturation pressure (0.00317 MPa, IAPWS-95): no liquid.
     const Result masked = evaluate(25, 0.003);
     ASSERT_TRUE(masked.ok()) << masked.message;
     EXPECT_NE(masked.flags & noSolubility, 0u);
-    EXPECT_TRUE(std::isnan(masked["sol_m"]) && std::isnan(masked["rho_sol"]) && std::isnan(masked["y_CO2_vap"]));
+    EXPECT_TRUE(std::isnan(masked["sol_m"]) && std::isnan(masked["rho_sol"]) &&
+                std::isnan(masked["y_CO2_vap"]));
     EXPECT_FALSE(std::isnan(masked["rho_H2O"]) || std::isnan(masked["kH"]));
     Options rawOptions;
     rawOptions.raw = true;
@@ -327,7 +291,8 @@ TEST(Contract, CurveZeroUnknownBitsAndTheMaskingRule) {
     EXPECT_EQ(values[static_cast<std::size_t>(sol)], raw["sol_m"]);
     point = co2_point_on_curve(1, 10);
     EXPECT_EQ(co2_run(&point, CO2_EXACT, values.data(), nullptr, nullptr, 0), 0);
-    EXPECT_EQ(values[static_cast<std::size_t>(sol)], evaluateCurve(1, 10, Options{Arithmetic::exact, false, kAtSolubility})["sol_m"]);
+    EXPECT_EQ(values[static_cast<std::size_t>(sol)],
+              evaluateCurve(1, 10, Options{Arithmetic::exact, false, kAtSolubility})["sol_m"]);
     EXPECT_EQ(co2_run(nullptr, 0, values.data(), nullptr, nullptr, 0), CO2_ERROR_BAD_ARGUMENT);
 }
 
@@ -339,8 +304,8 @@ TEST(Contract, FlagAndCurveTablesAreTheSameInBothLanguages) {
         EXPECT_EQ(co2_flag_name(i), flags()[static_cast<std::size_t>(i)].name);
         all |= co2_flag_bit(i);
     }
-    EXPECT_EQ(all, warnTemperature | warnPressure | warnSaturation | warnMolality | hydrate | co2Gas | co2Liquid |
-                       co2Supercritical | noSolubility | saltIndicative);
+    EXPECT_EQ(all, warnTemperature | warnPressure | warnSaturation | warnMolality | hydrate | co2Gas |
+                       co2Liquid | co2Supercritical | noSolubility | saltIndicative);
     EXPECT_EQ(co2_flag_name(co2_flag_count()), nullptr);
     EXPECT_STREQ(co2_curve_name(2), "Clathrate-H2O(l)-CO2(l)");
     EXPECT_EQ(co2_curve_name(0), nullptr);
@@ -379,6 +344,8 @@ TEST(Contract, BrineRunsThroughThePoint) {
             EXPECT_EQ(r["sol_m"], b.sol_m);
             EXPECT_EQ(r["gamma_salt"], b.gamma);
             EXPECT_EQ(r["m_NaCl"], nacl);
+            // The liquid's mass per kg of water counts the salt: 58.443 g per mole of NaCl (CRC).
+            EXPECT_NEAR(r["w_CO2"], r["sol_g"] / (1000 + r["sol_g"] + 58.443 * nacl), 1e-6 * r["w_CO2"]);
             EXPECT_LT(r["sol_m"], last);
             last = r["sol_m"];
             EXPECT_TRUE(std::isnan(r["rho_sol"]) && std::isnan(r["gamma_CO2"]));

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/report_layout.h"
 #include "model/quantities.h"
 #include "model/statements.h"
 
@@ -85,8 +86,8 @@ TEST(StatementNumbers, AreLiteralUniqueAndInTheirModulesRange) {
     // the other rows of that loop (the activity block's lines), nothing else.
     const auto first = static_cast<unsigned long>(Module::report);
     std::map<unsigned long, std::string> table;
-    for (const Quantity& q : kQuantities) {
-        for (const std::uint32_t number : {q.screenStatement, q.fileStatement, q.valueStatement}) {
+    for (const ReportLine& q : kReportLines) {
+        for (const std::uint32_t number : {q.screen.statement, q.file.statement, q.valueStatement}) {
             if (number == 0) continue;
             EXPECT_GE(number, first) << q.name;
             EXPECT_LT(number, first + kModuleRange) << q.name;

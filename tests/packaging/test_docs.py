@@ -51,6 +51,23 @@ def test_co2calc_page_names_options_keys_files_and_exit_statuses():
         assert words in page, words
 
 
+def test_co2calc_page_and_help_give_the_same_exit_statuses():
+    help_text = subprocess.run([os.environ["CO2CALC"], "--help"], capture_output=True, text=True,
+                               stdin=subprocess.DEVNULL, timeout=30, check=True).stdout
+    paragraph = re.search(r"Exit status:(.*?)\n\n", help_text, re.S).group(1)
+    clauses = {int(m.group(1)): m.group(2) for m in re.finditer(r"(\d+)(?: \+ the signal's number)? ([^;]*)",
+                                                                  paragraph)}
+    page = render("co2calc")
+    section = page.split("EXIT STATUS", 1)[1].split("EXAMPLES", 1)[0]
+    entries = dict(re.findall(r"(?ms)^\s{5,}(\d+)(?: \+ signal)?\n(.*?)(?=\n\s*\n)", section + "\n\n"))
+    entries = {int(k): " ".join(v.split()) for k, v in entries.items()}
+    assert sorted(clauses) == sorted(entries) == [0, 1, 2, 3, 100, 128], (clauses, entries)
+    # Each status names the same front ends in both texts.
+    for status, words in {1: ["headless", "terminal"], 3: ["headless", "error box"], 100: ["window"]}.items():
+        for word in words:
+            assert word in clauses[status].lower() and word in entries[status].lower(), (status, word)
+
+
 def png_size_and_pixels(path):
     """(width, height, RGBA rows) of an 8-bit RGBA PNG without filtering, as make_icon writes it."""
     with open(path, "rb") as f:
@@ -95,5 +112,5 @@ def test_desktop_entry_is_valid():
     run = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
     assert run.returncode == 0 and "error" not in run.stdout, run.stdout
     text = open(entry, encoding="utf-8").read()
-    for line in ["Exec=co2calc", "Icon=co2calc", "Terminal=false", "Categories=Science;Chemistry;Education;"]:
+    for line in ["Exec=co2calc", "Icon=co2calc", "Terminal=false", "Categories=Science;Chemistry;"]:
         assert line in text.splitlines(), line

@@ -1,6 +1,7 @@
 """frame() and dataset() against co2table's CSV (every cell, in each unit system) and against table()."""
 
 import csv
+import decimal
 import io
 import math
 import os
@@ -19,8 +20,12 @@ GRID = {"t": [0, 25, 60, 100], "p": [0, 0.01, 0.1, 7.5, 100]}
 
 def co2table_rows(*args, kelvin=False):
     temperatures = [f"{t + 273.15:g}" if kelvin else str(t) for t in GRID["t"]]
+    # co2table reads pressures in its output unit: psi only at the saturation pressure (0), which
+    # no typed psi value hits exactly; kPa by the decimal shift.
+    unit = args[args.index("--pressure-unit") + 1] if "--pressure-unit" in args else "MPa"
+    pressures = {"MPa": GRID["p"], "kPa": [p * 1000 for p in GRID["p"]], "psi": [0]}[unit]
     out = subprocess.run([CO2TABLE, "--temperature", ",".join(temperatures),
-                          "--pressure", ",".join(map(str, GRID["p"])), *args],
+                          "--pressure", ",".join(f"{p:g}" for p in pressures), *args],
                          capture_output=True, text=True).stdout
     rows = list(csv.reader(io.StringIO(out)))
     return rows[0], rows[1:]
@@ -30,11 +35,15 @@ def co2table_rows(*args, kelvin=False):
 @pytest.mark.parametrize("options,units", [
     ([], None),
     (["--temperature-unit", "K", "--raw"], {"temperature": "K"}),
+    (["--pressure-unit", "psi", "--density-unit", "kg/m3"], {"pressure": "psi", "density": "kg/m3"}),
+    (["--pressure-unit", "kPa"], {"pressure": "kPa"}),
 ])
 def test_frame_is_co2tables_table(options, units):
     # co2table reads temperatures in its output unit; frame() always takes C.
     header, rows = co2table_rows(*options, kelvin=bool(units) and units.get("temperature") == "K")
     t, p = np.array(GRID["t"], dtype=float), np.array(GRID["p"], dtype=float)
+    if units and units.get("pressure") == "psi":
+        p = np.array([0.0])
     raw = "--raw" in options
     df = co2calc.frame(t[:, None], p[None, :], units=units, raw=raw)
     names = [h.split(" [")[0] for h in header]
@@ -94,9 +103,13 @@ def test_dataset_axes_and_values():
     grid = co2calc.table(t[:, None], p)
     assert ds["sol_m"].dims == ("temperature", "pressure") and ds["sol_m"].shape == (3, 4)
     assert ds["sol_m"].values.tobytes() == grid["sol_m"].tobytes()
-    assert ds["f_CO2"].attrs["units"] == "bar" and (ds["pressure"].values == p * 10).all()
-    assert ds["f_CO2"].values.tobytes() == (grid["f_CO2"] * 10).tobytes()
-    assert ds["kH"].values.tobytes() == (grid["kH"] * 10).tobytes()
+    # bar is MPa's decimal digits shifted: 1.1 MPa is 11 bar, not 11.000000000000002.
+    assert ds["f_CO2"].attrs["units"] == "bar" and (ds["pressure"].values == [0, 10, 100, 500]).all()
+    for name in ("f_CO2", "kH"):
+        assert [float(decimal.Decimal(repr(v)).scaleb(1)) for v in grid[name].ravel()] == ds[name].values.ravel().tolist(), name
+    assert co2calc._co2calc.to_unit("pressure", "bar", [1.1]).tolist() == [11.0]
+    kg = co2calc.dataset(t, p, units={"density": "kg/m3"})
+    assert kg["rho_H2O"].attrs["units"] == "kg/m³" and np.allclose(kg["rho_H2O"], grid["rho_H2O"] * 1000, rtol=1e-15)
     assert ds["hydrate"].values.tolist() == ((grid["flags"] & co2calc.FLAGS["hydrate"]) != 0).tolist()
     with pytest.raises(ValueError, match="1-D"):
         co2calc.dataset(t[:, None], p)

@@ -269,21 +269,83 @@ TEST(ModelPoint, UnusablePointsLookUnusable) {
     EXPECT_NE(r.find(",-7.0"), std::string::npos) << r; // the model's own number, with the note
 }
 
-TEST(ModelPoint, KelvinAndBarGiveTheSameRowsAsCelsiusAndMPa) {
-    const std::string c = table({"--temperature", "0:50:12.5", "--pressure", "0.5,10", "--header", "none"});
-    const std::string k = table({"--temperature", "273.15:323.15:12.5", "--temperature-unit", "K",
-                                 "--pressure", "5,100", "--pressure-unit", "bar", "--header", "none"});
-    // Only the input cells differ: T + 273.15 and P * 10.
-    std::istringstream a(c), b(k);
-    int rows = 0;
-    for (std::string x, y; std::getline(a, x) && std::getline(b, y); ++rows) {
-        const auto rest = [](const std::string& line) {
-            return line.substr(line.find(',', line.find(',') + 1));
-        };
-        EXPECT_EQ(rest(x), rest(y));
+// Each unit system gives the rows of the report's units with every pressure, density and
+// temperature cell converted: by a power of ten on the decimal text (checked against strtod of
+// the MPa text with its exponent raised), psi by 1 psi = 6894.757293168361 Pa (NIST SP 811). psi
+// is checked at the saturation pressure (0), which no typed psi value would hit exactly.
+TEST(ModelPoint, EveryColumnOfAKindIsInTheTablesUnit) {
+    const struct {
+        std::vector<std::string> reference, args;
+        int pressureShift, densityShift; // powers of ten; -1: psi
+    } cases[] = {
+        {{"--temperature", "0:50:12.5", "--pressure", "0,0.5,10"},
+         {"--temperature", "273.15:323.15:12.5", "--temperature-unit", "K", "--pressure", "0,5,100",
+          "--pressure-unit", "bar"},
+         1,
+         0},
+        {{"--temperature", "0:50:12.5", "--pressure", "0,0.5,10"},
+         {"--temperature", "0:50:12.5", "--pressure", "0,500,10000", "--pressure-unit", "kPa",
+          "--density-unit", "kg/m3"},
+         3,
+         3},
+        {{"--temperature", "0:50:12.5", "--pressure", "0"},
+         {"--temperature", "0:50:12.5", "--pressure", "0", "--pressure-unit", "psi"},
+         -1,
+         0},
+    };
+    const auto lines = [](std::vector<std::string> args) {
+        args.insert(args.end(), {"--header", "names"});
+        std::vector<std::vector<std::string>> rows;
+        std::istringstream in(table(args));
+        for (std::string line; std::getline(in, line);) {
+            std::vector<std::string> cells;
+            std::istringstream row(line + ",");
+            for (std::string cell; std::getline(row, cell, ',');)
+                cells.push_back(cell);
+            rows.push_back(cells);
+        }
+        return rows;
+    };
+    // The decimal text times 10^k, by moving its exponent.
+    const auto shifted = [](const std::string& text, int k) {
+        const std::size_t e = text.find('e');
+        const int exponent = e == std::string::npos ? 0 : std::stoi(text.substr(e + 1));
+        return std::strtod((text.substr(0, e) + "e" + std::to_string(exponent + k)).c_str(), nullptr);
+    };
+    for (const auto& c : cases) {
+        const auto want = lines(c.reference);
+        const auto got = lines(c.args);
+        ASSERT_EQ(got.size(), want.size());
+        const std::vector<std::string>& names = want[0];
+        EXPECT_EQ(got[0][0], c.args[3] == "K" ? "T_K" : "T_C");
+        int converted = 0;
+        for (std::size_t r = 1; r < want.size(); ++r) {
+            ASSERT_EQ(got[r].size(), names.size());
+            for (std::size_t i = 1; i < names.size(); ++i) {
+                const std::string& x = want[r][i];
+                const std::string& y = got[r][i];
+                const bool pressure =
+                    names[i] == "P" || names[i] == "f_H2O" || names[i] == "f_CO2" || names[i] == "kH";
+                const int shift = pressure                       ? c.pressureShift
+                                  : names[i].starts_with("rho_") ? c.densityShift
+                                                                 : 0;
+                if (x.empty() || shift == 0) {
+                    EXPECT_EQ(y, x) << names[i] << " row " << r;
+                    continue;
+                }
+                ++converted;
+                const double mpa = std::strtod(x.c_str(), nullptr);
+                if (shift < 0)
+                    EXPECT_NEAR(std::strtod(y.c_str(), nullptr), mpa * 1e6 / 6894.757293168361,
+                                4e-16 * mpa * 145.04)
+                        << names[i] << " row " << r;
+                else
+                    EXPECT_EQ(std::strtod(y.c_str(), nullptr), shifted(x, shift))
+                        << names[i] << " row " << r << ": " << x << " and " << y;
+            }
+        }
+        EXPECT_GE(converted, static_cast<int>(want.size() - 1) * (c.densityShift != 0 ? 6 : 3)) << c.args[5];
     }
-    EXPECT_EQ(rows, 10);
-    EXPECT_NE(k.find("\n298.15,100,"), std::string::npos) << k;
 }
 
 TEST(ModelPoint, TablesAreTheSameOnOneThreadAndOnSeveral) {

@@ -69,6 +69,14 @@ TEST(Options, FormatDefaultsToCsvOrFollowsTheOutputName) {
     EXPECT_EQ(parse({"--temperature", "1", "--pressure", "1", "--output", "a.json", "--format", "csv"})
                   .options.format,
               Format::csv);
+    // No extension is CSV; a dot in a directory or a leading dot is not one.
+    for (const char* name : {"table", "dir.v2/table", ".table", "-"})
+        EXPECT_EQ(parse({"--temperature", "1", "--pressure", "1", "--output", name}).options.format,
+                  Format::csv)
+            << name;
+    EXPECT_EQ(parse({"--temperature", "1", "--pressure", "1", "--output", "a.xlsx", "--format", "tsv"})
+                  .options.format,
+              Format::tsv);
 }
 
 TEST(Options, RefusesBadCommandLinesWithAReason) {
@@ -130,7 +138,11 @@ TEST(Options, RefusesHostileValuesNamingThem) {
         {{"--digits", "1e400"}, "digits: \"1e400\""},
         {{"--header", "yes"}, "header: \"yes\""},
         {{"--temperature-unit", "F"}, "temperature-unit: \"F\""},
-        {{"--pressure-unit", "psi"}, "pressure-unit: \"psi\""},
+        {{"--pressure-unit", "atm"}, "pressure-unit: \"atm\" is not one of MPa, bar, kPa, psi"},
+        {{"--density-unit", "kg/l"}, "density-unit: \"kg/l\" is not one of g/cm3, kg/m3"},
+        {{"--output", "t.xlsx"},
+         "\"t.xlsx\" has the extension \".xlsx\", which is none of the formats csv, tsv, json"},
+        {{"--output", "dir.v2/table.txt"}, "extension \".txt\""},
         {{"--temperature", "0:99.9:0.01", "--pressure", "1:1000:0.1", "--plot", "a.png"},
          "plot: the grid has 99820081 state points; a plot takes at most 1000000"},
     };
@@ -158,7 +170,7 @@ TEST(Options, UnitsConvertAsTheDecimalsWouldAndKeepTheInputs) {
     EXPECT_EQ(o.style.digits, 6);
     EXPECT_EQ(o.style.header, HeaderStyle::names);
     EXPECT_TRUE(o.style.raw);
-    EXPECT_EQ(o.style.units.temperature, TemperatureUnit::kelvin);
+    EXPECT_TRUE(o.style.units.kelvin());
     EXPECT_EQ(o.output, "-");
     const PointSpec p = pointAt(o, 5); // 298.15 K, 1 bar
     EXPECT_EQ(p.point.temperature, 25);

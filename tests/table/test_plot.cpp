@@ -130,7 +130,8 @@ TEST(PlotScript, HydrateFieldIsDashedAndJoinsTheSolidPart) {
 
     // In the units of the command line: kelvin and bar in labels and titles.
     PlotRequest k = isotherms(1);
-    k.units = {TemperatureUnit::kelvin, PressureUnit::bar};
+    k.units = {.pressure = co2::unitNamed(co2::Dimension::pressure, "bar"),
+               .temperature = co2::unitNamed(co2::Dimension::temperature, "K")};
     k.temperatures = {273.15};
     const std::string ks = gnuplotScript(k);
     EXPECT_NE(ks.find("set xlabel 'Pressure (bar)'"), std::string::npos);

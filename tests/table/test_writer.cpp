@@ -90,7 +90,8 @@ TEST(Writer, CsvRowHasOneCellPerColumnAndFlagsAsDigits) {
 
 TEST(Writer, HeaderStylesAndUnitsOfTheCommandLine) {
     const auto columns = pick("T_C,P,sol_m,phase_CO2");
-    const Units kelvinBar{TemperatureUnit::kelvin, PressureUnit::bar};
+    const Units kelvinBar{.pressure = co2::unitNamed(co2::Dimension::pressure, "bar"),
+                          .temperature = co2::unitNamed(co2::Dimension::temperature, "K")};
     const std::vector<std::pair<TableStyle, std::string>> cases = {
         {{}, "T_C [°C],P [MPa],sol_m [mol/kg],phase_CO2,note,error\n"},
         {{0, HeaderStyle::names, false, {}}, "T_C,P,sol_m,phase_CO2,note,error\n"},
@@ -104,6 +105,15 @@ TEST(Writer, HeaderStylesAndUnitsOfTheCommandLine) {
         RowWriter(Format::json, columns, "1", {0, HeaderStyle::none, false, kelvinBar}).header();
     EXPECT_NE(json.find("{\"name\": \"T_K\", \"unit\": \"K\""), std::string::npos) << json;
     EXPECT_NE(json.find("{\"name\": \"P\", \"unit\": \"bar\""), std::string::npos);
+
+    // One unit per kind for every column of that kind; ln_kH stays the logarithm in MPa.
+    const Units psiKg{.pressure = co2::unitNamed(co2::Dimension::pressure, "psi"),
+                      .density = co2::unitNamed(co2::Dimension::density, "kg/m3")};
+    EXPECT_EQ(RowWriter(Format::csv, pick("P,f_H2O,f_CO2,kH,ln_kH,rho_H2O,rho_CO2,rho_sol,V_H2O"), "1",
+                        {0, HeaderStyle::units, false, psiKg})
+                  .header(),
+              "P [psi],f_H2O [psi],f_CO2 [psi],kH [psi],ln_kH [-],rho_H2O [kg/m³],rho_CO2 [kg/m³],"
+              "rho_sol [kg/m³],V_H2O [cm³/mol],note,error\n");
 }
 
 // A point without liquid water or with a negative solubility keeps its pure-water, pure-CO2 and
