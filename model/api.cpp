@@ -24,6 +24,7 @@
 #include "model/quantities.h"
 #include "model/run.h"
 #include "model/solubility.h"
+#include "model/spycher_pruess.h"
 #include "model/state_point.h"
 #include "model/water.h"
 
@@ -65,6 +66,9 @@ constexpr std::size_t kIndexSolG = quantityIndexOf("sol_g");
 constexpr std::size_t kIndexSolX = quantityIndexOf("sol_x");
 constexpr std::size_t kIndexNaCl = quantityIndexOf("m_NaCl");
 constexpr std::size_t kIndexGammaSalt = quantityIndexOf("gamma_salt");
+constexpr std::size_t kIndexYH2O = quantityIndexOf("y_H2O");
+constexpr std::size_t kIndexWH2O = quantityIndexOf("w_H2O_CO2phase");
+static_assert(kIndexYH2O < kReportedCount && kIndexWH2O < kReportedCount);
 constexpr std::size_t kIndexMassFraction = quantityIndexOf("w_CO2");
 static_assert(kIndexGammaSalt < kReportedCount && kIndexNaCl < kReportedCount &&
               kIndexMassFraction < kReportedCount);
@@ -221,6 +225,9 @@ bool Evaluator::Impl::inBrine(const Point& point, Result& r) const {
     r.values[kIndexMassFraction] = b.w_CO2;
     r.values[kIndexNaCl] = std::min(point.brine.Na, point.brine.Cl);
     r.values[kIndexGammaSalt] = b.gamma;
+    const double y = sp2003::waterContent(model.T, model.P_bar, point.brine, b.gamma);
+    r.values[kIndexYH2O] = y;
+    r.values[kIndexWH2O] = waterMassFractionOf(y);
     const bool molalityGiven = !std::isnan(point.molality);
     for (std::size_t i = 0; i < kReportedCount; ++i)
         if (kQuantities[i].group == Group::solution && !(i == kIndexM && molalityGiven)) r.values[i] = kNaN;
@@ -330,8 +337,9 @@ Result Evaluator::Impl::run(const Point& point) {
         if (belowSaturation(model)) r.message += "; the pressure is below the water saturation pressure";
         return r;
     }
-    for (double v : r.values) {
-        if (!std::isfinite(v)) {
+    for (std::size_t i = 0; i < kReportedCount; ++i) {
+        // The water content is not given where its formulation leaves (0, 1): that is no failure.
+        if (!std::isfinite(r.values[i]) && i != kIndexYH2O && i != kIndexWH2O) {
             keepOnlyInputs();
             r.error = kErrorNonFinite;
             r.message = "non-finite result";

@@ -66,7 +66,8 @@ FugacityCoefficients lnPhiRK(double T, double P_bar, double V) noexcept {
     return {rkLnPhi(T, P_bar, V, kBCO2, aCO2(T)), rkLnPhi(T, P_bar, V, kBH2O, kAH2OCO2)};
 }
 
-Solubilities solve(double T, double P_bar, Volume volume, double V, const Brine& brine, double gammaSalt) noexcept {
+Solubilities solve(double T, double P_bar, Volume volume, double V, const Brine& brine,
+                   double gammaSalt) noexcept {
     const double t = T - 273.15;
     const bool fromRK = volume == Volume::redlichKwong;
     if (fromRK) V = rkVolume(T, P_bar);
@@ -87,6 +88,11 @@ Solubilities solve(double T, double P_bar, Volume volume, double V, const Brine&
     s.V = V;
     s.liquidConstant = liquid;
     return s;
+}
+
+double waterContent(double T, double P_bar, const Brine& brine, double gammaSalt) noexcept {
+    const double y = solve(T, P_bar, Volume::redlichKwong, 0, brine, gammaSalt).y_H2O;
+    return y > 0 && y < 1 ? y : kNaN;
 }
 
 bool inRange(double t_C, double P_bar) noexcept {

@@ -15,16 +15,17 @@
 #include <cstdint>
 
 #include "co2model.hpp"
+#include "model/constants.h"
 
 namespace co2::sp2003 {
 
-inline constexpr double kR = 83.1447;         // bar cm3/(mol K)
+inline constexpr double kR = 83.1447;            // bar cm3/(mol K)
 inline constexpr double kWaterMolality = 55.508; // mol of water per kg
-inline constexpr double kBCO2 = 27.80;        // cm3/mol
-inline constexpr double kBH2O = 18.18;        // cm3/mol
-inline constexpr double kAH2OCO2 = 7.89e7;    // bar cm6 K^0.5 / mol2
-inline constexpr double kVH2O = 18.1;         // average partial molar volume of water, cm3/mol
-inline constexpr double kVCO2 = 32.6;         // of aqueous CO2, cm3/mol
+inline constexpr double kBCO2 = 27.80;           // cm3/mol
+inline constexpr double kBH2O = 18.18;           // cm3/mol
+inline constexpr double kAH2OCO2 = 7.89e7;       // bar cm6 K^0.5 / mol2
+inline constexpr double kVH2O = 18.1;            // average partial molar volume of water, cm3/mol
+inline constexpr double kVCO2 = 32.6;            // of aqueous CO2, cm3/mol
 // The liquid-CO2 constant applies below this temperature (C) and volume (cm3/mol).
 inline constexpr double kLiquidBelowC = 31, kLiquidBelowV = 94;
 // The paper's stated range.
@@ -70,7 +71,19 @@ enum class Volume : std::uint8_t { redlichKwong, given };
 Solubilities solve(double T, double P_bar, Volume volume, double V = 0, const Brine& brine = {},
                    double gammaSalt = 1) noexcept;
 
+// y_H2O by the published form (RK volume) at T (K), P (bar); NaN where it leaves (0, 1), as it
+// does far outside its range (below 0 C near 100 MPa).
+double waterContent(double T, double P_bar, const Brine& brine = {}, double gammaSalt = 1) noexcept;
+
 // The paper's range: 12-100 C, up to 600 bar.
 bool inRange(double t_C, double P_bar) noexcept;
 
 } // namespace co2::sp2003
+
+namespace co2 {
+// The mass fraction of water in a CO2-rich phase of water mole fraction y, by the model's molar masses.
+inline double waterMassFractionOf(double y) {
+    const double water = y * Constants::M_H2O;
+    return water / (water + (1 - y) * Constants::M_CO2);
+}
+} // namespace co2

@@ -130,12 +130,13 @@ int main(int argc, char** argv) {
     for (int lineNumber = 2; std::getline(in, line); ++lineNumber) {
         if (line.empty()) continue;
         const std::vector<std::string> f = splitCsv(line);
-        if (f.size() < header.size()) return fail(dataPath + ":" + std::to_string(lineNumber) + ": too few fields");
+        if (f.size() < header.size())
+            return fail(dataPath + ":" + std::to_string(lineNumber) + ": too few fields");
         double v[std::size(names)] = {};
         for (std::size_t k = 1; k < std::size(names); ++k)
             if (!readNumber(f[column[k]], v[k]))
-                return fail(dataPath + ":" + std::to_string(lineNumber) + ": " + names[k] + " '" + f[column[k]] +
-                            "' is not a number");
+                return fail(dataPath + ":" + std::to_string(lineNumber) + ": " + names[k] + " '" +
+                            f[column[k]] + "' is not a number");
         Row row;
         row.source = f[column[0]];
         row.t_C = v[1];
@@ -166,9 +167,9 @@ int main(int argc, char** argv) {
         const double liquidTerm = xH2O * 10 * r["f_H2O"] / P;
         row.y[2] = liquidTerm / std::exp(co2::sp2003::lnPhiRK(T, P, co2::sp2003::rkVolume(T, P)).lnPhiH2O);
         row.y[3] = liquidTerm / std::exp(co2::sp2003::lnPhiRK(T, P, Vsw).lnPhiH2O);
-        row.region = row.brine                       ? "brine"
+        row.region = row.brine                                 ? "brine"
                      : (r.flags & co2::co2Gas) && row.t_C < 31 ? "below 31 C, CO2 gas"
-                                                       : "liquid or supercritical CO2, or above 31 C";
+                                                               : "liquid or supercritical CO2, or above 31 C";
         rows.push_back(row);
     }
 
@@ -207,8 +208,8 @@ int main(int argc, char** argv) {
             std::fprintf(out, ",%s", name);
         std::fprintf(out, "\n");
         for (const Row& row : rows) {
-            std::fprintf(out, "%s,%d,%.17g,%.17g,%.17g", row.source.c_str(), row.brine ? 1 : 0, row.t_C, row.P_MPa,
-                         row.measured);
+            std::fprintf(out, "%s,%d,%.17g,%.17g,%.17g", row.source.c_str(), row.brine ? 1 : 0, row.t_C,
+                         row.P_MPa, row.measured);
             for (double y : row.y)
                 std::fprintf(out, ",%.17g", y);
             std::fprintf(out, "\n");

@@ -43,7 +43,7 @@ struct QuantityInfo {
     Group group;
 };
 
-inline constexpr int kQuantityCount = 43;
+inline constexpr int kQuantityCount = 45;
 
 // Every quantity, in report order. The index of a quantity is its place in this list.
 std::span<const QuantityInfo> quantities() noexcept;
