@@ -34,6 +34,8 @@ stopped at an error box; 128 + the signal's number after SIGINT, SIGTERM or SIGH
 window cannot start.
 
 The manual: man co2calc; co2table computes the same model over grids (man co2table).
+Brines: the calculator asks for pure water; co2table and the Python module co2calc take NaCl and
+other chloride and sulfate brines (man co2table; in Python, co2calc.state(t, p, nacl=...)).
 )";
 
 } // namespace

@@ -313,6 +313,12 @@ PYBIND11_MODULE(_co2calc, mod) {
     mod.attr("library_version") = co2::version();
     mod.attr("hardware_threads") = std::max(1u, std::thread::hardware_concurrency());
 
+    // The library's conversion, so that a mass fraction means the same in every face.
+    mod.def("nacl_molality_of_mass_fraction",
+            py::vectorize([](double w) { return co2::naclMolalityOfMassFraction(w); }), py::arg("w"),
+            "NaCl molality (mol/kg water) of NaCl mass fractions w; NaN outside [0, 1).");
+    mod.def("mass_fraction_problem", &co2::massFractionProblem, py::arg("w"),
+            "Why w is no NaCl mass fraction, or an empty string.");
     mod.def("evaluate_one", &evaluateOne, py::arg("curve"), py::arg("t"), py::arg("p"), py::arg("m"),
             py::arg("exact"), py::arg("raw"), py::arg("nacl"), py::arg("ions"), py::arg("salt_model"),
             "One state point: (40 values, flag bits, message or None); curve 0 for (t, p).");

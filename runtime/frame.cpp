@@ -76,9 +76,14 @@ struct SavedSignals {
     struct sigaction fileSize;
 };
 
+// Set by installStartupSignals(): a signal seen before the frame starts is the frame's to act on.
+std::atomic<bool> gStartupSignals{false};
+
 void installSignals(SavedSignals& saved) {
-    gSignalsSeen.store(0);
-    gFirstSignal.store(0);
+    if (!gStartupSignals.exchange(false)) {
+        gSignalsSeen.store(0);
+        gFirstSignal.store(0);
+    }
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
@@ -95,6 +100,20 @@ void installSignals(SavedSignals& saved) {
     // which the program reports (an error box, silent tones) instead of dying with a core.
     sigaction(SIGXFSZ, &ignore, &saved.fileSize);
 }
+
+} // namespace
+
+void installStartupSignals() {
+    SavedSignals unused{};
+    installSignals(unused);
+    gStartupSignals.store(true);
+}
+
+int startupSignal() {
+    return gStartupSignals.load() ? gFirstSignal.load() : 0;
+}
+
+namespace {
 
 void restoreSignals(const SavedSignals& saved) {
     for (std::size_t i = 0; i < std::size(kTerminationSignals); ++i) {

@@ -66,6 +66,13 @@ struct ProgramText {
 };
 int runProcess(int argc, char** argv, ProgramMain programMain, const ProgramText& text);
 
+// The handlers of SIGINT, SIGTERM and SIGHUP (SIGPIPE and SIGXFSZ ignored) from the first
+// instruction of the process on, so that no signal during the start-up (a window or a terminal
+// being set up) ends it by the default action; the frame then acts on a signal seen meanwhile.
+void installStartupSignals();
+// The first such signal seen since installStartupSignals(), while the frame has not yet started.
+int startupSignal();
+
 // ---- the frame -----------------------------------------------------------------------------
 
 // Runs the whole process life on `frontend`, whose start() has already succeeded: installs the

@@ -31,6 +31,7 @@ constexpr const char* kUsage =
 } // namespace
 
 int runProcess(int argc, char** argv, ProgramMain programMain, const ProgramText& text) {
+    installStartupSignals();
     const FrontendOptions options = parseFrontendOptions(argc, argv);
     const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : text.name;
     if (!options.error.empty()) {
@@ -64,6 +65,8 @@ int runProcess(int argc, char** argv, ProgramMain programMain, const ProgramText
             if (!driverChosen) unsetenv("SDL_VIDEODRIVER");
         }
     }
+    // Stopped before a front end takes the terminal: nothing to do and nothing to give back.
+    if (const int signal = startupSignal(); signal != 0 && !frontend) return 128 + signal;
     if (!frontend) {
         if (kind == FrontendKind::terminal ||
             (kind == FrontendKind::automatic && isatty(STDIN_FILENO) && isatty(STDOUT_FILENO))) {

@@ -43,11 +43,20 @@ constexpr char kRestoreSequence[] = "\x1b[0m\x1b[0 q\x1b[?25h\x1b[?7h\x1b[?1006l
 // Shift with the mouse still selects text in the terminal.
 constexpr char kTakeSequence[] = "\x1b[?1049h\x1b[?7l\x1b[?25l\x1b[3 q\x1b[0m\x1b[2J\x1b[?1000h\x1b[?1006h";
 
+// A signal that lands while the output drains (TCSAFLUSH waits for it) must not leave the
+// terminal raw: tcsetattr() then fails with EINTR and is simply made again.
+void setTerminal(int fd, const struct termios& settings) noexcept {
+    const int savedErrno = errno;
+    while (tcsetattr(fd, TCSAFLUSH, &settings) != 0 && errno == EINTR) {
+    }
+    errno = savedErrno;
+}
+
 void restoreTerminalNow() noexcept {
     if (!gTerminalTaken.exchange(false)) return;
     ssize_t ignored = write(gRestoreFd, kRestoreSequence, sizeof kRestoreSequence - 1);
     (void)ignored;
-    if (gTermiosSaved.load()) tcsetattr(gRestoreInputFd, TCSAFLUSH, &gSavedTermios);
+    if (gTermiosSaved.load()) setTerminal(gRestoreInputFd, gSavedTermios);
     if (const int saved = gSavedStderr.exchange(-1); saved >= 0) {
         dup2(saved, STDERR_FILENO);
         close(saved);
@@ -103,7 +112,7 @@ void stopForTheShell() {
     if (gTerminalTaken.load()) {
         ssize_t ignored = write(gRestoreFd, kRestoreSequence, sizeof kRestoreSequence - 1);
         (void)ignored;
-        if (gTermiosSaved.load()) tcsetattr(gRestoreInputFd, TCSAFLUSH, &gSavedTermios);
+        if (gTermiosSaved.load()) setTerminal(gRestoreInputFd, gSavedTermios);
     }
     struct sigaction standard {};
     standard.sa_handler = SIG_DFL;
@@ -581,7 +590,7 @@ void TerminalFrontend::refresh(const ScreenImage& screen) {
     if (gStopPending.exchange(false)) {
         stopForTheShell();
         if (gTerminalTaken.load()) {
-            tcsetattr(inputFd_, TCSAFLUSH, &gRawTermios);
+            setTerminal(inputFd_, gRawTermios);
             writeAll(kTakeSequence);
         }
         painted_.reset();

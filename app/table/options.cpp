@@ -1,5 +1,6 @@
 #include "app/table/options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -38,7 +39,7 @@ std::string shown(double value) {
 struct Given {
     std::optional<std::string> temperature, pressure, curve, molality, format, output, columns, plot, plotX,
         plotMeasured, plotSize, threads, digits, header, temperatureUnit, pressureUnit, densityUnit, nacl,
-        saltModel;
+        naclMassFraction, ions, saltModel;
 };
 
 // Options that take a value; the others are switches.
@@ -49,6 +50,8 @@ const std::map<std::string, std::optional<std::string> Given::*, std::less<>>& v
         {"--curve", &Given::curve},
         {"--molality", &Given::molality},
         {"--nacl", &Given::nacl},
+        {"--nacl-mass-fraction", &Given::naclMassFraction},
+        {"--ions", &Given::ions},
         {"--salt-model", &Given::saltModel},
         {"--format", &Given::format},
         {"--output", &Given::output},
@@ -179,16 +182,72 @@ std::string readMolalities(const Given& given, Options& o) {
     return {};
 }
 
+// "Na=1,Cl=1": each ion once, by the names the library's brine takes.
+std::string readIons(const std::string& text, co2::Brine& brine) {
+    static const std::map<std::string, double co2::Brine::*, std::less<>> kIons = {
+        {"Na", &co2::Brine::Na}, {"K", &co2::Brine::K},   {"Ca", &co2::Brine::Ca},
+        {"Mg", &co2::Brine::Mg}, {"Cl", &co2::Brine::Cl}, {"SO4", &co2::Brine::SO4}};
+    std::map<std::string, bool, std::less<>> seen;
+    std::size_t begin = 0;
+    while (begin <= text.size()) {
+        const std::size_t end = std::min(text.find(',', begin), text.size());
+        const std::string item = text.substr(begin, end - begin);
+        const std::size_t eq = item.find('=');
+        const auto ion = kIons.find(item.substr(0, eq));
+        if (eq == std::string::npos || ion == kIons.end())
+            return "ions: \"" + item + "\" is not ION=MOLALITY with ION one of Na, K, Ca, Mg, Cl, SO4";
+        if (seen[ion->first]) return "ions: " + ion->first + " is given twice";
+        seen[ion->first] = true;
+        const auto value = parseNumber(item.substr(eq + 1));
+        if (!value) return "ions: \"" + item.substr(eq + 1) + "\" is not a number (" + ion->first + ")";
+        brine.*(ion->second) = *value;
+        begin = end + 1;
+    }
+    return {};
+}
+
 std::string readBrine(const Given& given, Options& o) {
     if (given.saltModel && !co2::saltModelOfName(*given.saltModel, o.saltModel))
-        return "salt-model: \"" + *given.saltModel + "\" is not one of duan-sun-2003, rumpf-1994, spycher-pruess-2010";
-    if (!given.nacl) return given.saltModel ? "--salt-model needs --nacl LIST" : "";
-    ParseResult s = parseValueList(*given.nacl, "nacl");
+        return "salt-model: \"" + *given.saltModel +
+               "\" is not one of duan-sun-2003, rumpf-1994, spycher-pruess-2010";
+    if ((given.nacl ? 1 : 0) + (given.naclMassFraction ? 1 : 0) + (given.ions ? 1 : 0) > 1)
+        return "--nacl, --nacl-mass-fraction and --ions exclude each other: give the brine one way";
+    if (given.ions) {
+        co2::Brine brine;
+        brine.model = o.saltModel;
+        if (std::string error = readIons(*given.ions, brine); !error.empty()) return error;
+        if (std::string problem = co2::brineProblem(brine); !problem.empty()) return "ions: " + problem;
+        o.brines.push_back(brine);
+        std::string label;
+        for (const auto& [ion, value] : {std::pair{"Na", brine.Na},
+                                         {"K", brine.K},
+                                         {"Ca", brine.Ca},
+                                         {"Mg", brine.Mg},
+                                         {"Cl", brine.Cl},
+                                         {"SO4", brine.SO4}})
+            if (value != 0) label += (label.empty() ? "" : ", ") + std::string(ion) + " " + shown(value);
+        o.brineLabels.push_back(label + " mol/kg");
+        return {};
+    }
+    const bool massFraction = given.naclMassFraction.has_value();
+    if (!given.nacl && !massFraction)
+        return given.saltModel ? "--salt-model needs --nacl, --nacl-mass-fraction or --ions" : "";
+    const char* name = massFraction ? "nacl-mass-fraction" : "nacl";
+    ParseResult s = parseValueList(massFraction ? *given.naclMassFraction : *given.nacl, name);
     if (!s.error.empty()) return s.error;
-    for (double v : s.values)
-        if (std::string problem = co2::brineProblem(co2::Brine::nacl(v, o.saltModel)); !problem.empty())
-            return "nacl: " + problem;
-    o.salinities = std::move(s.values);
+    for (double v : s.values) {
+        if (massFraction) {
+            if (std::string problem = co2::massFractionProblem(v); !problem.empty())
+                return std::string(name) + ": " + problem;
+        }
+        const co2::Brine brine =
+            co2::Brine::nacl(massFraction ? co2::naclMolalityOfMassFraction(v) : v, o.saltModel);
+        if (std::string problem = co2::brineProblem(brine); !problem.empty())
+            return std::string(name) + ": " + (massFraction ? "NaCl mass fraction " + shown(v) + ": " : "") +
+                   problem;
+        o.brines.push_back(brine);
+        o.brineLabels.push_back(massFraction ? "NaCl mass fraction " + shown(v) : shown(v) + " mol/kg NaCl");
+    }
     return {};
 }
 
@@ -240,7 +299,7 @@ std::string readFormat(const Given& given, Options& o) {
 std::string readColumns(const Given& given, Options& o) {
     if (!given.columns) {
         o.columns = defaultColumns();
-        if (!o.salinities.empty()) { // a brine's table shows its own columns too
+        if (!o.brines.empty()) { // a brine's table shows its own columns too
             o.columns.clear();
             for (const Column& c : allColumns())
                 o.columns.push_back(&c);
@@ -297,16 +356,17 @@ std::string readThreads(const Given& given, Options& o) {
 
 std::string checkGridSize(const Options& o) {
     // Guard the product: each list is bounded, but their product need not be.
-    const long double total = static_cast<long double>(o.temperatures.size()) *
-                              (o.curve != 0 ? 1 : o.pressures.size()) *
-                              (o.salinities.empty() ? 1 : o.salinities.size()) *
-                              (o.molalities.empty() ? 1 : o.molalities.size());
+    const long double total =
+        static_cast<long double>(o.temperatures.size()) * (o.curve != 0 ? 1 : o.pressures.size()) *
+        (o.brines.empty() ? 1 : o.brines.size()) * (o.molalities.empty() ? 1 : o.molalities.size());
     if (total > 1e10L) return "the grid has more than 10^10 points";
-    // Plots draw one curve per temperature or pressure; one salinity keeps that picture.
-    if (!o.plot.empty() && o.salinities.size() > 1) return "plot: give one --nacl value with --plot";
+    // A measured point carries no salinity to say which brine's curve it belongs to.
+    if (!o.plotMeasured.empty() && o.brines.size() > 1)
+        return "plot-measured: the measured file gives no salinity; give one brine with --plot-measured";
     // A plot holds its points in memory until gnuplot draws them, and gnuplot would not draw
     // more usefully anyway.
-    const std::size_t plotted = o.temperatures.size() * (o.curve != 0 ? 1 : o.pressures.size());
+    const std::size_t plotted = o.temperatures.size() * (o.curve != 0 ? 1 : o.pressures.size()) *
+                                std::max<std::size_t>(1, o.brines.size());
     if (!o.plot.empty() && plotted > kMaxPlotPoints)
         return "plot: the grid has " + std::to_string(plotted) + " state points; a plot takes at most " +
                std::to_string(kMaxPlotPoints) + " (choose coarser steps, or drop --plot for the table)";
@@ -318,7 +378,7 @@ std::string checkGridSize(const Options& o) {
 std::size_t pointCount(const Options& o) {
     const std::size_t pressures = o.curve != 0 ? 1 : o.pressures.size();
     const std::size_t molalities = o.molalities.empty() ? 1 : o.molalities.size();
-    const std::size_t salinities = o.salinities.empty() ? 1 : o.salinities.size();
+    const std::size_t salinities = o.brines.empty() ? 1 : o.brines.size();
     return o.temperatures.size() * pressures * salinities * molalities;
 }
 
@@ -343,8 +403,10 @@ std::string helpText() {
 Computes the CO2 solubility model of the calculator over a grid of state points and writes one
 row per point: the inputs, every quantity of the calculator's report with its unit, the
 calculator's warnings as 0/1 flags, the CO2 phase and hydrate labels, a note and an error
-column. Numbers are the shortest text that reads back as the model's double, the calculator's
-own values before its print templates round them.
+column. Numbers are the shortest text that reads back as the model's double, before any print
+template rounds them. By default the model takes its fast double-precision path, which prints the
+calculator's digits (sol_m 1.4527788439279832 at 25 C, 10 MPa); --exact takes the calculator's
+extended arithmetic, its own values to the last bit (1.4527788439279663).
 
 Grid
   --temperature LIST   temperatures (C, or K with --temperature-unit K)
@@ -369,6 +431,11 @@ Grid
                        solubility is the pure-water one over gamma_salt, its solution
                        columns are empty (they assume a pure-water solvent); the table then
                        shows the brine's columns m_NaCl, gamma_salt and salt_indicative too
+  --nacl-mass-fraction LIST  the same brines by NaCl mass fraction w (kg NaCl per kg of
+                       brine, 0 <= w < 1): m_NaCl = w / (0.0584428 kg/mol x (1 - w))
+  --ions Na=M,Cl=M,... one brine by its ion molalities (mol/kg water) of Na, K, Ca, Mg, Cl
+                       and SO4, charges balanced; ions other than Na and Cl set
+                       salt_indicative (m_NaCl is then the lesser of Na and Cl)
   --salt-model duan-sun-2003|rumpf-1994|spycher-pruess-2010  the salting-out model
 
 Output
@@ -382,13 +449,14 @@ Output
                        the model gives no usable solubility there
   --threads N          worker threads (default: one per core)
   --exact              the calculator's extended arithmetic: its numbers to the last bit
-                       (default: the faster double path, which prints the same digits)
+                       (default: the fast double path, which prints the same digits)
 
 Plot (needs gnuplot: apt-get install gnuplot-nox)
   --plot FILE.png|FILE.svg  draw the solubility (mol/kg) against pressure, one curve per
-                       temperature; without --output no table is written; points in the
-                       hydrate field are drawn dashed; at most 1000000 state points
-  --plot-x temperature  draw against temperature instead, one curve per pressure
+                       temperature (and per brine when several are given); without --output
+                       no table is written; points in the hydrate field are drawn dashed; at
+                       most 1000000 state points
+  --plot-x temperature  draw against temperature instead, one curve per pressure (and brine)
   --plot-measured FILE.csv  overlay measured solubilities (columns T_C, P_MPa, m_CO2; at most
                        100 MB) and print their mean absolute deviation from the model
   --plot-size WxH      image size in pixels (default 960x720)

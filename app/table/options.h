@@ -23,7 +23,10 @@ struct Options {
     std::vector<double> pressuresShown;
     Units units;
     int curve = 0;
-    std::vector<double> salinities; // mol NaCl per kg of water; empty: pure water
+    // The brines of the salinity axis (--nacl, --nacl-mass-fraction or one --ions); empty: pure
+    // water. Each with its label as given ("2 mol/kg NaCl"), for the plot's legend.
+    std::vector<co2::Brine> brines;
+    std::vector<std::string> brineLabels;
     co2::SaltModel saltModel = co2::SaltModel::duanSun2003;
     std::vector<double> molalities; // mol/kg; empty: the solubility at each point
     bool exact = false;             // the calculator's arithmetic instead of the fast path

@@ -7,14 +7,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <map>
+#include <poll.h>
 #include <spawn.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/table/output.h"
 #include "app/table/ranges.h"
 #include "app/table/writer.h"
 #include "model/flags.h"
@@ -26,7 +29,6 @@ namespace {
 
 // Up to this many curves get a legend entry each; more are coloured by a scale instead.
 constexpr std::size_t kMaxLegendCurves = 16;
-
 
 // Sixteen distinguishable line colours (after the Tableau 20 palette, darker members first).
 constexpr const char* kColours[kMaxLegendCurves] = {
@@ -75,37 +77,44 @@ std::string_view pressureUnit(const Units& u) {
     return u.pressure->symbol;
 }
 
+// One curve per temperature (isotherms), pressure (isobars) or the one curve, and per brine
+// when the grid holds several: each brine's curve of a temperature is a series of its own.
 std::vector<Series> buildSeries(const PlotRequest& r) {
     std::vector<Series> series;
-    const auto xOf = [&](const PlotPoint& p) { return r.axis == PlotAxis::pressure ? p.P : p.T_C; };
-    const auto add = [](Series& s, double x, const PlotPoint& p) {
-        if (p.valid) s.xy.push_back({x, p.sol_m, p.hydrate});
+    const std::size_t brines = std::max<std::size_t>(1, r.brines.size());
+    const std::size_t pressures = r.curve != 0 ? 1 : r.pressures.size();
+    const auto at = [&](std::size_t t, std::size_t p, std::size_t b) -> const PlotPoint& {
+        return r.points[(t * pressures + p) * brines + b];
     };
-    if (r.curve != 0) {
-        Series s;
-        s.title = "curve " + std::to_string(r.curve) + ": " + std::string(co2::curveName(r.curve));
-        for (const PlotPoint& p : r.points)
-            add(s, xOf(p), p);
-        series.push_back(std::move(s));
-    } else if (r.axis == PlotAxis::pressure) {
-        for (std::size_t t = 0; t < r.temperatures.size(); ++t) {
+    const auto titled = [&](std::string title, std::size_t b) {
+        if (r.brines.size() > 1) title += (title.empty() ? "" : ", ") + r.brines[b];
+        return title;
+    };
+    for (std::size_t b = 0; b < brines; ++b) {
+        if (r.curve != 0) {
             Series s;
-            s.key = r.temperatures[t];
-            s.title = shortNumber(s.key) + " " + std::string(temperatureUnit(r.units));
-            for (std::size_t p = 0; p < r.pressures.size(); ++p) {
-                const PlotPoint& pt = r.points[t * r.pressures.size() + p];
-                add(s, pt.P, pt);
+            s.title =
+                titled("curve " + std::to_string(r.curve) + ": " + std::string(co2::curveName(r.curve)), b);
+            for (std::size_t t = 0; t < r.temperatures.size(); ++t) {
+                const PlotPoint& pt = at(t, 0, b);
+                if (pt.valid)
+                    s.xy.push_back({r.axis == PlotAxis::pressure ? pt.P : pt.T_C, pt.sol_m, pt.hydrate});
             }
             series.push_back(std::move(s));
+            continue;
         }
-    } else {
-        for (std::size_t p = 0; p < r.pressures.size(); ++p) {
+        const bool isotherms = r.axis == PlotAxis::pressure;
+        const std::size_t curves = isotherms ? r.temperatures.size() : pressures;
+        const std::size_t along = isotherms ? pressures : r.temperatures.size();
+        for (std::size_t c = 0; c < curves; ++c) {
             Series s;
-            s.key = r.pressures[p];
-            s.title = shortNumber(s.key) + " " + std::string(pressureUnit(r.units));
-            for (std::size_t t = 0; t < r.temperatures.size(); ++t) {
-                const PlotPoint& pt = r.points[t * r.pressures.size() + p];
-                add(s, pt.T_C, pt);
+            s.key = isotherms ? r.temperatures[c] : r.pressures[c];
+            s.title = titled(shortNumber(s.key) + " " +
+                                 std::string(isotherms ? temperatureUnit(r.units) : pressureUnit(r.units)),
+                             b);
+            for (std::size_t i = 0; i < along; ++i) {
+                const PlotPoint& pt = isotherms ? at(c, i, b) : at(i, c, b);
+                if (pt.valid) s.xy.push_back({isotherms ? pt.P : pt.T_C, pt.sol_m, pt.hydrate});
             }
             series.push_back(std::move(s));
         }
@@ -119,7 +128,8 @@ std::vector<Series> buildSeries(const PlotRequest& r) {
 // Writes the points of one part of a series: outside the hydrate field (solid) or inside it
 // (dashed). A point of the other part breaks the line with a blank record; the dashed part
 // takes in its neighbours so that the two parts join.
-void writePart(std::ostringstream& g, const Series& s, bool hydrate, bool withKey) {
+std::string part(const Series& s, bool hydrate, bool withKey) {
+    std::ostringstream g;
     bool broken = true;
     for (std::size_t i = 0; i < s.xy.size(); ++i) {
         const bool neighbour = (i > 0 && s.xy[i - 1].hydrate) || (i + 1 < s.xy.size() && s.xy[i + 1].hydrate);
@@ -134,6 +144,51 @@ void writePart(std::ostringstream& g, const Series& s, bool hydrate, bool withKe
         g << '\n';
         broken = false;
     }
+    return g.str();
+}
+
+// The data file gnuplot reads, so that no datum is ever parsed as a command: data sets
+// separated by two blank lines and addressed by their index; one blank line inside a set breaks
+// its line.
+class DataSets {
+  public:
+    // Adds a set of rows, blank lines breaking the curve; returns its index, or -1 for no rows.
+    int add(const std::string& rows) {
+        std::string set;
+        bool gap = false;
+        for (std::size_t begin = 0; begin < rows.size();) {
+            std::size_t end = rows.find('\n', begin);
+            if (end == std::string::npos) end = rows.size();
+            if (end == begin) {
+                gap = !set.empty(); // two blank lines in a row would end the set
+            } else {
+                if (gap) set += '\n';
+                gap = false;
+                set.append(rows, begin, end - begin).push_back('\n');
+            }
+            begin = end + 1;
+        }
+        if (set.empty()) return -1;
+        if (count_ != 0) text_ += "\n\n";
+        text_ += set;
+        return count_++;
+    }
+    const std::string& text() const { return text_; }
+
+  private:
+    std::string text_;
+    int count_ = 0;
+};
+
+// A set of the data file, or an empty sample for a set without rows (its legend entry stays).
+std::string dataSet(int index) {
+    return index < 0 ? std::string("NaN") : "points_file index " + std::to_string(index);
+}
+
+// gnuplot runs a file name that starts with '|' or '<' as a command; a relative name made to
+// start with "./" never does.
+std::string asFileName(const std::string& path) {
+    return path.starts_with('/') ? path : "./" + path;
 }
 
 bool hasHydrate(const Series& s) {
@@ -281,7 +336,8 @@ Deviation meanAbsoluteDeviation(const std::vector<MeasuredPoint>& measured,
     return d;
 }
 
-std::string gnuplotScript(const PlotRequest& r) {
+GnuplotProgram gnuplotProgram(const PlotRequest& r, const std::string& output, const std::string& dataFile) {
+    DataSets data;
     const std::vector<Series> series = buildSeries(r);
     const bool legend = series.size() <= kMaxLegendCurves;
     const std::string tLabel = "Temperature (" + std::string(temperatureUnit(r.units)) + ")";
@@ -296,9 +352,16 @@ std::string gnuplotScript(const PlotRequest& r) {
     else
         g << "set terminal pngcairo size " << r.width << "," << r.height
           << " enhanced font 'DejaVu Sans,11' background '#ffffff'\n";
-    g << "set output " << quote(r.file) << "\n";
+    g << "set output " << quote(asFileName(output)) << "\n";
+    g << "points_file = " << quote(asFileName(dataFile)) << "\n";
     g << "unset timestamp\n";
-    g << "set title \"CO_2 solubility in water";
+    g << "set title \"CO_2 solubility in ";
+    if (r.brines.empty())
+        g << "water";
+    else if (r.brines.size() == 1)
+        g << "brine, " << r.brines[0];
+    else
+        g << "brines";
     if (!r.subtitle.empty()) {
         g << "\\n{/*0.8 ";
         for (char ch : r.subtitle)
@@ -339,45 +402,41 @@ std::string gnuplotScript(const PlotRequest& r) {
             const bool hydrate = hasHydrate(s);
             anyHydrate = anyHydrate || hydrate;
             if (s.xy.size() == 1) {
-                g << "$s" << i << " << EOD\n";
-                g << number17(s.xy[0].x) << ' ' << number17(s.xy[0].y) << '\n';
-                g << "EOD\n";
-                plots.push_back("$s" + std::to_string(i) + " with points" + lt + (hydrate ? " pt 6" : "") +
-                                " title " + quote(s.title));
+                const int set = data.add(number17(s.xy[0].x) + ' ' + number17(s.xy[0].y) + '\n');
+                plots.push_back(dataSet(set) + " with points" + lt + (hydrate ? " pt 6" : "") + " title " +
+                                quote(s.title));
                 continue;
             }
-            g << "$s" << i << " << EOD\n";
-            writePart(g, s, false, false);
-            g << "EOD\n";
-            plots.push_back("$s" + std::to_string(i) + " with lines" + lt + " title " + quote(s.title));
-            if (hydrate) {
-                g << "$h" << i << " << EOD\n";
-                writePart(g, s, true, false);
-                g << "EOD\n";
-                plots.push_back("$h" + std::to_string(i) + " with lines" + lt + " dt 2 notitle");
-            }
+            // A curve wholly inside the hydrate field keeps its legend entry through an empty sample.
+            const int solid = data.add(part(s, false, false));
+            plots.push_back(dataSet(solid) + " with lines" + lt + " title " + quote(s.title));
+            if (hydrate)
+                plots.push_back(dataSet(data.add(part(s, true, false))) + " with lines" + lt +
+                                " dt 2 notitle");
         }
     } else {
         g << "set palette defined (0 '#313695', 1 '#4575b4', 2 '#74add1', 3 '#fdae61', 4 '#f46d43', 5 "
              "'#a50026')\n";
         g << "set cblabel " << quote(r.axis == PlotAxis::pressure ? tLabel : pLabel) << "\n";
+        int sets[2] = {-1, -1};
         for (bool hydrate : {false, true}) {
-            g << (hydrate ? "$hgrid" : "$grid") << " << EOD\n";
+            std::string rows;
             for (const Series& s : series) {
                 if (hydrate && !hasHydrate(s)) continue;
                 anyHydrate = anyHydrate || hydrate;
-                writePart(g, s, hydrate, true);
-                g << "\n";
+                rows += part(s, hydrate, true) + '\n';
             }
-            g << "EOD\n";
+            sets[hydrate ? 1 : 0] = data.add(rows);
         }
-        plots.emplace_back("$grid using 1:2:3 with lines lw 2 lc palette notitle");
-        if (anyHydrate) plots.emplace_back("$hgrid using 1:2:3 with lines lw 2 dt 2 lc palette notitle");
+        if (sets[0] >= 0)
+            plots.push_back(dataSet(sets[0]) + " using 1:2:3 with lines lw 2 lc palette notitle");
+        if (sets[1] >= 0)
+            plots.push_back(dataSet(sets[1]) + " using 1:2:3 with lines lw 2 dt 2 lc palette notitle");
     }
     if (anyHydrate)
         plots.emplace_back("NaN with lines lw 2 dt 2 lc rgb '#000000' title 'CO_2 hydrate field'");
     if (!r.measured.empty()) {
-        g << "$measured << EOD\n";
+        std::string rows;
         for (const MeasuredPoint& m : r.measured) {
             const double x = r.axis == PlotAxis::pressure ? m.P : m.T_C;
             double z = 0;
@@ -387,19 +446,19 @@ std::string gnuplotScript(const PlotRequest& r) {
             } else {
                 z = r.axis == PlotAxis::pressure ? m.T_C : m.P;
             }
-            g << number17(x) << ' ' << number17(m.m) << ' ' << number17(z) << '\n';
+            rows += number17(x) + ' ' + number17(m.m) + ' ' + number17(z) + '\n';
         }
-        g << "EOD\n";
+        const std::string measured = dataSet(data.add(rows));
         // Each measured point takes its curve's colour; the legend shows one neutral sample.
-        plots.emplace_back(legend ? "$measured using 1:2:3 with points pt 7 ps 1.2 lc variable notitle"
-                                  : "$measured using 1:2:3 with points pt 7 ps 1.2 lc palette notitle");
+        plots.push_back(measured + (legend ? " using 1:2:3 with points pt 7 ps 1.2 lc variable notitle"
+                                           : " using 1:2:3 with points pt 7 ps 1.2 lc palette notitle"));
         plots.emplace_back("NaN with points pt 7 ps 1.2 lc rgb '#000000' title 'measured'");
     }
     g << "plot ";
     for (std::size_t i = 0; i < plots.size(); ++i)
         g << (i ? ", \\\n     " : "") << plots[i];
     g << "\nunset output\n";
-    return g.str();
+    return {g.str(), data.text()};
 }
 
 std::optional<std::string> findGnuplot() {
@@ -422,48 +481,173 @@ std::optional<std::string> findGnuplot() {
     return std::nullopt;
 }
 
-std::string runGnuplot(const std::string& gnuplot, const std::string& script) {
-    int fds[2];
-    if (::pipe(fds) != 0) return std::string("cannot make a pipe: ") + std::strerror(errno);
+namespace {
+
+// gnuplot's messages are kept to this many bytes: a broken script must not flood the terminal.
+constexpr std::size_t kMaxMessageBytes = 16384;
+
+// Feeds the script to gnuplot and collects what it says, until it ends or `interrupted` asks to
+// stop; then gnuplot is killed. Returns the wait status, or -1 when interrupted.
+int converse(pid_t pid, int scriptFd, int messageFd, const std::string& script, std::string& messages,
+             const std::function<bool()>& interrupted) {
+    std::size_t written = 0;
+    ::fcntl(scriptFd, F_SETFL, ::fcntl(scriptFd, F_GETFL) | O_NONBLOCK);
+    for (;;) {
+        if (interrupted()) {
+            ::kill(-pid, SIGKILL);
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            return -1;
+        }
+        if (scriptFd >= 0 && written == script.size()) {
+            ::close(scriptFd);
+            scriptFd = -1;
+        }
+        if (messageFd < 0) {
+            int status = 0;
+            const pid_t done = ::waitpid(pid, &status, WNOHANG);
+            if (done == pid) return status;
+            if (done < 0 && errno != EINTR) return 0x7f00; // not ours any more: a failure
+        }
+        pollfd fds[2] = {{scriptFd, POLLOUT, 0}, {messageFd, POLLIN, 0}};
+        // A short wait, so that an interrupt is seen soon even while gnuplot draws in silence.
+        if (::poll(fds, 2, 50) <= 0) continue;
+        if (scriptFd >= 0 && (fds[0].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
+            const ssize_t n = ::write(scriptFd, script.data() + written, script.size() - written);
+            if (n > 0) {
+                written += static_cast<std::size_t>(n);
+            } else if (n < 0 && errno != EINTR && errno != EAGAIN) {
+                written = script.size(); // gnuplot stopped reading; its status tells why
+            }
+        }
+        if (messageFd >= 0 && (fds[1].revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
+            char buffer[4096];
+            const ssize_t n = ::read(messageFd, buffer, sizeof buffer);
+            if (n > 0) {
+                messages.append(buffer,
+                                std::min(static_cast<std::size_t>(n),
+                                         kMaxMessageBytes - std::min(kMaxMessageBytes, messages.size())));
+            } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+                ::close(messageFd);
+                messageFd = -1;
+            }
+        }
+    }
+}
+
+} // namespace
+
+GnuplotRun runGnuplot(const std::string& gnuplot, const std::string& script,
+                      const std::function<bool()>& interrupted) {
+    GnuplotRun run;
+    int in[2], out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0) {
+        run.failure = std::string("cannot make a pipe: ") + std::strerror(errno);
+        return run;
+    }
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        run.failure = std::string("cannot make a pipe: ") + std::strerror(errno);
+        ::close(in[0]);
+        ::close(in[1]);
+        return run;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
-    // gnuplot's messages go to our standard error, never into a table on standard output.
-    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[1]);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+    // gnuplot's messages come back to this process, never straight to the terminal or into a
+    // table on standard output.
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
+    // In a process group of its own gnuplot never gets the terminal's Ctrl+C: this process
+    // decides, and kills it. Signals this process ignores are gnuplot's to take as usual (past a
+    // file size limit it must die, not write a cut picture that looks whole).
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults, none;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGXFSZ);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     std::string program = gnuplot;
     char* argv[] = {program.data(), nullptr};
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, gnuplot.c_str(), &actions, nullptr, argv, environ);
+    const int spawned = posix_spawn(&pid, gnuplot.c_str(), &actions, &attributes, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[0]);
+    posix_spawnattr_destroy(&attributes);
+    ::close(in[0]);
+    ::close(out[1]);
     if (spawned != 0) {
-        ::close(fds[1]);
-        return "cannot start " + gnuplot + ": " + std::strerror(spawned);
+        ::close(in[1]);
+        ::close(out[0]);
+        run.failure = "cannot start " + gnuplot + ": " + std::strerror(spawned);
+        return run;
     }
     // A gnuplot that dies early must not take this process with it through SIGPIPE.
     struct sigaction ignore {
     }, previous{};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &ignore, &previous);
+    const int status = converse(pid, in[1], out[0], script, run.messages, interrupted);
+    ::sigaction(SIGPIPE, &previous, nullptr);
+    if (status < 0) {
+        run.interrupted = true;
+        return run;
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        run.failure =
+            "gnuplot failed" + (WIFEXITED(status) ? " with exit status " + std::to_string(WEXITSTATUS(status))
+                                                  : " (killed by signal " + std::to_string(WTERMSIG(status)) +
+                                                        ": " + ::strsignal(WTERMSIG(status)) + ")");
+    return run;
+}
+
+GnuplotRun drawPlot(const PlotRequest& request, const std::string& gnuplot,
+                    const std::function<bool()>& interrupted) {
+    GnuplotRun run;
+    // The old picture stays until the new one is whole: gnuplot writes a temporary.
+    Replacement picture(request.file, false);
+    if (!picture.error().empty()) {
+        run.failure = "cannot write it: " + picture.error();
+        return run;
+    }
+    if (const int fd = picture.takeDescriptor(); fd >= 0) ::close(fd);
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string dir = tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp";
+    TemporaryFile dataFile;
+    std::string error;
+    const int fd = dataFile.create(dir + "/co2table-plot-", 0600, false, error);
+    if (fd < 0) {
+        run.failure = "cannot make its data file in " + dir + ": " + error;
+        return run;
+    }
+    const GnuplotProgram program = gnuplotProgram(request, picture.writePath(), dataFile.path());
     std::size_t written = 0;
-    while (written < script.size()) {
-        const ssize_t n = ::write(fds[1], script.data() + written, script.size() - written);
+    while (written < program.data.size()) {
+        const ssize_t n = ::write(fd, program.data.data() + written, program.data.size() - written);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         written += static_cast<std::size_t>(n);
     }
-    ::close(fds[1]);
-    ::sigaction(SIGPIPE, &previous, nullptr);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    const int writeError = written == program.data.size() ? 0 : errno;
+    if (::close(fd) != 0 || writeError != 0) {
+        run.failure =
+            "cannot write its data file in " + dir + ": " + std::strerror(writeError ? writeError : errno);
+        return run;
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return "gnuplot failed" + (WIFEXITED(status)
-                                       ? " with exit status " + std::to_string(WEXITSTATUS(status))
-                                       : std::string(" (killed by a signal)"));
-    return "";
+    run = runGnuplot(gnuplot, program.script, interrupted);
+    if (!run.failure.empty() || run.interrupted) return run;
+    struct stat st {};
+    if (::stat(picture.writePath().c_str(), &st) != 0 || (S_ISREG(st.st_mode) && st.st_size == 0))
+        run.failure = "gnuplot wrote nothing";
+    else if (!picture.commit())
+        run.failure = "cannot write it: " + picture.error();
+    return run;
 }
 
 } // namespace co2::table

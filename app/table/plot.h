@@ -1,6 +1,7 @@
 // Solubility plots drawn by gnuplot, and measured solubilities to set beside them.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,21 +50,39 @@ struct PlotRequest {
     int curve = 0;
     std::vector<double> temperatures; // the grid, in the order given
     std::vector<double> pressures;
-    // The points of the grid's first molality, temperature-major: index t * pressures + p
-    // (one per temperature along a curve).
+    // The brines of the grid by their labels ("2 mol/kg NaCl"); empty for pure water.
+    std::vector<std::string> brines;
+    // The points of the grid's first molality, temperature-major, then pressure, then brine:
+    // index (t * pressures + p) * brines + b (one pressure along a curve; one brine for pure water).
     std::vector<PlotPoint> points;
     std::vector<MeasuredPoint> measured;
     std::string subtitle; // e.g. the deviation from the measurements
 };
 
-// The gnuplot program that draws the request (data inline).
-std::string gnuplotScript(const PlotRequest& request);
+// The gnuplot commands that draw the request into `output`, and the data they read from
+// `dataFile` (kept apart, so that no datum can ever be read as a command).
+struct GnuplotProgram {
+    std::string script;
+    std::string data;
+};
+GnuplotProgram gnuplotProgram(const PlotRequest& request, const std::string& output,
+                              const std::string& dataFile);
 
 // The gnuplot executable on PATH, if any.
 std::optional<std::string> findGnuplot();
 
-// Runs gnuplot on the script; returns an empty string on success, else what went wrong.
-std::string runGnuplot(const std::string& gnuplot, const std::string& script);
+struct GnuplotRun {
+    std::string failure;  // empty on success
+    std::string messages; // what gnuplot said (its first 16 kB)
+    bool interrupted = false;
+};
+// Runs gnuplot on the script, in a process group of its own; kills it as soon as `interrupted`
+// returns true.
+GnuplotRun runGnuplot(const std::string& gnuplot, const std::string& script,
+                      const std::function<bool()>& interrupted);
+// Draws the request into request.file, replacing it only once the picture is whole.
+GnuplotRun drawPlot(const PlotRequest& request, const std::string& gnuplot,
+                    const std::function<bool()>& interrupted);
 
 // Mean absolute relative deviation, in percent, of model from measured molalities.
 struct Deviation {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/table/options.h"
+#include "app/table/output.h"
 #include "app/table/point.h"
 
 namespace co2::table {
@@ -29,9 +30,5 @@ int runTableSafely(const std::vector<std::string>& args, const PointEvaluator& e
 // Why a computed point's solubility and solution columns are left empty: no liquid water, or a
 // negative solubility; empty when they are usable.
 std::string solubilityNote(const PointResult& result);
-
-// Removes the temporary output file of the run in progress; safe in a signal handler and on the
-// critical-error exit, which ends the process without unwinding.
-void removePartialOutput();
 
 } // namespace co2::table

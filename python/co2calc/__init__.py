@@ -1,11 +1,20 @@
-"""The solubility of CO2 in pure water, and the properties of pure water, pure CO2, CO2 at infinite
-dilution and the solution, from -1.48 to 100 C and 0.1 to 100 MPa.
+"""The solubility of CO2 in pure water and in brines, and the properties of pure water, pure CO2,
+CO2 at infinite dilution and the solution, from -1.48 to 100 C and 0.1 to 100 MPa.
 
-    >>> import co2calc
-    >>> co2calc.state(25, 10)["sol_m"]               # mol CO2 per kg of water
+    >>> import numpy as np, co2calc
+    >>> co2calc.state(25, 10)["sol_m"]               # mol CO2 per kg of water, the fast default
+    1.4527788439279832
+    >>> co2calc.state(25, 10, exact=True)["sol_m"]   # the calculator's arithmetic, to the last bit
+    1.4527788439279663
     >>> grid = co2calc.table(np.arange(0, 101, 10)[:, None], np.linspace(0.5, 100, 200))
-    >>> grid["sol_m"].shape                          # (11, 200): numpy broadcasting
-    >>> co2calc.curve(1, np.arange(-1.5, 31, 0.5))   # along H2O(l)-CO2(l)-CO2(v)
+    >>> grid["sol_m"].shape                          # numpy broadcasting
+    (11, 200)
+    >>> co2calc.curve(1, np.arange(-1.5, 31, 0.5))["P"].shape  # along H2O(l)-CO2(l)-CO2(v)
+    (65,)
+    >>> co2calc.state(50, 10, nacl=2)["sol_m"]       # in a brine of 2 mol NaCl per kg of water
+    0.7783283480090979
+    >>> co2calc.state(50, 10, nacl_w=0.1)["m_NaCl"]  # 10 % NaCl by mass
+    1.9011941780871402
 
 Quantities are named as co2table's columns; QUANTITIES maps each name to (unit, description).
 
@@ -27,7 +36,8 @@ and the C and C++ interfaces, unless raw=True. A point whose computation fails h
 message in ``error`` (None for a computed point); it never affects another point.
 
 Arithmetic: exact=True carries the calculator's extended intermediates and gives its numbers to the
-last bit; the default computes in double precision where that prints the same digits.
+last bit (sol_m 1.4527788439279663 at 25 C, 10 MPa); the default computes in double precision where
+that prints the same digits (1.4527788439279832).
 """
 
 import numbers
@@ -159,6 +169,20 @@ def _salt(ions, salt_model):
     return out, salt_model
 
 
+def _salinity(nacl, nacl_w):
+    """The NaCl molalities of nacl (mol/kg water) or nacl_w (mass fractions, kg NaCl per kg of
+    brine), as an array; None for pure water."""
+    if nacl is not None and nacl_w is not None:
+        raise TypeError("nacl and nacl_w exclude each other: give the brine one way")
+    if nacl_w is None:
+        return None if nacl is None else _nonnegative(_numbers(nacl, "nacl", "mol/kg"), "nacl", "mol/kg")
+    w = _numbers(nacl_w, "nacl_w", "kg NaCl per kg of brine")
+    bad = ~((w >= 0) & (w < 1))
+    if bad.any():
+        raise ValueError("nacl_w: " + _co2calc.mass_fraction_problem(float(w[bad].flat[0])))
+    return np.asarray(_co2calc.nacl_molality_of_mass_fraction(w), dtype=np.float64)
+
+
 def _point(curve, t, p, m, exact, raw, nacl=0.0, ions=None, salt_model="duan-sun-2003"):
     ions, salt_model = _salt(ions, salt_model)
     values, bits, error = _co2calc.evaluate_one(curve, t, 0.0 if p is None else p,
@@ -171,7 +195,7 @@ def _point(curve, t, p, m, exact, raw, nacl=0.0, ions=None, salt_model="duan-sun
 
 
 def state(t_celsius, p_mpa, molality=None, exact=False, raw=False, nacl=None, ions=None,
-          salt_model="duan-sun-2003"):
+          salt_model="duan-sun-2003", nacl_w=None):
     """Every quantity at one state point: temperature in C, total pressure in MPa (0: the water
     saturation pressure), CO2 molality in mol/kg of the solution quantities (None: at the
     solubility; 0 means 1e-8).
@@ -183,10 +207,14 @@ def state(t_celsius, p_mpa, molality=None, exact=False, raw=False, nacl=None, io
     "SO4"}, mol/kg water, charges balanced) with salt_model "duan-sun-2003" (default),
     "rumpf-1994" or "spycher-pruess-2010"; sol_m, sol_g and sol_x (salt-free) are the brine's,
     gamma_salt the salting-out coefficient, and the solution quantities NaN (they assume a
-    pure-water solvent). A composition the models cannot take is a failed point whose error says why."""
+    pure-water solvent). A composition the models cannot take is a failed point whose error says why.
+    nacl_w gives the NaCl as a mass fraction w instead (kg NaCl per kg of brine, 0 <= w < 1), taken
+    as w / (M_NaCl (1 - w)) mol/kg with M_NaCl = 0.0584428 kg/mol, as co2table's
+    --nacl-mass-fraction."""
     t, p, m = _inputs(t_celsius, p_mpa, molality)
     exact, raw = _flag(exact, "exact"), _flag(raw, "raw")
-    salt = 0.0 if nacl is None else _scalar(_nonnegative(_numbers(nacl, "nacl", "mol/kg"), "nacl", "mol/kg"), "nacl")
+    salinity = _salinity(nacl, nacl_w)
+    salt = 0.0 if salinity is None else _scalar(salinity, "nacl" if nacl_w is None else "nacl_w")
     return _point(0, _scalar(t, "t_celsius"), _scalar(p, "p_mpa"), _scalar(m, "molality"), exact, raw,
                   salt, ions, salt_model)
 
@@ -216,18 +244,17 @@ def _grid(curve, arrays, columns, exact, threads, raw, ions=None, salt_model="du
 
 
 def table(t_celsius, p_mpa, molality=None, columns=None, exact=False, threads=None, raw=False, nacl=None,
-          ions=None, salt_model="duan-sun-2003"):
+          ions=None, salt_model="duan-sun-2003", nacl_w=None):
     """The quantities over arrays of state points, broadcast together as numpy does (t_celsius in
     C, p_mpa in MPa, molality in mol/kg or None for the solubility at each point).
 
     Returns a dict: each selected quantity (default: all of QUANTITIES) as a float array of the
     broadcast shape, NaN where a point failed; "flags", an array of flag bits (see FLAGS); and
     "error", an object array holding None or the message of a failed point. The points run on
-    `threads` threads (default: one per core) without the GIL. nacl (mol/kg water) broadcasts like
-    the other inputs; ions and salt_model are as in state()."""
+    `threads` threads (default: one per core) without the GIL. nacl (mol/kg water) or nacl_w (mass
+    fraction) broadcasts like the other inputs; ions and salt_model are as in state()."""
     t, p, m = _inputs(t_celsius, p_mpa, molality)
-    salt = None if nacl is None else _nonnegative(_numbers(nacl, "nacl", "mol/kg"), "nacl", "mol/kg")
-    return _grid(0, [t, p, m, salt], columns, exact, threads, raw, ions, salt_model)
+    return _grid(0, [t, p, m, _salinity(nacl, nacl_w)], columns, exact, threads, raw, ions, salt_model)
 
 
 def curve(option, t_celsius, molality=None, columns=None, exact=False, threads=None, raw=False):

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the build into a scratch prefix and builds the examples against that copy, once with
-# find_package and once with pkg-config, then runs them: the exact solubility at 25 C and 10 MPa
-# to the last digit, the fast one within 1e-9, and the error codes of two points that fail.
+# Installs the build into a scratch prefix and builds the C++, C and Fortran examples against that
+# copy, once with find_package and once with pkg-config, then runs them: the exact solubility at
+# 25 C and 10 MPa to the last digit, the fast one within 1e-9, and the error codes of two points
+# that fail.
 set -euo pipefail
 build=$1
 source=$2
@@ -21,7 +22,7 @@ check() { # name, output
         { echo "$name: no curve refusal" >&2; return 1; }
 }
 
-for lang in cpp c; do
+for lang in cpp c fortran; do
     dir=$prefix/build-$lang
     cmake -S "$source/examples/$lang" -B "$dir" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
     cmake --build "$dir" >/dev/null
@@ -34,3 +35,8 @@ c++ -std=c++20 "$source/examples/cpp/main.cpp" $(pkg-config --cflags --libs co2m
 check "pkg-config cpp" "$("$prefix/pc_cpp")"
 cc "$source/examples/c/main.c" $(pkg-config --cflags --libs co2model) -o "$prefix/pc_c"
 check "pkg-config c" "$("$prefix/pc_c")"
+# gfortran writes the example's module file where it is told, not into the caller's directory.
+mkdir -p "$prefix/pc_fortran_modules"
+gfortran -J "$prefix/pc_fortran_modules" "$source/examples/fortran/main.f90" $(pkg-config --libs co2model) \
+    -o "$prefix/pc_fortran"
+check "pkg-config fortran" "$("$prefix/pc_fortran")"

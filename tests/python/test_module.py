@@ -2,6 +2,7 @@
 (vectorised against point by point, one thread against several), and on bad input."""
 
 import csv
+import doctest
 import io
 import math
 import os
@@ -193,6 +194,30 @@ def test_brine_table_broadcasts_over_salinity_and_equals_state():
     assert "charges do not balance" in bad["error"] and math.isnan(bad["sol_m"])
     with pytest.raises(ValueError, match="salt_model"):
         co2calc.state(50, 10, nacl=1, salt_model="pitzer")
+
+
+def test_docstring_examples_run():
+    """The module's examples, outputs included, are what the module gives."""
+    result = doctest.testmod(co2calc, optionflags=doctest.ELLIPSIS)
+    assert result.attempted >= 8 and result.failed == 0
+
+
+def test_brine_by_mass_fraction_or_ions_equals_co2tables():
+    rows = co2table("--temperature", "25,60", "--pressure", "10", "--nacl-mass-fraction", "0,0.05,0.2",
+                    "--columns", "m_NaCl,sol_m")
+    r = co2calc.table(np.array([25.0, 60.0])[:, None], 10.0, nacl_w=[0.0, 0.05, 0.2], columns=["m_NaCl", "sol_m"])
+    for row, (i, k) in zip(rows, np.ndindex(2, 3)):
+        assert bits(r["m_NaCl"][i, k]) == bits(float(row["m_NaCl"])) and bits(r["sol_m"][i, k]) == bits(float(row["sol_m"]))
+    ions = {"Na": 1.0, "Ca": 0.5, "Cl": 2.0}
+    row, = co2table("--temperature", "40", "--pressure", "20", "--ions", "Na=1,Ca=0.5,Cl=2", "--columns",
+                    "sol_m,gamma_salt,salt_indicative")
+    one = co2calc.state(40, 20, ions=ions)
+    assert bits(one["sol_m"]) == bits(float(row["sol_m"])) and row["salt_indicative"] == "1"
+    assert one["flags"]["salt_indicative"]
+    with pytest.raises(TypeError, match="exclude each other"):
+        co2calc.state(25, 10, nacl=1, nacl_w=0.05)
+    with pytest.raises(ValueError, match="nacl_w: NaCl mass fraction 1 is not between 0 and 1"):
+        co2calc.table(25, 10, nacl_w=[0.1, 1.0])
 
 
 def test_brine_table_equals_co2tables():

@@ -89,6 +89,11 @@ TEST_F(Program, ExactGivesTheCalculatorsSolubility) {
     const Result exact = run("--temperature 25 --pressure 10 --exact --columns sol_m --header none");
     ASSERT_EQ(exact.code, 0) << exact.err;
     EXPECT_EQ(exact.out, "1.4527788439279663,,\n");
+    // --help quotes the value of each path: they must be what the paths give.
+    const Result fast = run("--temperature 25 --pressure 10 --columns sol_m --header none");
+    const std::string help = run("--help").out;
+    for (const std::string& row : {exact.out, fast.out})
+        EXPECT_NE(help.find(row.substr(0, row.find(','))), std::string::npos) << row;
 }
 
 TEST_F(Program, PlotIsAPngOfTheAskedSize) {

@@ -145,6 +145,25 @@ TEST(Options, RefusesHostileValuesNamingThem) {
         {{"--output", "dir.v2/table.txt"}, "extension \".txt\""},
         {{"--temperature", "0:99.9:0.01", "--pressure", "1:1000:0.1", "--plot", "a.png"},
          "plot: the grid has 99820081 state points; a plot takes at most 1000000"},
+        // Brines: the bad value, and for a charge imbalance both sums.
+        {{"--ions", "Na=1,Cl=0.5"},
+         "ions: charges do not balance: cations 1 eq/kg (Na + K + 2 Ca + 2 Mg), "
+         "anions 0.5 eq/kg (Cl + 2 SO4)"},
+        {{"--ions", "Na=1,Fe=1"}, "ions: \"Fe=1\" is not ION=MOLALITY"},
+        {{"--ions", "Na=1,Cl"}, "ions: \"Cl\" is not ION=MOLALITY"},
+        {{"--ions", "Na=1,Cl=1,"}, "ions: \"\" is not ION=MOLALITY"},
+        {{"--ions", "Na=1,Na=1"}, "ions: Na is given twice"},
+        {{"--ions", "Na=x,Cl=1"}, "ions: \"x\" is not a number (Na)"},
+        {{"--ions", "Na=-1,Cl=-1"}, "ions: Na molality -1 mol/kg is negative"},
+        {{"--ions", "Na=1,K=1,Cl=2", "--salt-model", "spycher-pruess-2010"}, "takes NaCl alone"},
+        {{"--nacl", "1", "--ions", "Na=1,Cl=1"}, "exclude each other"},
+        {{"--nacl", "1", "--nacl-mass-fraction", "0.1"}, "exclude each other"},
+        {{"--nacl-mass-fraction", "1"}, "nacl-mass-fraction: NaCl mass fraction 1 is not between 0 and 1"},
+        {{"--nacl-mass-fraction", "0.3"},
+         "nacl-mass-fraction: NaCl mass fraction 0.3: NaCl 7.333177544050397 mol/kg "
+         "is above the saturation of halite"},
+        {{"--nacl", "1,2", "--plot", "a.png", "--plot-measured", "m.csv"},
+         "give one brine with --plot-measured"},
     };
     for (const auto& [extra, message] : cases) {
         std::vector<std::string> args = extra;
@@ -200,6 +219,33 @@ TEST(Options, PointsGoTemperatureThenPressureThenMolality) {
     EXPECT_EQ(pointAt(c, 1).point.temperature, 5);
     EXPECT_EQ(pointAt(c, 1).point.curve, 1);
     EXPECT_FALSE(pointAt(c, 1).molalityGiven());
+}
+
+// The three spellings of a brine give the same axis of points; a mass fraction w is
+// w / (M_NaCl (1 - w)) mol/kg, 0.1 -> 1.9011941780871402 (0.1 / (0.0584428 x 0.9)).
+TEST(Options, BrinesByMolalityMassFractionOrIons) {
+    const Options n = parse({"--temperature", "50", "--pressure", "10", "--nacl", "0,2"}).options;
+    ASSERT_EQ(pointCount(n), 2U);
+    EXPECT_EQ(pointAt(n, 1).point.brine.Na, 2);
+    EXPECT_EQ(pointAt(n, 1).point.brine.Cl, 2);
+    EXPECT_EQ(n.brineLabels, (std::vector<std::string>{"0 mol/kg NaCl", "2 mol/kg NaCl"}));
+
+    const Options w = parse({"--temperature", "50", "--pressure", "10", "--nacl-mass-fraction", "0.1",
+                             "--salt-model", "rumpf-1994"})
+                          .options;
+    ASSERT_EQ(w.brines.size(), 1U);
+    EXPECT_NEAR(w.brines[0].Na, 1.9011941780871402, 1e-15);
+    EXPECT_EQ(w.brines[0].Cl, w.brines[0].Na);
+    EXPECT_EQ(w.brines[0].model, SaltModel::rumpf1994);
+    EXPECT_EQ(w.brineLabels[0], "NaCl mass fraction 0.1");
+
+    const Options i =
+        parse({"--temperature", "50", "--pressure", "10", "--ions", "Na=1,Ca=0.5,Cl=2"}).options;
+    ASSERT_EQ(i.brines.size(), 1U);
+    const Brine& b = pointAt(i, 0).point.brine;
+    EXPECT_EQ(std::vector<double>({b.Na, b.K, b.Ca, b.Mg, b.Cl, b.SO4}),
+              std::vector<double>({1, 0, 0.5, 0, 2, 0}));
+    EXPECT_EQ(i.brineLabels[0], "Na 1, Ca 0.5, Cl 2 mol/kg");
 }
 
 TEST(Options, HelpNamesEveryColumnAndTheGnuplotPackage) {

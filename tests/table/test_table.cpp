@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace co2::table {
@@ -430,6 +431,54 @@ TEST(Table, PlotWithoutGnuplotSaysHowToInstallIt) {
     EXPECT_EQ(r.code, kExitUsage);
     EXPECT_NE(r.err.find("apt-get install gnuplot-nox"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir / "a.png"));
+}
+
+// Ctrl+C while gnuplot draws: the stand-in writes half a picture where it was told to and
+// interrupts this process, as a terminal would; the old plot stays, gnuplot is stopped and the
+// run says so in one line.
+TEST(Table, InterruptedPlotLeavesTheOldOne) {
+    TempDir dir;
+    std::ofstream(dir / "gnuplot") << "#!/bin/sh\nout=$(/bin/sed -n \"s/^set output '\\(.*\\)'$/\\1/p\")\n"
+                                      "printf PARTIAL > \"$out\"\nkill -INT $PPID\nexec /bin/sleep 30\n";
+    std::filesystem::permissions(dir / "gnuplot", std::filesystem::perms::owner_all);
+    std::ofstream(dir / "p.png") << "OLD";
+    const char* old = std::getenv("PATH");
+    const std::string saved = old != nullptr ? old : "";
+    ::setenv("PATH", (dir / "").c_str(), 1);
+    ::setenv("TMPDIR", (dir / "").c_str(), 1);
+    const Outcome r = runWith({"--temperature", "0:10:1", "--pressure", "1:5:1", "--plot", dir / "p.png"});
+    ::setenv("PATH", saved.c_str(), 1);
+    ::unsetenv("TMPDIR");
+    EXPECT_EQ(r.code, 128 + SIGINT);
+    EXPECT_EQ(r.err, "co2table: interrupted; the plot was not made\n");
+    EXPECT_EQ(fileText(dir / "p.png"), "OLD");
+    EXPECT_EQ(names(dir / ""), (std::vector<std::string>{"gnuplot", "p.png"}));
+}
+
+// A signal while the run is still setting up (here: reading a measured data set from a pipe)
+// stops it in order, never by the signal's default action.
+TEST(Table, SignalDuringTheStartStopsTheRunInOrder) {
+    TempDir dir;
+    const std::string fifo = dir / "m.csv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(dir / "gnuplot").close(); // found on PATH, never run
+    std::filesystem::permissions(dir / "gnuplot", std::filesystem::perms::owner_all);
+    std::thread writer([&] {
+        std::ofstream f(fifo); // opens once the run reads the file
+        f << "T_C,P_MPa,m_CO2\n" << std::flush;
+        std::raise(SIGTERM);
+        f << "25,10,1\n";
+    });
+    const char* old = std::getenv("PATH");
+    const std::string saved = old != nullptr ? old : "";
+    ::setenv("PATH", (dir / "").c_str(), 1);
+    const Outcome r = runWith({"--temperature", "25", "--pressure", "10", "--plot", dir / "p.png",
+                               "--plot-measured", fifo, "--output", dir / "t.csv"});
+    ::setenv("PATH", saved.c_str(), 1);
+    writer.join();
+    EXPECT_EQ(r.code, 128 + SIGTERM);
+    EXPECT_EQ(r.err, "co2table: interrupted\n");
+    EXPECT_EQ(names(dir / ""), (std::vector<std::string>{"gnuplot", "m.csv"}));
 }
 
 TEST(Table, PlotRunWritesTheImageAndNoTable) {
