@@ -108,7 +108,8 @@ static bool byNameOnly(const Column& c) {
     if (c.kind == ColumnKind::value)
         return kQuantities[c.index].group == Group::brine || kQuantities[c.index].name == "y_H2O" ||
                kQuantities[c.index].name == "w_H2O_CO2phase";
-    return c.kind == ColumnKind::flag && (1u << c.index) == co2::saltIndicative;
+    return c.kind == ColumnKind::flag &&
+           ((1u << c.index) == co2::saltIndicative || (1u << c.index) == co2::outsideSolubilityModel);
 }
 
 std::vector<const Column*> defaultColumns() {

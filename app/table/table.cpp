@@ -129,6 +129,7 @@ PointSpec pointAt(const Options& o, std::size_t index) {
     PointSpec pt;
     pt.exact = o.exact;
     pt.raw = o.style.raw;
+    pt.point.solubilityModel = o.solubilityModel;
     const std::size_t molalities = o.molalities.empty() ? 1 : o.molalities.size();
     const std::size_t pressures = o.curve != 0 ? 1 : o.pressures.size();
     if (!o.molalities.empty()) pt.point.molality = o.molalities[index % molalities];
@@ -257,6 +258,7 @@ std::optional<int> compareWithMeasured(const Options& o, const PointEvaluator& e
         PointSpec pt;
         pt.exact = o.exact;
         pt.point = co2::Point::at(measured.points[i].T_C, measured.points[i].P);
+        pt.point.solubilityModel = o.solubilityModel;
         if (!o.brines.empty()) pt.point.brine = o.brines.front(); // at most one with measurements
         worker->evaluate(pt, r);
         model[i] = {measured.points[i].T_C, measured.points[i].P, r.value(Value::sol_m),

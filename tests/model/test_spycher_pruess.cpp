@@ -94,3 +94,36 @@ TEST(SpycherPruessTest, LibraryGivesTheWaterContentOfTheCo2Phase) {
 
 } // namespace
 } // namespace co2
+
+namespace co2 {
+namespace {
+
+// The second solubility model through the Point: the paper's check value, the Span-Wagner variant
+// on this model's CO2 volume, the range flag, no solution quantities at another model's
+// solubility, and an unknown model refused.
+TEST(SpycherPruessTest, SecondSolubilityModelThroughThePoint) {
+    Point p = Point::at(50, 8.73);
+    p.solubilityModel = SolubilityModel::spycherPruess2003;
+    const Result rk = run(p);
+    ASSERT_TRUE(rk.ok()) << rk.message;
+    EXPECT_NEAR(rk["y_H2O"], 0.00345, 0.5e-5);
+    EXPECT_NEAR(rk["sol_m"], 55.508 * rk["sol_x"] / (100 - rk["sol_x"]), 1e-9);
+    EXPECT_TRUE(std::isnan(rk["gamma_CO2"]));
+    EXPECT_EQ(rk.flags & outsideSolubilityModel, 0u);
+    p.solubilityModel = SolubilityModel::spycherPruess2003SpanWagner;
+    const Result sw = run(p);
+    const sp2003::Solubilities expected = sp2003::solve(323.15, 87.3, sp2003::Volume::given, sw["V_CO2"]);
+    EXPECT_DOUBLE_EQ(sw["sol_x"], 100 * expected.x_CO2);
+    EXPECT_DOUBLE_EQ(sw["y_H2O"], expected.y_H2O);
+    p = Point::at(5, 10);
+    p.solubilityModel = SolubilityModel::spycherPruess2003;
+    EXPECT_NE(run(p).flags & outsideSolubilityModel, 0u);
+    EXPECT_EQ(run(Point::at(5, 10)).flags & outsideSolubilityModel, 0u);
+    p.solubilityModel = static_cast<SolubilityModel>(7);
+    EXPECT_EQ(run(p).error, kErrorBadArgument);
+    EXPECT_EQ(solubilityModelOfName("spycher-pruess-2003-sw"), SolubilityModel::spycherPruess2003SpanWagner);
+    EXPECT_FALSE(solubilityModelOfName("spycher"));
+}
+
+} // namespace
+} // namespace co2
