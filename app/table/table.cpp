@@ -64,9 +64,8 @@ class InterruptGuard {
 // that the threads share the work evenly and the progress bar moves.
 constexpr std::size_t kChunkSize = 64;
 
-// Every pressure, density and temperature in the table's units; the input columns show the input
-// as given (only the pressure a curve or a 0 stands for is converted). And why the solubility
-// columns are empty.
+} // namespace
+
 void finishRow(const Options& o, const PointSpec& pt, PointResult& r) {
     r.molalityGiven = pt.molalityGiven();
     for (std::size_t i = 0; i < kValueCount; ++i)
@@ -78,6 +77,8 @@ void finishRow(const Options& o, const PointSpec& pt, PointResult& r) {
     if (r.note.empty() && r.hasValues && !pt.point.brine.pure())
         r.note = "pure-water solvent only: no solution columns for a brine";
 }
+
+namespace {
 
 class RowProducer final : public ChunkProducer {
   public:

@@ -31,4 +31,10 @@ int runTableSafely(const std::vector<std::string>& args, const PointEvaluator& e
 // negative solubility; empty when they are usable.
 std::string solubilityNote(const PointResult& result);
 
+// Completes a computed row as co2table writes it: every pressure, density and temperature in the
+// table's units, the input columns showing the input as given (only the pressure a curve or a 0
+// stands for is converted), and the note saying why the solubility columns are empty. The web
+// page's grid rows go through it too.
+void finishRow(const Options& options, const PointSpec& pt, PointResult& result);
+
 } // namespace co2::table
