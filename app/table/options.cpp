@@ -278,8 +278,11 @@ std::string readStyle(const Given& given, Options& o) {
 std::string readFormat(const Given& given, Options& o) {
     if (given.format) {
         const auto f = parseFormat(*given.format);
-        if (!f) return "format: unknown format \"" + *given.format + "\" (csv, tsv or json)";
+        if (!f) return "format: unknown format \"" + *given.format + "\" (csv, tsv, json or csp11)";
         o.format = *f;
+        // The simulator's table is a plain temperature-pressure grid of pure water.
+        if (o.format == Format::csp11 && (o.curve != 0 || !o.brines.empty() || !o.molalities.empty()))
+            return "format: csp11 takes --temperature and --pressure only (no --curve, brine or --molality)";
         return {};
     }
     const std::size_t slash = o.output.find_last_of('/');
@@ -465,8 +468,12 @@ Grid
                        unless --molality is given
 
 Output
-  --format csv|tsv|json  (default csv, or from the --output file's extension: .csv, .tsv,
-                       .json or none; any other extension is refused)
+  --format csv|tsv|json|csp11  (default csv, or from the --output file's extension: .csv, .tsv,
+                       .json or none; any other extension is refused); csp11 writes the
+                       SPE11 solubility table: header lines, then T [C], P [Pa], y_H2O, x_CO2
+                       as %.11e, T outer, P inner; its min, max and count are the first, last
+                       and number of the --temperature and --pressure values (e.g. 10:70:1
+                       and 0.1:30:0.1 in MPa); x_CO2 and y_H2O from --solubility-model
   --output FILE        write the table to FILE (default, or -: standard output)
   --columns a,b,c      only these columns, in this order (note and error are always kept)
   --header units|names|none  CSV/TSV header: "sol_m [mol/kg]" (default), "sol_m", or none
