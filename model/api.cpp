@@ -24,6 +24,7 @@
 #include "model/quantities.h"
 #include "model/run.h"
 #include "model/solubility.h"
+#include "model/spycher_pruess.h"
 #include "model/state_point.h"
 #include "model/water.h"
 
@@ -65,6 +66,9 @@ constexpr std::size_t kIndexSolG = quantityIndexOf("sol_g");
 constexpr std::size_t kIndexSolX = quantityIndexOf("sol_x");
 constexpr std::size_t kIndexNaCl = quantityIndexOf("m_NaCl");
 constexpr std::size_t kIndexGammaSalt = quantityIndexOf("gamma_salt");
+constexpr std::size_t kIndexYH2O = quantityIndexOf("y_H2O");
+constexpr std::size_t kIndexWH2O = quantityIndexOf("w_H2O_CO2phase");
+static_assert(kIndexYH2O < kReportedCount && kIndexWH2O < kReportedCount);
 constexpr std::size_t kIndexMassFraction = quantityIndexOf("w_CO2");
 static_assert(kIndexGammaSalt < kReportedCount && kIndexNaCl < kReportedCount &&
               kIndexMassFraction < kReportedCount);
@@ -121,7 +125,30 @@ std::string pointProblem(const Point& point) {
             return "molality " + numberText(point.molality) + " mol/kg is not a finite number";
         if (point.molality < 0) return "molality " + numberText(point.molality) + " mol/kg is negative";
     }
+    if (static_cast<unsigned>(point.solubilityModel) >
+        static_cast<unsigned>(SolubilityModel::spycherPruess2003SpanWagner))
+        return "solubility model " + std::to_string(static_cast<unsigned>(point.solubilityModel)) +
+               " is not one of 0, 1, 2";
     return brineProblem(point.brine);
+}
+
+std::string_view solubilityModelName(SolubilityModel model) noexcept {
+    switch (model) {
+    case SolubilityModel::spycherPruess2003:
+        return "spycher-pruess-2003";
+    case SolubilityModel::spycherPruess2003SpanWagner:
+        return "spycher-pruess-2003-sw";
+    case SolubilityModel::own:
+        break;
+    }
+    return "own";
+}
+
+std::optional<SolubilityModel> solubilityModelOfName(std::string_view name) noexcept {
+    for (SolubilityModel m : {SolubilityModel::own, SolubilityModel::spycherPruess2003,
+                              SolubilityModel::spycherPruess2003SpanWagner})
+        if (solubilityModelName(m) == name) return m;
+    return std::nullopt;
 }
 
 std::span<const FlagInfo> flags() noexcept {
@@ -177,6 +204,7 @@ struct Evaluator::Impl {
     bool compute(const Point& point, Result& r);
     void readOut(Result& r) const;
     bool inBrine(const Point& point, Result& r) const;
+    void spycherPruess(const Point& point, Result& r) const;
 
     bool errorSoFar() const { return state.firstOrPending() != 0; }
 
@@ -221,6 +249,9 @@ bool Evaluator::Impl::inBrine(const Point& point, Result& r) const {
     r.values[kIndexMassFraction] = b.w_CO2;
     r.values[kIndexNaCl] = std::min(point.brine.Na, point.brine.Cl);
     r.values[kIndexGammaSalt] = b.gamma;
+    const double y = sp2003::waterContent(model.T, model.P_bar, point.brine, b.gamma);
+    r.values[kIndexYH2O] = y;
+    r.values[kIndexWH2O] = waterMassFractionOf(y);
     const bool molalityGiven = !std::isnan(point.molality);
     for (std::size_t i = 0; i < kReportedCount; ++i)
         if (kQuantities[i].group == Group::solution && !(i == kIndexM && molalityGiven)) r.values[i] = kNaN;
@@ -228,6 +259,39 @@ bool Evaluator::Impl::inBrine(const Point& point, Result& r) const {
     if (molalityGiven && point.molality > b.sol_m) r.flags |= warnMolality;
     if (point.brine.indicative()) r.flags |= saltIndicative;
     return true;
+}
+
+// The second solubility model replaces the solubility quantities; the solution quantities were
+// formed at this model's solubility and are dropped unless the molality was given. A brine goes
+// through the same salting-out layer as this model's solubility.
+void Evaluator::Impl::spycherPruess(const Point& point, Result& r) const {
+    const sp2003::Volume volume = point.solubilityModel == SolubilityModel::spycherPruess2003
+                                      ? sp2003::Volume::redlichKwong
+                                      : sp2003::Volume::given;
+    const sp2003::Solubilities s = sp2003::solve(model.T, model.P_bar, volume, model.VCO2);
+    r.values[kIndexSolM] = s.m_CO2;
+    r.values[kIndexSolX] = 100 * s.x_CO2;
+    r.values[kIndexSolG] = s.m_CO2 * Constants::M_CO2;
+    r.values[kIndexMassFraction] = r.values[kIndexSolG] / (r.values[kIndexSolG] + 1000);
+    double gamma = 1;
+    if (!point.brine.pure()) {
+        const BrineSolubility b = brineSolubility(point.brine, model.T, pressureMPaOf(model), s.m_CO2);
+        gamma = b.gamma;
+        r.values[kIndexSolM] = b.sol_m;
+        r.values[kIndexSolG] = b.sol_g;
+        r.values[kIndexSolX] = b.sol_x;
+        r.values[kIndexMassFraction] = b.w_CO2;
+    }
+    const double y = sp2003::solve(model.T, model.P_bar, volume, model.VCO2, point.brine, gamma).y_H2O;
+    r.values[kIndexYH2O] = y > 0 && y < 1 ? y : kNaN;
+    r.values[kIndexWH2O] = waterMassFractionOf(r.values[kIndexYH2O]);
+    const bool molalityGiven = !std::isnan(point.molality);
+    for (std::size_t i = 0; i < kReportedCount; ++i)
+        if (kQuantities[i].group == Group::solution && !(i == kIndexM && molalityGiven)) r.values[i] = kNaN;
+    r.flags &= ~(warnMolality | noSolubility);
+    if (belowSaturation(model) || !(r.values[kIndexSolM] >= 0)) r.flags |= noSolubility;
+    if (molalityGiven && point.molality > r.values[kIndexSolM]) r.flags |= warnMolality;
+    if (!sp2003::inRange(model.T_C, model.P_bar)) r.flags |= outsideSolubilityModel;
 }
 
 // The sections at the point; false when a curve refuses the temperature.
@@ -330,8 +394,9 @@ Result Evaluator::Impl::run(const Point& point) {
         if (belowSaturation(model)) r.message += "; the pressure is below the water saturation pressure";
         return r;
     }
-    for (double v : r.values) {
-        if (!std::isfinite(v)) {
+    for (std::size_t i = 0; i < kReportedCount; ++i) {
+        // The water content is not given where its formulation leaves (0, 1): that is no failure.
+        if (!std::isfinite(r.values[i]) && i != kIndexYH2O && i != kIndexWH2O) {
             keepOnlyInputs();
             r.error = kErrorNonFinite;
             r.message = "non-finite result";
@@ -344,6 +409,7 @@ Result Evaluator::Impl::run(const Point& point) {
         r.message = "non-finite salting-out coefficient";
         return r;
     }
+    if (point.solubilityModel != SolubilityModel::own) spycherPruess(point, r);
     if (!raw)
         for (std::size_t i = 0; i < kReportedCount; ++i)
             if (maskedWhere(i, r.flags, molalityGiven)) r.values[i] = kNaN;

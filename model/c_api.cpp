@@ -15,7 +15,7 @@ static_assert(CO2_WARN_T == co2::warnTemperature && CO2_WARN_P == co2::warnPress
               CO2_HYDRATE == co2::hydrate && CO2_PHASE_GAS == co2::co2Gas &&
               CO2_PHASE_LIQUID == co2::co2Liquid && CO2_PHASE_SUPERCRITICAL == co2::co2Supercritical &&
               CO2_NO_SOLUBILITY == co2::noSolubility);
-static_assert(CO2_SALT_INDICATIVE == co2::saltIndicative &&
+static_assert(CO2_SALT_INDICATIVE == co2::saltIndicative && CO2_WARN_SOL_MODEL == co2::outsideSolubilityModel &&
               CO2_SALT_RUMPF_1994 == static_cast<int>(co2::SaltModel::rumpf1994) &&
               CO2_SALT_SPYCHER_PRUESS_2010 == static_cast<int>(co2::SaltModel::spycherPruess2010));
 static_assert(CO2_ERROR_OUTSIDE_CURVE == co2::kErrorOutsideCurve &&

@@ -21,6 +21,8 @@ inline constexpr FlagInfo kFlags[] = {
     {"co2_supercritical", co2Supercritical, "pure CO2 is supercritical at the point"},
     {"no_solubility", noSolubility, "no liquid water, or a negative solubility: no real solution"},
     {"salt_indicative", saltIndicative, "ions other than Na and Cl: the brine's solubility is indicative"},
+    {"warn_sol_model", outsideSolubilityModel,
+     "outside the chosen solubility model's stated range (Spycher-Pruess 2003: 12-100 C, up to 60 MPa)"},
 };
 inline constexpr std::size_t kFlagCount = std::size(kFlags);
 

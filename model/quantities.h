@@ -15,6 +15,7 @@
 #include "core/math.h"
 #include "model/model.h"
 #include "model/printed.h"
+#include "model/spycher_pruess.h"
 
 namespace co2 {
 
@@ -99,6 +100,12 @@ inline constexpr Quantity kQuantities[] = {
          const rt::ext g = printed::solubilityGramsPerKg(m);
          return g / (g + 1000);
      }},
+    // Of the formulations tried against measured water contents the published one does best
+    // (README, "Limits of the model"); this model's liquid-water fugacity does not improve on it.
+    {"y_H2O", "-", "mole fraction of water in the CO2-rich phase (Spycher-Pruess-Ennis-King 2003)",
+     detail::G::solubility, [](const Model& m) -> rt::ext { return sp2003::waterContent(m.T, m.P_bar); }},
+    {"w_H2O_CO2phase", "kg/kg", "mass fraction of water in the CO2-rich phase", detail::G::solubility,
+     [](const Model& m) -> rt::ext { return waterMassFractionOf(sp2003::waterContent(m.T, m.P_bar)); }},
 #undef CO2_Q
 };
 // clang-format on

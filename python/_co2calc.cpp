@@ -66,6 +66,7 @@ struct Job {
     const double* m = nullptr;
     const double* nacl = nullptr; // NaCl molality added to `brine` point by point, or none
     co2::Brine brine;
+    co2::SolubilityModel solubilityModel = co2::SolubilityModel::own;
     std::size_t count = 0;
     std::vector<int> columns;
     co2::Arithmetic arithmetic = co2::Arithmetic::fast;
@@ -81,6 +82,7 @@ void evaluateRange(const Job& job, co2::Evaluator& evaluator, std::size_t begin,
         co2::Point point = job.curve != 0 ? co2::Point::onCurve(job.curve, job.t[i], m)
                                           : co2::Point::at(job.t[i], job.p[i], m);
         point.brine = job.brine;
+        point.solubilityModel = job.solubilityModel;
         if (job.nacl != nullptr) {
             point.brine.Na += job.nacl[i];
             point.brine.Cl += job.nacl[i];
@@ -170,6 +172,14 @@ using InArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
 // Evaluates flat arrays of equal length; returns (values[len(columns), n], flags[n], failures as a
 // list of (index, message)).
 // The salt of a call: ion molalities by name and the salt model's name.
+co2::SolubilityModel solubilityModelOf(const std::string& name) {
+    const auto model = co2::solubilityModelOfName(name);
+    if (!model)
+        throw py::value_error("model: \"" + name +
+                              "\" is not one of own, spycher-pruess-2003, spycher-pruess-2003-sw");
+    return *model;
+}
+
 co2::Brine brineOf(const std::map<std::string, double>& ions, const std::string& model) {
     co2::Brine b;
     if (!co2::saltModelOfName(model, b.model))
@@ -183,7 +193,8 @@ co2::Brine brineOf(const std::map<std::string, double>& ions, const std::string&
                        : name == "Cl"  ? &b.Cl
                        : name == "SO4" ? &b.SO4
                                        : nullptr;
-        if (slot == nullptr) throw py::value_error("ions: \"" + name + "\" is not one of Na, K, Ca, Mg, Cl, SO4");
+        if (slot == nullptr)
+            throw py::value_error("ions: \"" + name + "\" is not one of Na, K, Ca, Mg, Cl, SO4");
         *slot = value;
     }
     return b;
@@ -192,8 +203,10 @@ co2::Brine brineOf(const std::map<std::string, double>& ions, const std::string&
 py::tuple evaluateMany(int curve, const InArray& t, const std::optional<InArray>& p,
                        const std::optional<InArray>& m, const std::vector<int>& columns, bool exact,
                        unsigned threads, bool raw, const std::optional<InArray>& nacl,
-                       const std::map<std::string, double>& ions, const std::string& saltModel) {
+                       const std::map<std::string, double>& ions, const std::string& saltModel,
+                       const std::string& model) {
     Job job;
+    job.solubilityModel = solubilityModelOf(model);
     job.curve = curve;
     job.count = static_cast<std::size_t>(t.size());
     if ((curve == 0) != p.has_value()) throw py::value_error("pressure: given with a curve, or missing");
@@ -230,12 +243,14 @@ py::tuple evaluateMany(int curve, const InArray& t, const std::optional<InArray>
 }
 
 py::tuple evaluateOne(int curve, double t, double p, double m, bool exact, bool raw, double nacl,
-                      const std::map<std::string, double>& ions, const std::string& saltModel) {
+                      const std::map<std::string, double>& ions, const std::string& saltModel,
+                      const std::string& model) {
     co2::Options options;
     options.arithmetic = exact ? co2::Arithmetic::exact : co2::Arithmetic::fast;
     options.raw = raw;
     co2::Point point = curve != 0 ? co2::Point::onCurve(curve, t, m) : co2::Point::at(t, p, m);
     point.brine = brineOf(ions, saltModel);
+    point.solubilityModel = solubilityModelOf(model);
     point.brine.Na += nacl;
     point.brine.Cl += nacl;
     const co2::Result r = co2::run(point, options);
@@ -321,9 +336,10 @@ PYBIND11_MODULE(_co2calc, mod) {
             "Why w is no NaCl mass fraction, or an empty string.");
     mod.def("evaluate_one", &evaluateOne, py::arg("curve"), py::arg("t"), py::arg("p"), py::arg("m"),
             py::arg("exact"), py::arg("raw"), py::arg("nacl"), py::arg("ions"), py::arg("salt_model"),
+            py::arg("model"),
             "One state point: (40 values, flag bits, message or None); curve 0 for (t, p).");
     mod.def("evaluate_many", &evaluateMany, py::arg("curve"), py::arg("t"), py::arg("p"), py::arg("m"),
             py::arg("columns"), py::arg("exact"), py::arg("threads"), py::arg("raw"), py::arg("nacl"),
-            py::arg("ions"), py::arg("salt_model"),
+            py::arg("ions"), py::arg("salt_model"), py::arg("model"),
             "Flat arrays of state points: (values[columns, n], flags[n], [(index, message)]).");
 }

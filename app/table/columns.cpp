@@ -102,16 +102,20 @@ std::string headerText(const Column& column, Units units) {
     return text;
 }
 
-// The brine's columns are chosen by name: a pure-water table keeps the columns it always had.
-static bool brineColumn(const Column& c) {
-    if (c.kind == ColumnKind::value) return kQuantities[c.index].group == Group::brine;
-    return c.kind == ColumnKind::flag && (1u << c.index) == co2::saltIndicative;
+// The brine's columns and the CO2-rich phase's are chosen by name: a pure-water table keeps the
+// columns it always had.
+static bool byNameOnly(const Column& c) {
+    if (c.kind == ColumnKind::value)
+        return kQuantities[c.index].group == Group::brine || kQuantities[c.index].name == "y_H2O" ||
+               kQuantities[c.index].name == "w_H2O_CO2phase";
+    return c.kind == ColumnKind::flag &&
+           ((1u << c.index) == co2::saltIndicative || (1u << c.index) == co2::outsideSolubilityModel);
 }
 
 std::vector<const Column*> defaultColumns() {
     std::vector<const Column*> columns;
     for (const Column& c : kColumns)
-        if (!brineColumn(c)) columns.push_back(&c);
+        if (!byNameOnly(c)) columns.push_back(&c);
     return columns;
 }
 

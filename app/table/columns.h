@@ -36,6 +36,8 @@ enum class Value : std::uint8_t {
     m = quantity("m"),
     a_H2O = quantity("a_H2O"),
     gamma_H2O = quantity("gamma_H2O"),
+    sol_x = quantity("sol_x"),
+    y_H2O = quantity("y_H2O"),
 };
 inline constexpr std::size_t kValueCount = co2::kReportedCount;
 

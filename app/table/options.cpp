@@ -39,7 +39,7 @@ std::string shown(double value) {
 struct Given {
     std::optional<std::string> temperature, pressure, curve, molality, format, output, columns, plot, plotX,
         plotMeasured, plotSize, threads, digits, header, temperatureUnit, pressureUnit, densityUnit, nacl,
-        naclMassFraction, ions, saltModel;
+        naclMassFraction, ions, saltModel, solubilityModel;
 };
 
 // Options that take a value; the others are switches.
@@ -53,6 +53,7 @@ const std::map<std::string, std::optional<std::string> Given::*, std::less<>>& v
         {"--nacl-mass-fraction", &Given::naclMassFraction},
         {"--ions", &Given::ions},
         {"--salt-model", &Given::saltModel},
+        {"--solubility-model", &Given::solubilityModel},
         {"--format", &Given::format},
         {"--output", &Given::output},
         {"--columns", &Given::columns},
@@ -277,8 +278,11 @@ std::string readStyle(const Given& given, Options& o) {
 std::string readFormat(const Given& given, Options& o) {
     if (given.format) {
         const auto f = parseFormat(*given.format);
-        if (!f) return "format: unknown format \"" + *given.format + "\" (csv, tsv or json)";
+        if (!f) return "format: unknown format \"" + *given.format + "\" (csv, tsv, json or csp11)";
         o.format = *f;
+        // The simulator's table is a plain temperature-pressure grid of pure water.
+        if (o.format == Format::csp11 && (o.curve != 0 || !o.brines.empty() || !o.molalities.empty()))
+            return "format: csp11 takes --temperature and --pressure only (no --curve, brine or --molality)";
         return {};
     }
     const std::size_t slash = o.output.find_last_of('/');
@@ -296,6 +300,16 @@ std::string readFormat(const Given& given, Options& o) {
     return {};
 }
 
+std::string readSolubilityModel(const Given& given, Options& o) {
+    if (!given.solubilityModel) return {};
+    const auto model = co2::solubilityModelOfName(*given.solubilityModel);
+    if (!model)
+        return "solubility-model: \"" + *given.solubilityModel +
+               "\" is not one of own, spycher-pruess-2003, spycher-pruess-2003-sw";
+    o.solubilityModel = *model;
+    return {};
+}
+
 std::string readColumns(const Given& given, Options& o) {
     if (!given.columns) {
         o.columns = defaultColumns();
@@ -303,6 +317,15 @@ std::string readColumns(const Given& given, Options& o) {
             o.columns.clear();
             for (const Column& c : allColumns())
                 o.columns.push_back(&c);
+        } else if (o.solubilityModel != co2::SolubilityModel::own) {
+            // The second model's table shows the water content and its range flag too.
+            ColumnSelection extra = selectColumns("y_H2O,warn_sol_model");
+            auto at = o.columns.begin();
+            while (at != o.columns.end() && (*at)->kind != ColumnKind::phase)
+                ++at;
+            for (const Column* c : extra.columns)
+                if (c->kind == ColumnKind::value || c->kind == ColumnKind::flag)
+                    at = o.columns.insert(at, c) + 1;
         }
         return {};
     }
@@ -388,8 +411,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     parsed.error = readArguments(args, parsed.options, given);
     if (!parsed.error.empty() || parsed.options.help || parsed.options.version) return parsed;
     // In this order: the first problem found is the one reported.
-    for (const auto read : {readUnits, readTemperatures, readPressures, readMolalities, readBrine, readStyle,
-                            readFormat, readColumns, readPlot, readThreads}) {
+    for (const auto read : {readUnits, readTemperatures, readPressures, readMolalities, readBrine,
+                            readSolubilityModel, readStyle, readFormat, readColumns, readPlot, readThreads}) {
         parsed.error = read(given, parsed.options);
         if (!parsed.error.empty()) return parsed;
     }
@@ -437,10 +460,20 @@ Grid
                        and SO4, charges balanced; ions other than Na and Cl set
                        salt_indicative (m_NaCl is then the lesser of Na and Cl)
   --salt-model duan-sun-2003|rumpf-1994|spycher-pruess-2010  the salting-out model
+  --solubility-model own|spycher-pruess-2003|spycher-pruess-2003-sw  the solubility model of
+                       sol_x, sol_m, sol_g, w_CO2 and y_H2O: this model's own (default) or
+                       Spycher-Pruess-Ennis-King 2003 with its Redlich-Kwong volume or with the
+                       Span-Wagner volume of pure CO2; the second shows y_H2O and warn_sol_model
+                       (outside 12-100 C or above 60 MPa) and leaves the solution columns empty
+                       unless --molality is given
 
 Output
-  --format csv|tsv|json  (default csv, or from the --output file's extension: .csv, .tsv,
-                       .json or none; any other extension is refused)
+  --format csv|tsv|json|csp11  (default csv, or from the --output file's extension: .csv, .tsv,
+                       .json or none; any other extension is refused); csp11 writes the
+                       SPE11 solubility table: header lines, then T [C], P [Pa], y_H2O, x_CO2
+                       as %.11e, T outer, P inner; its min, max and count are the first, last
+                       and number of the --temperature and --pressure values (e.g. 10:70:1
+                       and 0.1:30:0.1 in MPa); x_CO2 and y_H2O from --solubility-model
   --output FILE        write the table to FILE (default, or -: standard output)
   --columns a,b,c      only these columns, in this order (note and error are always kept)
   --header units|names|none  CSV/TSV header: "sol_m [mol/kg]" (default), "sol_m", or none

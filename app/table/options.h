@@ -28,6 +28,7 @@ struct Options {
     std::vector<co2::Brine> brines;
     std::vector<std::string> brineLabels;
     co2::SaltModel saltModel = co2::SaltModel::duanSun2003;
+    co2::SolubilityModel solubilityModel = co2::SolubilityModel::own;
     std::vector<double> molalities; // mol/kg; empty: the solubility at each point
     bool exact = false;             // the calculator's arithmetic instead of the fast path
     Format format = Format::csv;

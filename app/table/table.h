@@ -18,6 +18,9 @@ inline constexpr int kExitUsage = 2;  // bad command line, bad measured file, no
 
 // The state point of row `index`: temperature outermost, then pressure, then molality.
 PointSpec pointAt(const Options& options, std::size_t index);
+// The csp11 format's header lines: the model, then the first, last and count of the temperatures
+// (C) and pressures (Pa).
+std::string csp11Preamble(const Options& options);
 
 // Runs co2table with `args` (without the program name). Messages go to `err`, the table to
 // `out` unless --output names a file.

@@ -47,6 +47,7 @@ std::optional<Format> parseFormat(std::string_view name) {
     if (name == "csv") return Format::csv;
     if (name == "tsv") return Format::tsv;
     if (name == "json") return Format::json;
+    if (name == "csp11") return Format::csp11;
     return std::nullopt;
 }
 
@@ -112,6 +113,7 @@ RowWriter::RowWriter(Format format, std::vector<const Column*> columns, std::str
     : format_(format), columns_(std::move(columns)), version_(std::move(version)), style_(style) {}
 
 std::string RowWriter::header() const {
+    if (format_ == Format::csp11) return preamble_;
     std::string out;
     if (format_ == Format::json) {
         out = "{\n  \"program\": \"co2table\",\n  \"version\": " + jsonString(version_) +
@@ -141,6 +143,14 @@ std::string RowWriter::header() const {
 }
 
 void RowWriter::appendRow(std::string& out, const PointResult& point, bool first) const {
+    if (format_ == Format::csp11) {
+        char line[128];
+        std::snprintf(line, sizeof line, " %.11e,   %.11e, %.11e, %.11e\n", point.value(Value::T_C),
+                      point.value(Value::P) * 1e6, point.value(Value::y_H2O),
+                      point.value(Value::sol_x) / 100);
+        out += line;
+        return;
+    }
     if (format_ == Format::json)
         appendJsonRow(out, point, first);
     else

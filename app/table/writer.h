@@ -15,7 +15,9 @@
 
 namespace co2::table {
 
-enum class Format { csv, tsv, json };
+// csp11: the solubility table of the 11th SPE Comparative Solution Project (a commented header,
+// then T in C, P in Pa, y_H2O and x_CO2, each as %.11e).
+enum class Format { csv, tsv, json, csp11 };
 
 std::optional<Format> parseFormat(std::string_view name);
 
@@ -38,6 +40,8 @@ class RowWriter {
   public:
     RowWriter(Format format, std::vector<const Column*> columns, std::string version, TableStyle style = {});
 
+    // The csp11 format's header lines, which name the model and the grid.
+    void setPreamble(std::string preamble) { preamble_ = std::move(preamble); }
     std::string header() const;
     // Appends one row; `first` tells JSON whether a separator is due.
     void appendRow(std::string& out, const PointResult& point, bool first) const;
@@ -53,6 +57,7 @@ class RowWriter {
     std::vector<const Column*> columns_;
     std::string version_;
     TableStyle style_;
+    std::string preamble_;
 };
 
 // RFC 4180 field: quoted when it holds a comma, a quote or a line break.

@@ -69,6 +69,7 @@ typedef struct co2_point {
 #define CO2_SALT_RUMPF_1994 1
 #define CO2_SALT_SPYCHER_PRUESS_2010 2
 #define CO2_SALT_INDICATIVE 0x200u /* flag: ions other than Na and Cl, the solubility is indicative */
+#define CO2_WARN_SOL_MODEL 0x400u /* flag: outside the chosen solubility model's stated range */
 
 co2_point co2_point_at(double t_celsius, double p_mpa);
 co2_point co2_point_on_curve(int option, double t_celsius);

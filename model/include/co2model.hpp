@@ -43,7 +43,7 @@ struct QuantityInfo {
     Group group;
 };
 
-inline constexpr int kQuantityCount = 43;
+inline constexpr int kQuantityCount = 45;
 
 // Every quantity, in report order. The index of a quantity is its place in this list.
 std::span<const QuantityInfo> quantities() noexcept;
@@ -66,6 +66,8 @@ enum Flag : unsigned {
                             // solution quantities describe no real solution
     saltIndicative = 1u << 9, // a brine with ions other than Na and Cl: the salt models were
                               // fitted to NaCl, the solubility is indicative
+    outsideSolubilityModel = 1u << 10, // the point lies outside the stated range of the chosen
+                                       // second solubility model (SolubilityModel)
 };
 
 struct FlagInfo {
@@ -126,6 +128,19 @@ struct Brine {
 };
 
 
+// The solubility model of x_CO2, sol_m, sol_g, w_CO2 and y_H2O. The library's own is the default;
+// Spycher, Pruess & Ennis-King (2003), eqs. (11)-(14), is the second, with the molar volume of the
+// CO2-rich phase from its own Redlich-Kwong cubic (as the paper) or from this library's
+// Span-Wagner density of pure CO2 (as simulator tables are generated). Its stated range is
+// 12-100 C, up to 60 MPa (flag outsideSolubilityModel). With it the solution quantities, formed
+// at this model's solubility, are not given unless a molality is.
+enum class SolubilityModel : std::uint8_t { own, spycherPruess2003, spycherPruess2003SpanWagner };
+
+// The names co2table and the Python module take: "own", "spycher-pruess-2003",
+// "spycher-pruess-2003-sw".
+std::string_view solubilityModelName(SolubilityModel model) noexcept;
+std::optional<SolubilityModel> solubilityModelOfName(std::string_view name) noexcept;
+
 // One state point: what every face of the library hands to run().
 struct Point {
     double temperature = std::numeric_limits<double>::quiet_NaN(); // C
@@ -141,6 +156,7 @@ struct Point {
     // divided by the salt's activity coefficient (gamma_salt), and the solution quantities, whose
     // formulas assume a pure-water solvent, are not given (NaN).
     Brine brine;
+    SolubilityModel solubilityModel = SolubilityModel::own;
 
     static Point at(double t_celsius, double p_mpa, double molality = kAtSolubility) noexcept {
         Point p;

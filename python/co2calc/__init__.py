@@ -183,11 +183,17 @@ def _salinity(nacl, nacl_w):
     return np.asarray(_co2calc.nacl_molality_of_mass_fraction(w), dtype=np.float64)
 
 
-def _point(curve, t, p, m, exact, raw, nacl=0.0, ions=None, salt_model="duan-sun-2003"):
+def _model(model):
+    if not isinstance(model, str):
+        raise TypeError(f"model: expected a name, got {model!r}")
+    return model
+
+
+def _point(curve, t, p, m, exact, raw, nacl=0.0, ions=None, salt_model="duan-sun-2003", model="own"):
     ions, salt_model = _salt(ions, salt_model)
     values, bits, error = _co2calc.evaluate_one(curve, t, 0.0 if p is None else p,
                                                 float("nan") if m is None else m, exact, raw,
-                                                nacl, ions, salt_model)
+                                                nacl, ions, salt_model, _model(model))
     result = dict(zip(_NAMES, values))
     result["flags"] = {name: bool(bits & bit) for name, bit in FLAGS.items()}
     result["error"] = error
@@ -195,7 +201,7 @@ def _point(curve, t, p, m, exact, raw, nacl=0.0, ions=None, salt_model="duan-sun
 
 
 def state(t_celsius, p_mpa, molality=None, exact=False, raw=False, nacl=None, ions=None,
-          salt_model="duan-sun-2003", nacl_w=None):
+          salt_model="duan-sun-2003", nacl_w=None, model="own"):
     """Every quantity at one state point: temperature in C, total pressure in MPa (0: the water
     saturation pressure), CO2 molality in mol/kg of the solution quantities (None: at the
     solubility; 0 means 1e-8).
@@ -210,16 +216,22 @@ def state(t_celsius, p_mpa, molality=None, exact=False, raw=False, nacl=None, io
     pure-water solvent). A composition the models cannot take is a failed point whose error says why.
     nacl_w gives the NaCl as a mass fraction w instead (kg NaCl per kg of brine, 0 <= w < 1), taken
     as w / (M_NaCl (1 - w)) mol/kg with M_NaCl = 0.0584428 kg/mol, as co2table's
-    --nacl-mass-fraction."""
+    --nacl-mass-fraction.
+
+    model chooses the solubility model of sol_x, sol_m, sol_g, w_CO2 and y_H2O: "own" (default),
+    "spycher-pruess-2003" (Spycher, Pruess & Ennis-King 2003 with its Redlich-Kwong volume) or
+    "spycher-pruess-2003-sw" (with this model's Span-Wagner volume of pure CO2); with the second
+    the solution quantities are NaN unless a molality is given, and the flag warn_sol_model marks
+    points outside its stated 12-100 C, up to 60 MPa."""
     t, p, m = _inputs(t_celsius, p_mpa, molality)
     exact, raw = _flag(exact, "exact"), _flag(raw, "raw")
     salinity = _salinity(nacl, nacl_w)
     salt = 0.0 if salinity is None else _scalar(salinity, "nacl" if nacl_w is None else "nacl_w")
     return _point(0, _scalar(t, "t_celsius"), _scalar(p, "p_mpa"), _scalar(m, "molality"), exact, raw,
-                  salt, ions, salt_model)
+                  salt, ions, salt_model, model)
 
 
-def _grid(curve, arrays, columns, exact, threads, raw, ions=None, salt_model="duan-sun-2003"):
+def _grid(curve, arrays, columns, exact, threads, raw, ions=None, salt_model="duan-sun-2003", model="own"):
     names = _columns(columns)
     exact, raw = _flag(exact, "exact"), _flag(raw, "raw")
     threads = _threads(threads)
@@ -233,7 +245,8 @@ def _grid(curve, arrays, columns, exact, threads, raw, ions=None, salt_model="du
     flat = [None if a is None else np.ascontiguousarray(np.broadcast_to(a, shape)).reshape(-1) for a in arrays]
     ions, salt_model = _salt(ions, salt_model)
     values, bits, failures = _co2calc.evaluate_many(
-        curve, flat[0], flat[1], flat[2], [_INDEX[n] for n in names], exact, threads, raw, flat[3], ions, salt_model)
+        curve, flat[0], flat[1], flat[2], [_INDEX[n] for n in names], exact, threads, raw, flat[3], ions, salt_model,
+        _model(model))
     result = {name: values[i].reshape(shape) for i, name in enumerate(names)}
     result["flags"] = bits.reshape(shape)
     errors = np.empty(len(flat[0]), dtype=object)
@@ -244,7 +257,7 @@ def _grid(curve, arrays, columns, exact, threads, raw, ions=None, salt_model="du
 
 
 def table(t_celsius, p_mpa, molality=None, columns=None, exact=False, threads=None, raw=False, nacl=None,
-          ions=None, salt_model="duan-sun-2003", nacl_w=None):
+          ions=None, salt_model="duan-sun-2003", nacl_w=None, model="own"):
     """The quantities over arrays of state points, broadcast together as numpy does (t_celsius in
     C, p_mpa in MPa, molality in mol/kg or None for the solubility at each point).
 
@@ -252,9 +265,9 @@ def table(t_celsius, p_mpa, molality=None, columns=None, exact=False, threads=No
     broadcast shape, NaN where a point failed; "flags", an array of flag bits (see FLAGS); and
     "error", an object array holding None or the message of a failed point. The points run on
     `threads` threads (default: one per core) without the GIL. nacl (mol/kg water) or nacl_w (mass
-    fraction) broadcasts like the other inputs; ions and salt_model are as in state()."""
+    fraction) broadcasts like the other inputs; ions, salt_model and model are as in state()."""
     t, p, m = _inputs(t_celsius, p_mpa, molality)
-    return _grid(0, [t, p, m, _salinity(nacl, nacl_w)], columns, exact, threads, raw, ions, salt_model)
+    return _grid(0, [t, p, m, _salinity(nacl, nacl_w)], columns, exact, threads, raw, ions, salt_model, model)
 
 
 def curve(option, t_celsius, molality=None, columns=None, exact=False, threads=None, raw=False):

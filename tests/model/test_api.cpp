@@ -305,7 +305,7 @@ TEST(Contract, FlagAndCurveTablesAreTheSameInBothLanguages) {
         all |= co2_flag_bit(i);
     }
     EXPECT_EQ(all, warnTemperature | warnPressure | warnSaturation | warnMolality | hydrate | co2Gas |
-                       co2Liquid | co2Supercritical | noSolubility | saltIndicative);
+                       co2Liquid | co2Supercritical | noSolubility | saltIndicative | outsideSolubilityModel);
     EXPECT_EQ(co2_flag_name(co2_flag_count()), nullptr);
     EXPECT_STREQ(co2_curve_name(2), "Clathrate-H2O(l)-CO2(l)");
     EXPECT_EQ(co2_curve_name(0), nullptr);

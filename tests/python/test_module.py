@@ -230,3 +230,18 @@ def test_brine_table_equals_co2tables():
         for name in ("m_NaCl", "sol_m", "sol_x", "gamma_salt"):
             assert bits(r[name][i, j, k]) == bits(float(row[name])), (name, row)
         assert (row["rho_sol"] == "") == (float(row["m_NaCl"]) > 0)
+
+
+def test_second_solubility_model_and_water_content():
+    # The paper's check value (y_H2O 0.00345 at 50 C, 8.73 MPa) through state() and table(), the
+    # own model's sol_x unchanged by the new argument, a bad name refused.
+    own = co2calc.state(50, 8.73)
+    sp = co2calc.state(50, 8.73, model="spycher-pruess-2003")
+    assert abs(sp["y_H2O"] - 0.00345) < 0.5e-5 and abs(own["y_H2O"] - 0.00345) < 0.5e-5
+    assert sp["sol_x"] != own["sol_x"] and math.isnan(sp["gamma_CO2"])
+    grid = co2calc.table([5, 50], 8.73, columns=["sol_x", "y_H2O"], model="spycher-pruess-2003-sw")
+    assert grid["sol_x"][1] == co2calc.state(50, 8.73, model="spycher-pruess-2003-sw")["sol_x"]
+    assert not sp["flags"]["warn_sol_model"]
+    assert co2calc.state(5, 10, model="spycher-pruess-2003")["flags"]["warn_sol_model"]
+    with pytest.raises(ValueError, match="spycher"):
+        co2calc.state(50, 8.73, model="spycher")
