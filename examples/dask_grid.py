@@ -11,6 +11,9 @@ the coordinates "T_C" and "P_MPa"; a failed point is NaN, as in co2calc.table().
 """
 import argparse
 import math
+import os
+import shutil
+import tempfile
 
 import dask
 import dask.array as da
@@ -24,9 +27,13 @@ import co2calc
 def axis(text, name):
     try:
         start, stop, count = text.split(":")
-        return np.linspace(float(start), float(stop), int(count))
+        values = np.linspace(float(start), float(stop), int(count))
     except ValueError:
-        raise SystemExit(f"--{name} {text!r}: expected START:STOP:COUNT, e.g. 0:100:101")
+        values = None
+    if values is None or values.size < 1 or not np.isfinite(values).all():
+        raise SystemExit(f"--{name} {text!r}: expected START:STOP:COUNT with finite numbers and COUNT >= 1, "
+                         f"e.g. 0:100:101")
+    return values
 
 
 def block(t, p, columns):
@@ -76,7 +83,14 @@ def main(argv=None):
         client = Client(LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True))
     with client:
         values = grid(t, p, columns, args.chunk)
-        store = zarr.open_group(args.output, mode="w")
+        # A local store is written beside its place and renamed into it, so that a failed or
+        # interrupted run never leaves a partial grid under the name (a URL is written in place).
+        local = "://" not in args.output
+        target_path = args.output
+        if local:
+            parent = os.path.dirname(os.path.abspath(args.output))
+            target_path = tempfile.mkdtemp(prefix=".dask_grid-", dir=parent)
+        store = zarr.open_group(target_path, mode="w")
         store.attrs["units"] = {name: co2calc.QUANTITIES[name][0] for name in columns}
         store.attrs["descriptions"] = {name: co2calc.QUANTITIES[name][1] for name in columns}
         store.attrs["flags"] = co2calc.FLAGS
@@ -89,7 +103,16 @@ def main(argv=None):
             target = store.create(name, shape=values.shape[:2], chunks=values.chunksize[:2], dtype=dtype,
                                   fill_value=None)
             targets.append(da.store(values[:, :, k].astype(dtype), target, lock=False, compute=False))
-        dask.compute(*targets)
+        try:
+            dask.compute(*targets)
+        except BaseException:
+            if local:
+                shutil.rmtree(target_path, ignore_errors=True)
+            raise
+        if local:
+            if os.path.isdir(args.output):
+                shutil.rmtree(args.output)
+            os.replace(target_path, args.output)
     points = t.size * p.size
     print(f"{args.output}: {points} points in {math.prod(values.numblocks)} chunks, "
           f"{', '.join(columns)} and flags")
