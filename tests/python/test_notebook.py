@@ -3,6 +3,7 @@
 import base64
 import os
 import subprocess
+import sys
 
 import nbformat
 
@@ -10,7 +11,7 @@ import nbformat
 def test_notebook_executes_and_draws_its_figures(tmp_path):
     out = tmp_path / "solubility.ipynb"
     environment = {k: v for k, v in os.environ.items() if k != "MPLBACKEND"}  # the kernel's inline backend
-    subprocess.run(["jupyter", "nbconvert", "--to", "notebook", "--execute", "--ExecutePreprocessor.timeout=120",
+    subprocess.run([sys.executable, "-m", "nbconvert", "--to", "notebook", "--execute", "--ExecutePreprocessor.timeout=120",
                     "solubility.ipynb", "--output", str(out)], cwd=os.environ["CO2_EXAMPLES"], check=True,
                    capture_output=True, env=environment, timeout=240)
     outputs = [o for cell in nbformat.read(out, 4).cells for o in cell.get("outputs", [])]
