@@ -38,8 +38,8 @@ std::string shown(double value) {
 // is known, because the units change how the lists read.
 struct Given {
     std::optional<std::string> temperature, pressure, curve, molality, format, output, columns, plot, plotX,
-        plotMeasured, plotSize, threads, digits, header, temperatureUnit, pressureUnit, densityUnit, nacl,
-        naclMassFraction, ions, saltModel, solubilityModel;
+        plotMeasured, plotQuantity, plotSize, threads, digits, header, temperatureUnit, pressureUnit,
+        densityUnit, nacl, naclMassFraction, ions, saltModel, solubilityModel;
 };
 
 // Options that take a value; the others are switches.
@@ -60,6 +60,7 @@ const std::map<std::string, std::optional<std::string> Given::*, std::less<>>& v
         {"--plot", &Given::plot},
         {"--plot-x", &Given::plotX},
         {"--plot-measured", &Given::plotMeasured},
+        {"--plot-quantity", &Given::plotQuantity},
         {"--plot-size", &Given::plotSize},
         {"--threads", &Given::threads},
         {"--digits", &Given::digits},
@@ -364,8 +365,18 @@ std::string readPlot(const Given& given, Options& o) {
         o.plotWidth = static_cast<int>(*w);
         o.plotHeight = static_cast<int>(*h);
     }
-    if (o.plot.empty() && (given.plotX || given.plotSize || !o.plotMeasured.empty()))
-        return "--plot-x, --plot-size and --plot-measured need --plot FILE.png|FILE.svg";
+    if (given.plotQuantity) {
+        const std::size_t q = co2::quantityIndexOf(*given.plotQuantity);
+        if (q == co2::kReportedCount || co2::kQuantities[q].group == co2::Group::input)
+            return "plot-quantity: \"" + *given.plotQuantity +
+                   "\" is no quantity of the model (see --columns)";
+        o.plotQuantity = q;
+    }
+    if (o.plot.empty() && (given.plotX || given.plotSize || given.plotQuantity || !o.plotMeasured.empty()))
+        return "--plot-x, --plot-size, --plot-quantity and --plot-measured need --plot FILE.png|FILE.svg";
+    // The measured file holds solubilities; set beside another quantity they would mislead.
+    if (!o.plotMeasured.empty() && co2::kQuantities[o.plotQuantity].name != "sol_m")
+        return "plot-measured: the measured file holds solubilities; it can only be set beside sol_m";
     return {};
 }
 
@@ -490,6 +501,7 @@ Plot (needs gnuplot: apt-get install gnuplot-nox)
                        no table is written; points in the hydrate field are drawn dashed; at
                        most 1000000 state points
   --plot-x temperature  draw against temperature instead, one curve per pressure (and brine)
+  --plot-quantity NAME  draw another quantity instead of sol_m (any column name, e.g. y_H2O)
   --plot-measured FILE.csv  overlay measured solubilities (columns T_C, P_MPa, m_CO2; at most
                        100 MB) and print their mean absolute deviation from the model
   --plot-size WxH      image size in pixels (default 960x720)

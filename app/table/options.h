@@ -39,6 +39,8 @@ struct Options {
     PlotAxis plotX = PlotAxis::pressure;
     bool plotXGiven = false;
     std::string plotMeasured;
+    std::size_t plotQuantity =
+        co2::quantityIndexOf("sol_m"); // the quantity drawn, a row of the model's table
     int plotWidth = 960;
     int plotHeight = 720;
     unsigned threads = 0; // 0: one per core

@@ -46,6 +46,20 @@ std::string quote(std::string_view text) {
     return s + "'";
 }
 
+// Text that gnuplot's enhanced mode prints as it stands: its markup characters escaped, for a
+// single-quoted string (one backslash) or a double-quoted one (two); quotes and backslashes in a
+// double-quoted string are left out.
+std::string enhancedText(std::string_view text, bool doubleQuoted = false) {
+    std::string s;
+    for (char ch : text) {
+        if (doubleQuoted && (ch == '"' || ch == '\\')) continue;
+        if (ch == '_' || ch == '^' || ch == '@' || ch == '&' || ch == '{' || ch == '}' || ch == '~')
+            s += doubleQuoted ? "\\\\" : "\\";
+        s += ch;
+    }
+    return s;
+}
+
 std::string shortNumber(double v) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%g", v);
@@ -98,7 +112,7 @@ std::vector<Series> buildSeries(const PlotRequest& r) {
             for (std::size_t t = 0; t < r.temperatures.size(); ++t) {
                 const PlotPoint& pt = at(t, 0, b);
                 if (pt.valid)
-                    s.xy.push_back({r.axis == PlotAxis::pressure ? pt.P : pt.T_C, pt.sol_m, pt.hydrate});
+                    s.xy.push_back({r.axis == PlotAxis::pressure ? pt.P : pt.T_C, pt.y, pt.hydrate});
             }
             series.push_back(std::move(s));
             continue;
@@ -114,7 +128,7 @@ std::vector<Series> buildSeries(const PlotRequest& r) {
                              b);
             for (std::size_t i = 0; i < along; ++i) {
                 const PlotPoint& pt = isotherms ? at(c, i, b) : at(i, c, b);
-                if (pt.valid) s.xy.push_back({isotherms ? pt.P : pt.T_C, pt.sol_m, pt.hydrate});
+                if (pt.valid) s.xy.push_back({isotherms ? pt.P : pt.T_C, pt.y, pt.hydrate});
             }
             series.push_back(std::move(s));
         }
@@ -329,7 +343,7 @@ Deviation meanAbsoluteDeviation(const std::vector<MeasuredPoint>& measured,
     double sum = 0;
     for (std::size_t i = 0; i < measured.size() && i < model.size(); ++i) {
         if (!model[i].valid) continue;
-        sum += std::abs(model[i].sol_m - measured[i].m) / measured[i].m;
+        sum += std::abs(model[i].y - measured[i].m) / measured[i].m;
         ++d.used;
     }
     d.meanAbsolute_pct = d.used == 0 ? 0 : 100 * sum / static_cast<double>(d.used);
@@ -355,7 +369,10 @@ GnuplotProgram gnuplotProgram(const PlotRequest& r, const std::string& output, c
     g << "set output " << quote(asFileName(output)) << "\n";
     g << "points_file = " << quote(asFileName(dataFile)) << "\n";
     g << "unset timestamp\n";
-    g << "set title \"CO_2 solubility in ";
+    if (r.quantity.empty())
+        g << "set title \"CO_2 solubility in ";
+    else
+        g << "set title \"" << enhancedText(r.quantity, true) << " in ";
     if (r.brines.empty())
         g << "water";
     else if (r.brines.size() == 1)
@@ -372,7 +389,13 @@ GnuplotProgram gnuplotProgram(const PlotRequest& r, const std::string& output, c
     }
     g << "\"\n";
     g << "set xlabel " << quote(r.axis == PlotAxis::pressure ? pLabel : tLabel) << "\n";
-    g << "set ylabel 'CO_2 solubility (mol/kg H_2O)'\n";
+    if (r.quantity.empty())
+        g << "set ylabel 'CO_2 solubility (mol/kg H_2O)'\n";
+    else
+        g << "set ylabel "
+          << quote(enhancedText(r.quantityDescription) +
+                   (r.quantityUnit == "-" ? "" : " (" + enhancedText(r.quantityUnit) + ")"))
+          << "\n";
     g << "set grid\nset key outside right top\n";
     g << "set linetype " << kUnmatchedLinetype << " lc rgb '#000000'\n";
     for (std::size_t i = 0; i < kMaxLegendCurves; ++i)

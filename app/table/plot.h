@@ -15,7 +15,7 @@ namespace co2::table {
 struct PlotPoint {
     double T_C = 0;
     double P = 0;
-    double sol_m = 0; // mol/kg
+    double y = 0; // the quantity drawn: the solubility in mol/kg unless another is asked for
     bool valid = false;
     bool hydrate = false; // inside the CO2-clathrate stability field: drawn dashed
 };
@@ -57,6 +57,8 @@ struct PlotRequest {
     std::vector<PlotPoint> points;
     std::vector<MeasuredPoint> measured;
     std::string subtitle; // e.g. the deviation from the measurements
+    // The quantity drawn, when not the solubility: its name, description and unit.
+    std::string quantity, quantityDescription, quantityUnit;
 };
 
 // The gnuplot commands that draw the request into `output`, and the data they read from

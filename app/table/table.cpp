@@ -101,10 +101,11 @@ class RowProducer final : public ChunkProducer {
                 PlotPoint& p = (*plot_)[i / molalities];
                 p.T_C = result_.value(Value::T_C);
                 p.P = result_.value(Value::P);
-                p.sol_m = result_.value(Value::sol_m);
+                p.y = result_.values[options_.plotQuantity];
                 // No liquid water below its saturation pressure, hence no solubility to draw; a
                 // brine's note speaks of its solution columns, and its solubility is drawn.
-                p.valid = result_.hasValues && result_.error.empty() && solubilityNote(result_).empty();
+                p.valid = result_.hasValues && result_.error.empty() && solubilityNote(result_).empty() &&
+                          std::isfinite(p.y);
                 p.hydrate = result_.flag(co2::hydrate);
             }
         }
@@ -276,6 +277,11 @@ PlotRequest plotRequest(const Options& o, std::vector<PlotPoint> points, const M
     request.temperatures = o.temperaturesShown;
     request.pressures = o.pressuresShown;
     request.points = std::move(points);
+    if (const Quantity& q = kQuantities[o.plotQuantity]; q.name != "sol_m") {
+        request.quantity = q.name;
+        request.quantityDescription = q.description;
+        request.quantityUnit = columnUnit(allColumns()[o.plotQuantity], o.units);
+    }
     // Measured data come in C and MPa; the plot is drawn in the units of the command line.
     request.measured = measured.points;
     for (MeasuredPoint& m : request.measured) {

@@ -119,6 +119,22 @@ TEST(PlotScript, DrawsOneCurvePerTemperatureWithLegendAndUnits) {
     EXPECT_EQ(s.find("EOD"), std::string::npos);
 }
 
+// Another quantity than the solubility: its values drawn, its description and unit on the axis,
+// gnuplot's markup characters in its name shown as they are.
+TEST(PlotScript, AnotherQuantityIsDrawnWithItsOwnLabels) {
+    PlotRequest r = isotherms(1);
+    r.quantity = "y_H2O";
+    r.quantityDescription = "mole fraction of water";
+    r.quantityUnit = "-";
+    const Program p = program(r);
+    EXPECT_NE(p.script.find("set title \"y\\\\_H2O in water"), std::string::npos) << p.script;
+    EXPECT_NE(p.script.find("set ylabel 'mole fraction of water'\n"), std::string::npos) << p.script;
+    EXPECT_EQ(p.script.find("solubility"), std::string::npos);
+    r.quantityUnit = "g/cm³";
+    EXPECT_NE(program(r).script.find("set ylabel 'mole fraction of water (g/cm³)'"), std::string::npos);
+    EXPECT_EQ(p.sets[0], program(isotherms(1)).sets[0]); // the same points, whatever the labels
+}
+
 // Several brines: one curve per temperature and brine, the points taken brine-innermost as the
 // table orders them; one brine titles the plot instead.
 TEST(PlotScript, SeveralBrinesDrawOneCurveEach) {
