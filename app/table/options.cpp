@@ -38,8 +38,8 @@ std::string shown(double value) {
 // is known, because the units change how the lists read.
 struct Given {
     std::optional<std::string> temperature, pressure, curve, molality, format, output, columns, plot, plotX,
-        plotMeasured, plotQuantity, plotSize, threads, digits, header, temperatureUnit, pressureUnit,
-        densityUnit, nacl, naclMassFraction, ions, saltModel, solubilityModel;
+        plotMeasured, plotQuantity, plotCompare, plotSize, threads, digits, header, temperatureUnit,
+        pressureUnit, densityUnit, nacl, naclMassFraction, ions, saltModel, solubilityModel;
 };
 
 // Options that take a value; the others are switches.
@@ -61,6 +61,7 @@ const std::map<std::string, std::optional<std::string> Given::*, std::less<>>& v
         {"--plot-x", &Given::plotX},
         {"--plot-measured", &Given::plotMeasured},
         {"--plot-quantity", &Given::plotQuantity},
+        {"--plot-compare", &Given::plotCompare},
         {"--plot-size", &Given::plotSize},
         {"--threads", &Given::threads},
         {"--digits", &Given::digits},
@@ -311,6 +312,19 @@ std::string readSolubilityModel(const Given& given, Options& o) {
     return {};
 }
 
+std::string readPlotCompare(const Given& given, Options& o) {
+    if (!given.plotCompare) return {};
+    const auto model = co2::solubilityModelOfName(*given.plotCompare);
+    if (!model)
+        return "plot-compare: \"" + *given.plotCompare +
+               "\" is not one of own, spycher-pruess-2003, spycher-pruess-2003-sw";
+    if (*model == o.solubilityModel)
+        return "plot-compare: \"" + *given.plotCompare + "\" is the table's own solubility model already";
+    if (o.plot.empty()) return "--plot-compare needs --plot FILE.png|FILE.svg";
+    o.plotCompare = *model;
+    return {};
+}
+
 std::string readColumns(const Given& given, Options& o) {
     if (!given.columns) {
         o.columns = defaultColumns();
@@ -422,8 +436,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     parsed.error = readArguments(args, parsed.options, given);
     if (!parsed.error.empty() || parsed.options.help || parsed.options.version) return parsed;
     // In this order: the first problem found is the one reported.
-    for (const auto read : {readUnits, readTemperatures, readPressures, readMolalities, readBrine,
-                            readSolubilityModel, readStyle, readFormat, readColumns, readPlot, readThreads}) {
+    for (const auto read :
+         {readUnits, readTemperatures, readPressures, readMolalities, readBrine, readSolubilityModel,
+          readStyle, readFormat, readColumns, readPlot, readPlotCompare, readThreads}) {
         parsed.error = read(given, parsed.options);
         if (!parsed.error.empty()) return parsed;
     }
@@ -502,6 +517,8 @@ Plot (needs gnuplot: apt-get install gnuplot-nox)
                        most 1000000 state points
   --plot-x temperature  draw against temperature instead, one curve per pressure (and brine)
   --plot-quantity NAME  draw another quantity instead of sol_m (any column name, e.g. y_H2O)
+  --plot-compare MODEL  draw the same curves by a second solubility model too, dotted (own,
+                       spycher-pruess-2003, spycher-pruess-2003-sw)
   --plot-measured FILE.csv  overlay measured solubilities (columns T_C, P_MPa, m_CO2; at most
                        100 MB) and print their mean absolute deviation from the model
   --plot-size WxH      image size in pixels (default 960x720)

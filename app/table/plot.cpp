@@ -93,12 +93,13 @@ std::string_view pressureUnit(const Units& u) {
 
 // One curve per temperature (isotherms), pressure (isobars) or the one curve, and per brine
 // when the grid holds several: each brine's curve of a temperature is a series of its own.
-std::vector<Series> buildSeries(const PlotRequest& r) {
+std::vector<Series> buildSeries(const PlotRequest& r, const std::vector<PlotPoint>& points) {
     std::vector<Series> series;
+    if (points.empty()) return series; // no compared model
     const std::size_t brines = std::max<std::size_t>(1, r.brines.size());
     const std::size_t pressures = r.curve != 0 ? 1 : r.pressures.size();
     const auto at = [&](std::size_t t, std::size_t p, std::size_t b) -> const PlotPoint& {
-        return r.points[(t * pressures + p) * brines + b];
+        return points[(t * pressures + p) * brines + b];
     };
     const auto titled = [&](std::string title, std::size_t b) {
         if (r.brines.size() > 1) title += (title.empty() ? "" : ", ") + r.brines[b];
@@ -352,7 +353,8 @@ Deviation meanAbsoluteDeviation(const std::vector<MeasuredPoint>& measured,
 
 GnuplotProgram gnuplotProgram(const PlotRequest& r, const std::string& output, const std::string& dataFile) {
     DataSets data;
-    const std::vector<Series> series = buildSeries(r);
+    const std::vector<Series> series = buildSeries(r, r.points);
+    const std::vector<Series> compared = buildSeries(r, r.comparePoints);
     const bool legend = series.size() <= kMaxLegendCurves;
     const std::string tLabel = "Temperature (" + std::string(temperatureUnit(r.units)) + ")";
     const std::string pLabel = "Pressure (" + std::string(pressureUnit(r.units)) + ")";
@@ -408,9 +410,10 @@ GnuplotProgram gnuplotProgram(const PlotRequest& r, const std::string& output, c
         yLow = std::min(yLow, y);
         yHigh = std::max(yHigh, y);
     };
-    for (const Series& s : series)
-        for (const XY& p : s.xy)
-            extend(p.x, p.y);
+    for (const std::vector<Series>* all : {&series, &compared})
+        for (const Series& s : *all)
+            for (const XY& p : s.xy)
+                extend(p.x, p.y);
     for (const MeasuredPoint& m : r.measured)
         extend(r.axis == PlotAxis::pressure ? m.P : m.T_C, m.m);
     widenFlatRange(g, "x", xLow, xHigh);
@@ -458,6 +461,29 @@ GnuplotProgram gnuplotProgram(const PlotRequest& r, const std::string& output, c
     }
     if (anyHydrate)
         plots.emplace_back("NaN with lines lw 2 dt 2 lc rgb '#000000' title 'CO_2 hydrate field'");
+    // The other model's curves dotted, each in the colour of this model's curve of the same title;
+    // one neutral legend entry names the model.
+    if (!compared.empty()) {
+        std::string rows;
+        for (const Series& c : compared) {
+            double z = 0;
+            if (legend) {
+                const auto same = std::find_if(series.begin(), series.end(),
+                                               [&](const Series& s) { return s.title == c.title; });
+                z = same == series.end() ? kUnmatchedLinetype
+                                         : static_cast<double>(same - series.begin() + 1);
+            } else {
+                z = c.key;
+            }
+            for (const XY& p : c.xy)
+                rows += number17(p.x) + ' ' + number17(p.y) + ' ' + number17(z) + '\n';
+            rows += '\n';
+        }
+        plots.push_back(dataSet(data.add(rows)) +
+                        (legend ? " using 1:2:3 with lines lw 2 dt 3 lc variable notitle"
+                                : " using 1:2:3 with lines lw 2 dt 3 lc palette notitle"));
+        plots.push_back("NaN with lines lw 2 dt 3 lc rgb '#000000' title " + quote(r.compareLabel));
+    }
     if (!r.measured.empty()) {
         std::string rows;
         for (const MeasuredPoint& m : r.measured) {

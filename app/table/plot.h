@@ -55,6 +55,10 @@ struct PlotRequest {
     // The points of the grid's first molality, temperature-major, then pressure, then brine:
     // index (t * pressures + p) * brines + b (one pressure along a curve; one brine for pure water).
     std::vector<PlotPoint> points;
+    // The same points by another solubility model, drawn dotted beside them (empty: none), and
+    // that model's name for the legend.
+    std::vector<PlotPoint> comparePoints;
+    std::string compareLabel;
     std::vector<MeasuredPoint> measured;
     std::string subtitle; // e.g. the deviation from the measurements
     // The quantity drawn, when not the solubility: its name, description and unit.

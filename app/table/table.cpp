@@ -292,27 +292,36 @@ PlotRequest plotRequest(const Options& o, std::vector<PlotPoint> points, const M
 }
 
 // The model at each measured state point, through the same code as the table; the deviation
-// becomes the plot's subtitle. Returns the exit code when interrupted.
+// becomes the plot's subtitle, with the compared model's beside it. Returns the exit code when
+// interrupted.
 std::optional<int> compareWithMeasured(const Options& o, const PointEvaluator& evaluator,
                                        const MeasuredData& measured, PlotRequest& request, std::FILE* err) {
     auto worker = evaluator.makeWorker();
-    std::vector<PlotPoint> model(measured.points.size());
-    PointResult r;
-    for (std::size_t i = 0; i < measured.points.size() && gInterrupt.load() == 0; ++i) {
-        PointSpec pt;
-        pt.exact = o.exact;
-        pt.point = co2::Point::at(measured.points[i].T_C, measured.points[i].P);
-        pt.point.solubilityModel = o.solubilityModel;
-        if (!o.brines.empty()) pt.point.brine = o.brines.front(); // at most one with measurements
-        worker->evaluate(pt, r);
-        model[i] = {measured.points[i].T_C, measured.points[i].P, r.value(Value::sol_m),
-                    r.hasValues && r.error.empty() && solubilityNote(r).empty(), r.flag(co2::hydrate)};
-    }
+    const auto deviation = [&](co2::SolubilityModel model) {
+        std::vector<PlotPoint> computed(measured.points.size());
+        PointResult r;
+        for (std::size_t i = 0; i < measured.points.size() && gInterrupt.load() == 0; ++i) {
+            PointSpec pt;
+            pt.exact = o.exact;
+            pt.point = co2::Point::at(measured.points[i].T_C, measured.points[i].P);
+            pt.point.solubilityModel = model;
+            if (!o.brines.empty()) pt.point.brine = o.brines.front(); // at most one with measurements
+            worker->evaluate(pt, r);
+            computed[i] = {measured.points[i].T_C, measured.points[i].P, r.value(Value::sol_m),
+                           r.hasValues && r.error.empty() && solubilityNote(r).empty(), r.flag(co2::hydrate)};
+        }
+        return meanAbsoluteDeviation(measured.points, computed);
+    };
+    const Deviation d = deviation(o.solubilityModel);
+    const Deviation other = o.plotCompare ? deviation(*o.plotCompare) : Deviation{};
     if (const int code = interrupted(err, "; the plot was not made"); code != 0) return code;
-    const Deviation d = meanAbsoluteDeviation(measured.points, model);
-    char text[160];
-    std::snprintf(text, sizeof text, "mean absolute deviation from %zu measured points: %.2f %%", d.used,
-                  d.meanAbsolute_pct);
+    char text[240];
+    int n = std::snprintf(text, sizeof text, "mean absolute deviation from %zu measured points: %.2f %%",
+                          d.used, d.meanAbsolute_pct);
+    if (o.plotCompare && n > 0 && static_cast<std::size_t>(n) < sizeof text)
+        std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), " (%s: %.2f %% from %zu)",
+                      std::string(co2::solubilityModelName(*o.plotCompare)).c_str(), other.meanAbsolute_pct,
+                      other.used);
     request.subtitle = text;
     std::fprintf(err, "co2table: %s\n", text);
     return std::nullopt;
@@ -393,6 +402,14 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
     if (!plotting) return kExitOk;
 
     PlotRequest request = plotRequest(o, std::move(plotPoints), measured);
+    if (o.plotCompare) {
+        Options other = o;
+        other.solubilityModel = *o.plotCompare;
+        request.comparePoints.resize(request.points.size());
+        if (const auto code = computeGrid(other, evaluator, false, out, err, request.comparePoints))
+            return *code;
+        request.compareLabel = co2::solubilityModelName(*o.plotCompare);
+    }
     if (!measured.points.empty())
         if (const auto code = compareWithMeasured(o, evaluator, measured, request, err)) return *code;
     return plot(request, gnuplot, err);

@@ -167,6 +167,9 @@ TEST(Options, RefusesHostileValuesNamingThem) {
          "give one brine with --plot-measured"},
         {{"--plot", "a.png", "--plot-quantity", "T_C"}, "plot-quantity: \"T_C\" is no quantity of the model"},
         {{"--plot-quantity", "y_H2O"}, "need --plot FILE.png|FILE.svg"},
+        {{"--plot", "a.png", "--plot-compare", "duan-sun"}, "plot-compare: \"duan-sun\" is not one of own,"},
+        {{"--plot", "a.png", "--plot-compare", "own"}, "is the table's own solubility model already"},
+        {{"--plot-compare", "spycher-pruess-2003"}, "--plot-compare needs --plot"},
         {{"--plot", "a.png", "--plot-quantity", "y_H2O", "--plot-measured", "m.csv"},
          "only be set beside sol_m"},
     };
