@@ -15,7 +15,8 @@ static_assert(CO2_WARN_T == co2::warnTemperature && CO2_WARN_P == co2::warnPress
               CO2_HYDRATE == co2::hydrate && CO2_PHASE_GAS == co2::co2Gas &&
               CO2_PHASE_LIQUID == co2::co2Liquid && CO2_PHASE_SUPERCRITICAL == co2::co2Supercritical &&
               CO2_NO_SOLUBILITY == co2::noSolubility);
-static_assert(CO2_SALT_INDICATIVE == co2::saltIndicative && CO2_WARN_SOL_MODEL == co2::outsideSolubilityModel &&
+static_assert(CO2_SALT_INDICATIVE == co2::saltIndicative &&
+              CO2_WARN_SOL_MODEL == co2::outsideSolubilityModel &&
               CO2_SALT_RUMPF_1994 == static_cast<int>(co2::SaltModel::rumpf1994) &&
               CO2_SALT_SPYCHER_PRUESS_2010 == static_cast<int>(co2::SaltModel::spycherPruess2010));
 static_assert(CO2_ERROR_OUTSIDE_CURVE == co2::kErrorOutsideCurve &&
@@ -165,9 +166,15 @@ int co2_run(const co2_point* point, unsigned options, double* values, unsigned* 
     p.brine.Cl = point->cl;
     p.brine.SO4 = point->so4;
     if (point->salt_model < CO2_SALT_DUAN_SUN_2003 || point->salt_model > CO2_SALT_SPYCHER_PRUESS_2010)
-        return refuse("salt model " + std::to_string(point->salt_model) + " is not one of 0, 1, 2", values, flags,
-                      error, error_size);
+        return refuse("salt model " + std::to_string(point->salt_model) + " is not one of 0, 1, 2", values,
+                      flags, error, error_size);
     p.brine.model = static_cast<co2::SaltModel>(point->salt_model);
+    if (point->solubility_model < CO2_SOLUBILITY_OWN ||
+        point->solubility_model > CO2_SOLUBILITY_SPYCHER_PRUESS_2003_SW)
+        return refuse("solubility model " + std::to_string(point->solubility_model) +
+                          " is not one of 0, 1, 2",
+                      values, flags, error, error_size);
+    p.solubilityModel = static_cast<co2::SolubilityModel>(point->solubility_model);
     return runPoint(p, options, values, flags, error, error_size);
 }
 

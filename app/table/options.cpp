@@ -38,8 +38,8 @@ std::string shown(double value) {
 // is known, because the units change how the lists read.
 struct Given {
     std::optional<std::string> temperature, pressure, curve, molality, format, output, columns, plot, plotX,
-        plotMeasured, plotSize, threads, digits, header, temperatureUnit, pressureUnit, densityUnit, nacl,
-        naclMassFraction, ions, saltModel, solubilityModel;
+        plotMeasured, plotQuantity, plotCompare, plotSize, threads, digits, header, temperatureUnit,
+        pressureUnit, densityUnit, nacl, naclMassFraction, ions, saltModel, solubilityModel;
 };
 
 // Options that take a value; the others are switches.
@@ -60,6 +60,8 @@ const std::map<std::string, std::optional<std::string> Given::*, std::less<>>& v
         {"--plot", &Given::plot},
         {"--plot-x", &Given::plotX},
         {"--plot-measured", &Given::plotMeasured},
+        {"--plot-quantity", &Given::plotQuantity},
+        {"--plot-compare", &Given::plotCompare},
         {"--plot-size", &Given::plotSize},
         {"--threads", &Given::threads},
         {"--digits", &Given::digits},
@@ -310,6 +312,19 @@ std::string readSolubilityModel(const Given& given, Options& o) {
     return {};
 }
 
+std::string readPlotCompare(const Given& given, Options& o) {
+    if (!given.plotCompare) return {};
+    const auto model = co2::solubilityModelOfName(*given.plotCompare);
+    if (!model)
+        return "plot-compare: \"" + *given.plotCompare +
+               "\" is not one of own, spycher-pruess-2003, spycher-pruess-2003-sw";
+    if (*model == o.solubilityModel)
+        return "plot-compare: \"" + *given.plotCompare + "\" is the table's own solubility model already";
+    if (o.plot.empty()) return "--plot-compare needs --plot FILE.png|FILE.svg";
+    o.plotCompare = *model;
+    return {};
+}
+
 std::string readColumns(const Given& given, Options& o) {
     if (!given.columns) {
         o.columns = defaultColumns();
@@ -364,8 +379,18 @@ std::string readPlot(const Given& given, Options& o) {
         o.plotWidth = static_cast<int>(*w);
         o.plotHeight = static_cast<int>(*h);
     }
-    if (o.plot.empty() && (given.plotX || given.plotSize || !o.plotMeasured.empty()))
-        return "--plot-x, --plot-size and --plot-measured need --plot FILE.png|FILE.svg";
+    if (given.plotQuantity) {
+        const std::size_t q = co2::quantityIndexOf(*given.plotQuantity);
+        if (q == co2::kReportedCount || co2::kQuantities[q].group == co2::Group::input)
+            return "plot-quantity: \"" + *given.plotQuantity +
+                   "\" is no quantity of the model (see --columns)";
+        o.plotQuantity = q;
+    }
+    if (o.plot.empty() && (given.plotX || given.plotSize || given.plotQuantity || !o.plotMeasured.empty()))
+        return "--plot-x, --plot-size, --plot-quantity and --plot-measured need --plot FILE.png|FILE.svg";
+    // The measured file holds solubilities; set beside another quantity they would mislead.
+    if (!o.plotMeasured.empty() && co2::kQuantities[o.plotQuantity].name != "sol_m")
+        return "plot-measured: the measured file holds solubilities; it can only be set beside sol_m";
     return {};
 }
 
@@ -411,8 +436,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     parsed.error = readArguments(args, parsed.options, given);
     if (!parsed.error.empty() || parsed.options.help || parsed.options.version) return parsed;
     // In this order: the first problem found is the one reported.
-    for (const auto read : {readUnits, readTemperatures, readPressures, readMolalities, readBrine,
-                            readSolubilityModel, readStyle, readFormat, readColumns, readPlot, readThreads}) {
+    for (const auto read :
+         {readUnits, readTemperatures, readPressures, readMolalities, readBrine, readSolubilityModel,
+          readStyle, readFormat, readColumns, readPlot, readPlotCompare, readThreads}) {
         parsed.error = read(given, parsed.options);
         if (!parsed.error.empty()) return parsed;
     }
@@ -490,6 +516,9 @@ Plot (needs gnuplot: apt-get install gnuplot-nox)
                        no table is written; points in the hydrate field are drawn dashed; at
                        most 1000000 state points
   --plot-x temperature  draw against temperature instead, one curve per pressure (and brine)
+  --plot-quantity NAME  draw another quantity instead of sol_m (any column name, e.g. y_H2O)
+  --plot-compare MODEL  draw the same curves by a second solubility model too, dotted (own,
+                       spycher-pruess-2003, spycher-pruess-2003-sw)
   --plot-measured FILE.csv  overlay measured solubilities (columns T_C, P_MPa, m_CO2; at most
                        100 MB) and print their mean absolute deviation from the model
   --plot-size WxH      image size in pixels (default 960x720)

@@ -39,6 +39,9 @@ struct Options {
     PlotAxis plotX = PlotAxis::pressure;
     bool plotXGiven = false;
     std::string plotMeasured;
+    std::optional<co2::SolubilityModel> plotCompare; // a second model drawn beside the first
+    std::size_t plotQuantity =
+        co2::quantityIndexOf("sol_m"); // the quantity drawn, a row of the model's table
     int plotWidth = 960;
     int plotHeight = 720;
     unsigned threads = 0; // 0: one per core

@@ -46,6 +46,20 @@ std::string quote(std::string_view text) {
     return s + "'";
 }
 
+// Text that gnuplot's enhanced mode prints as it stands: its markup characters escaped, for a
+// single-quoted string (one backslash) or a double-quoted one (two); quotes and backslashes in a
+// double-quoted string are left out.
+std::string enhancedText(std::string_view text, bool doubleQuoted = false) {
+    std::string s;
+    for (char ch : text) {
+        if (doubleQuoted && (ch == '"' || ch == '\\')) continue;
+        if (ch == '_' || ch == '^' || ch == '@' || ch == '&' || ch == '{' || ch == '}' || ch == '~')
+            s += doubleQuoted ? "\\\\" : "\\";
+        s += ch;
+    }
+    return s;
+}
+
 std::string shortNumber(double v) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%g", v);
@@ -79,12 +93,13 @@ std::string_view pressureUnit(const Units& u) {
 
 // One curve per temperature (isotherms), pressure (isobars) or the one curve, and per brine
 // when the grid holds several: each brine's curve of a temperature is a series of its own.
-std::vector<Series> buildSeries(const PlotRequest& r) {
+std::vector<Series> buildSeries(const PlotRequest& r, const std::vector<PlotPoint>& points) {
     std::vector<Series> series;
+    if (points.empty()) return series; // no compared model
     const std::size_t brines = std::max<std::size_t>(1, r.brines.size());
     const std::size_t pressures = r.curve != 0 ? 1 : r.pressures.size();
     const auto at = [&](std::size_t t, std::size_t p, std::size_t b) -> const PlotPoint& {
-        return r.points[(t * pressures + p) * brines + b];
+        return points[(t * pressures + p) * brines + b];
     };
     const auto titled = [&](std::string title, std::size_t b) {
         if (r.brines.size() > 1) title += (title.empty() ? "" : ", ") + r.brines[b];
@@ -98,7 +113,7 @@ std::vector<Series> buildSeries(const PlotRequest& r) {
             for (std::size_t t = 0; t < r.temperatures.size(); ++t) {
                 const PlotPoint& pt = at(t, 0, b);
                 if (pt.valid)
-                    s.xy.push_back({r.axis == PlotAxis::pressure ? pt.P : pt.T_C, pt.sol_m, pt.hydrate});
+                    s.xy.push_back({r.axis == PlotAxis::pressure ? pt.P : pt.T_C, pt.y, pt.hydrate});
             }
             series.push_back(std::move(s));
             continue;
@@ -114,7 +129,7 @@ std::vector<Series> buildSeries(const PlotRequest& r) {
                              b);
             for (std::size_t i = 0; i < along; ++i) {
                 const PlotPoint& pt = isotherms ? at(c, i, b) : at(i, c, b);
-                if (pt.valid) s.xy.push_back({isotherms ? pt.P : pt.T_C, pt.sol_m, pt.hydrate});
+                if (pt.valid) s.xy.push_back({isotherms ? pt.P : pt.T_C, pt.y, pt.hydrate});
             }
             series.push_back(std::move(s));
         }
@@ -329,7 +344,7 @@ Deviation meanAbsoluteDeviation(const std::vector<MeasuredPoint>& measured,
     double sum = 0;
     for (std::size_t i = 0; i < measured.size() && i < model.size(); ++i) {
         if (!model[i].valid) continue;
-        sum += std::abs(model[i].sol_m - measured[i].m) / measured[i].m;
+        sum += std::abs(model[i].y - measured[i].m) / measured[i].m;
         ++d.used;
     }
     d.meanAbsolute_pct = d.used == 0 ? 0 : 100 * sum / static_cast<double>(d.used);
@@ -338,7 +353,8 @@ Deviation meanAbsoluteDeviation(const std::vector<MeasuredPoint>& measured,
 
 GnuplotProgram gnuplotProgram(const PlotRequest& r, const std::string& output, const std::string& dataFile) {
     DataSets data;
-    const std::vector<Series> series = buildSeries(r);
+    const std::vector<Series> series = buildSeries(r, r.points);
+    const std::vector<Series> compared = buildSeries(r, r.comparePoints);
     const bool legend = series.size() <= kMaxLegendCurves;
     const std::string tLabel = "Temperature (" + std::string(temperatureUnit(r.units)) + ")";
     const std::string pLabel = "Pressure (" + std::string(pressureUnit(r.units)) + ")";
@@ -355,7 +371,10 @@ GnuplotProgram gnuplotProgram(const PlotRequest& r, const std::string& output, c
     g << "set output " << quote(asFileName(output)) << "\n";
     g << "points_file = " << quote(asFileName(dataFile)) << "\n";
     g << "unset timestamp\n";
-    g << "set title \"CO_2 solubility in ";
+    if (r.quantity.empty())
+        g << "set title \"CO_2 solubility in ";
+    else
+        g << "set title \"" << enhancedText(r.quantity, true) << " in ";
     if (r.brines.empty())
         g << "water";
     else if (r.brines.size() == 1)
@@ -372,7 +391,13 @@ GnuplotProgram gnuplotProgram(const PlotRequest& r, const std::string& output, c
     }
     g << "\"\n";
     g << "set xlabel " << quote(r.axis == PlotAxis::pressure ? pLabel : tLabel) << "\n";
-    g << "set ylabel 'CO_2 solubility (mol/kg H_2O)'\n";
+    if (r.quantity.empty())
+        g << "set ylabel 'CO_2 solubility (mol/kg H_2O)'\n";
+    else
+        g << "set ylabel "
+          << quote(enhancedText(r.quantityDescription) +
+                   (r.quantityUnit == "-" ? "" : " (" + enhancedText(r.quantityUnit) + ")"))
+          << "\n";
     g << "set grid\nset key outside right top\n";
     g << "set linetype " << kUnmatchedLinetype << " lc rgb '#000000'\n";
     for (std::size_t i = 0; i < kMaxLegendCurves; ++i)
@@ -385,9 +410,10 @@ GnuplotProgram gnuplotProgram(const PlotRequest& r, const std::string& output, c
         yLow = std::min(yLow, y);
         yHigh = std::max(yHigh, y);
     };
-    for (const Series& s : series)
-        for (const XY& p : s.xy)
-            extend(p.x, p.y);
+    for (const std::vector<Series>* all : {&series, &compared})
+        for (const Series& s : *all)
+            for (const XY& p : s.xy)
+                extend(p.x, p.y);
     for (const MeasuredPoint& m : r.measured)
         extend(r.axis == PlotAxis::pressure ? m.P : m.T_C, m.m);
     widenFlatRange(g, "x", xLow, xHigh);
@@ -435,6 +461,29 @@ GnuplotProgram gnuplotProgram(const PlotRequest& r, const std::string& output, c
     }
     if (anyHydrate)
         plots.emplace_back("NaN with lines lw 2 dt 2 lc rgb '#000000' title 'CO_2 hydrate field'");
+    // The other model's curves dotted, each in the colour of this model's curve of the same title;
+    // one neutral legend entry names the model.
+    if (!compared.empty()) {
+        std::string rows;
+        for (const Series& c : compared) {
+            double z = 0;
+            if (legend) {
+                const auto same = std::find_if(series.begin(), series.end(),
+                                               [&](const Series& s) { return s.title == c.title; });
+                z = same == series.end() ? kUnmatchedLinetype
+                                         : static_cast<double>(same - series.begin() + 1);
+            } else {
+                z = c.key;
+            }
+            for (const XY& p : c.xy)
+                rows += number17(p.x) + ' ' + number17(p.y) + ' ' + number17(z) + '\n';
+            rows += '\n';
+        }
+        plots.push_back(dataSet(data.add(rows)) +
+                        (legend ? " using 1:2:3 with lines lw 2 dt 3 lc variable notitle"
+                                : " using 1:2:3 with lines lw 2 dt 3 lc palette notitle"));
+        plots.push_back("NaN with lines lw 2 dt 3 lc rgb '#000000' title " + quote(r.compareLabel));
+    }
     if (!r.measured.empty()) {
         std::string rows;
         for (const MeasuredPoint& m : r.measured) {

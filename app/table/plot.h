@@ -15,7 +15,7 @@ namespace co2::table {
 struct PlotPoint {
     double T_C = 0;
     double P = 0;
-    double sol_m = 0; // mol/kg
+    double y = 0; // the quantity drawn: the solubility in mol/kg unless another is asked for
     bool valid = false;
     bool hydrate = false; // inside the CO2-clathrate stability field: drawn dashed
 };
@@ -55,8 +55,14 @@ struct PlotRequest {
     // The points of the grid's first molality, temperature-major, then pressure, then brine:
     // index (t * pressures + p) * brines + b (one pressure along a curve; one brine for pure water).
     std::vector<PlotPoint> points;
+    // The same points by another solubility model, drawn dotted beside them (empty: none), and
+    // that model's name for the legend.
+    std::vector<PlotPoint> comparePoints;
+    std::string compareLabel;
     std::vector<MeasuredPoint> measured;
     std::string subtitle; // e.g. the deviation from the measurements
+    // The quantity drawn, when not the solubility: its name, description and unit.
+    std::string quantity, quantityDescription, quantityUnit;
 };
 
 // The gnuplot commands that draw the request into `output`, and the data they read from

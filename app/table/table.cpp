@@ -101,10 +101,11 @@ class RowProducer final : public ChunkProducer {
                 PlotPoint& p = (*plot_)[i / molalities];
                 p.T_C = result_.value(Value::T_C);
                 p.P = result_.value(Value::P);
-                p.sol_m = result_.value(Value::sol_m);
+                p.y = result_.values[options_.plotQuantity];
                 // No liquid water below its saturation pressure, hence no solubility to draw; a
                 // brine's note speaks of its solution columns, and its solubility is drawn.
-                p.valid = result_.hasValues && result_.error.empty() && solubilityNote(result_).empty();
+                p.valid = result_.hasValues && result_.error.empty() && solubilityNote(result_).empty() &&
+                          std::isfinite(p.y);
                 p.hydrate = result_.flag(co2::hydrate);
             }
         }
@@ -276,6 +277,11 @@ PlotRequest plotRequest(const Options& o, std::vector<PlotPoint> points, const M
     request.temperatures = o.temperaturesShown;
     request.pressures = o.pressuresShown;
     request.points = std::move(points);
+    if (const Quantity& q = kQuantities[o.plotQuantity]; q.name != "sol_m") {
+        request.quantity = q.name;
+        request.quantityDescription = q.description;
+        request.quantityUnit = columnUnit(allColumns()[o.plotQuantity], o.units);
+    }
     // Measured data come in C and MPa; the plot is drawn in the units of the command line.
     request.measured = measured.points;
     for (MeasuredPoint& m : request.measured) {
@@ -286,27 +292,36 @@ PlotRequest plotRequest(const Options& o, std::vector<PlotPoint> points, const M
 }
 
 // The model at each measured state point, through the same code as the table; the deviation
-// becomes the plot's subtitle. Returns the exit code when interrupted.
+// becomes the plot's subtitle, with the compared model's beside it. Returns the exit code when
+// interrupted.
 std::optional<int> compareWithMeasured(const Options& o, const PointEvaluator& evaluator,
                                        const MeasuredData& measured, PlotRequest& request, std::FILE* err) {
     auto worker = evaluator.makeWorker();
-    std::vector<PlotPoint> model(measured.points.size());
-    PointResult r;
-    for (std::size_t i = 0; i < measured.points.size() && gInterrupt.load() == 0; ++i) {
-        PointSpec pt;
-        pt.exact = o.exact;
-        pt.point = co2::Point::at(measured.points[i].T_C, measured.points[i].P);
-        pt.point.solubilityModel = o.solubilityModel;
-        if (!o.brines.empty()) pt.point.brine = o.brines.front(); // at most one with measurements
-        worker->evaluate(pt, r);
-        model[i] = {measured.points[i].T_C, measured.points[i].P, r.value(Value::sol_m),
-                    r.hasValues && r.error.empty() && solubilityNote(r).empty(), r.flag(co2::hydrate)};
-    }
+    const auto deviation = [&](co2::SolubilityModel model) {
+        std::vector<PlotPoint> computed(measured.points.size());
+        PointResult r;
+        for (std::size_t i = 0; i < measured.points.size() && gInterrupt.load() == 0; ++i) {
+            PointSpec pt;
+            pt.exact = o.exact;
+            pt.point = co2::Point::at(measured.points[i].T_C, measured.points[i].P);
+            pt.point.solubilityModel = model;
+            if (!o.brines.empty()) pt.point.brine = o.brines.front(); // at most one with measurements
+            worker->evaluate(pt, r);
+            computed[i] = {measured.points[i].T_C, measured.points[i].P, r.value(Value::sol_m),
+                           r.hasValues && r.error.empty() && solubilityNote(r).empty(), r.flag(co2::hydrate)};
+        }
+        return meanAbsoluteDeviation(measured.points, computed);
+    };
+    const Deviation d = deviation(o.solubilityModel);
+    const Deviation other = o.plotCompare ? deviation(*o.plotCompare) : Deviation{};
     if (const int code = interrupted(err, "; the plot was not made"); code != 0) return code;
-    const Deviation d = meanAbsoluteDeviation(measured.points, model);
-    char text[160];
-    std::snprintf(text, sizeof text, "mean absolute deviation from %zu measured points: %.2f %%", d.used,
-                  d.meanAbsolute_pct);
+    char text[240];
+    int n = std::snprintf(text, sizeof text, "mean absolute deviation from %zu measured points: %.2f %%",
+                          d.used, d.meanAbsolute_pct);
+    if (o.plotCompare && n > 0 && static_cast<std::size_t>(n) < sizeof text)
+        std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), " (%s: %.2f %% from %zu)",
+                      std::string(co2::solubilityModelName(*o.plotCompare)).c_str(), other.meanAbsolute_pct,
+                      other.used);
     request.subtitle = text;
     std::fprintf(err, "co2table: %s\n", text);
     return std::nullopt;
@@ -387,6 +402,14 @@ int runTable(const std::vector<std::string>& args, const PointEvaluator& evaluat
     if (!plotting) return kExitOk;
 
     PlotRequest request = plotRequest(o, std::move(plotPoints), measured);
+    if (o.plotCompare) {
+        Options other = o;
+        other.solubilityModel = *o.plotCompare;
+        request.comparePoints.resize(request.points.size());
+        if (const auto code = computeGrid(other, evaluator, false, out, err, request.comparePoints))
+            return *code;
+        request.compareLabel = co2::solubilityModelName(*o.plotCompare);
+    }
     if (!measured.points.empty())
         if (const auto code = compareWithMeasured(o, evaluator, measured, request, err)) return *code;
     return plot(request, gnuplot, err);

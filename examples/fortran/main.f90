@@ -13,6 +13,7 @@ module co2model
         real(c_double) :: molality
         real(c_double) :: na, k, ca, mg, cl, so4
         integer(c_int) :: salt_model
+        integer(c_int) :: solubility_model
     end type
 
     interface
@@ -111,7 +112,7 @@ program example_fortran
 
     ! Pure water at a given pressure: no curve, no salt.
     point = co2_point(t_celsius=25, p_mpa=10, curve=0, molality=at_solubility, na=0, k=0, ca=0, mg=0, &
-                      cl=0, so4=0, salt_model=0)
+                      cl=0, so4=0, salt_model=0, solubility_model=0)
     code = co2_run(point, co2_exact, values, flags, message, size(message, kind=c_size_t))
     if (code /= 0) error stop from_c(message)
     print '(a, g0, 1x, a)', 'exact sol_m ', values(sol_m), from_c_ptr(co2_quantity_unit(sol_m - 1))

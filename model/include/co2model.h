@@ -63,7 +63,16 @@ typedef struct co2_point {
      * CO2_SALT_SPYCHER_PRUESS_2010 (NaCl only). */
     double na, k, ca, mg, cl, so4;
     int salt_model;
+    /* The solubility model: CO2_SOLUBILITY_OWN (0, this library's), or Spycher-Pruess-Ennis-King
+     * 2003 with its own Redlich-Kwong volume (CO2_SOLUBILITY_SPYCHER_PRUESS_2003) or with the
+     * Span-Wagner volume (CO2_SOLUBILITY_SPYCHER_PRUESS_2003_SW); outside 12-100 C or above 60 MPa
+     * the latter two set CO2_WARN_SOL_MODEL. */
+    int solubility_model;
 } co2_point;
+
+#define CO2_SOLUBILITY_OWN 0
+#define CO2_SOLUBILITY_SPYCHER_PRUESS_2003 1
+#define CO2_SOLUBILITY_SPYCHER_PRUESS_2003_SW 2
 
 #define CO2_SALT_DUAN_SUN_2003 0
 #define CO2_SALT_RUMPF_1994 1

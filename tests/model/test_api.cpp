@@ -375,6 +375,19 @@ TEST(Contract, BrineRunsThroughThePoint) {
     c.na = c.cl = 1;
     c.salt_model = 3;
     EXPECT_EQ(co2_run(&c, 0, values.data(), nullptr, nullptr, 0), CO2_ERROR_BAD_ARGUMENT);
+
+    // The second solubility model through C: the C++ point's numbers, and its number checked.
+    c = co2_point_at(50, 8.73);
+    c.solubility_model = CO2_SOLUBILITY_SPYCHER_PRUESS_2003;
+    ASSERT_EQ(co2_run(&c, 0, values.data(), nullptr, nullptr, 0), 0);
+    Point sp = Point::at(50, 8.73);
+    sp.solubilityModel = SolubilityModel::spycherPruess2003;
+    EXPECT_EQ(values[static_cast<std::size_t>(co2_quantity_index("sol_x"))], run(sp)["sol_x"]);
+    EXPECT_NE(run(sp)["sol_x"], run(Point::at(50, 8.73))["sol_x"]);
+    for (const int bad : {-1, 3}) {
+        c.solubility_model = bad;
+        EXPECT_EQ(co2_run(&c, 0, values.data(), nullptr, nullptr, 0), CO2_ERROR_BAD_ARGUMENT) << bad;
+    }
 }
 
 } // namespace

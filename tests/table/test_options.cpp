@@ -57,7 +57,8 @@ TEST(Options, ReadsEveryFlagInBothSpellings) {
     EXPECT_TRUE(parse({"--help"}).options.help);
     EXPECT_TRUE(parse({"--version"}).options.version);
     EXPECT_EQ(parse({"--temperature", "1", "--curve", "3"}).options.curve, 3);
-    EXPECT_EQ(parse({"--temperature", "1", "--pressure", "1"}).options.columns.size(), defaultColumns().size());
+    EXPECT_EQ(parse({"--temperature", "1", "--pressure", "1"}).options.columns.size(),
+              defaultColumns().size());
 }
 
 TEST(Options, FormatDefaultsToCsvOrFollowsTheOutputName) {
@@ -164,6 +165,13 @@ TEST(Options, RefusesHostileValuesNamingThem) {
          "is above the saturation of halite"},
         {{"--nacl", "1,2", "--plot", "a.png", "--plot-measured", "m.csv"},
          "give one brine with --plot-measured"},
+        {{"--plot", "a.png", "--plot-quantity", "T_C"}, "plot-quantity: \"T_C\" is no quantity of the model"},
+        {{"--plot-quantity", "y_H2O"}, "need --plot FILE.png|FILE.svg"},
+        {{"--plot", "a.png", "--plot-compare", "duan-sun"}, "plot-compare: \"duan-sun\" is not one of own,"},
+        {{"--plot", "a.png", "--plot-compare", "own"}, "is the table's own solubility model already"},
+        {{"--plot-compare", "spycher-pruess-2003"}, "--plot-compare needs --plot"},
+        {{"--plot", "a.png", "--plot-quantity", "y_H2O", "--plot-measured", "m.csv"},
+         "only be set beside sol_m"},
     };
     for (const auto& [extra, message] : cases) {
         std::vector<std::string> args = extra;

@@ -119,6 +119,42 @@ TEST(PlotScript, DrawsOneCurvePerTemperatureWithLegendAndUnits) {
     EXPECT_EQ(s.find("EOD"), std::string::npos);
 }
 
+// Another quantity than the solubility: its values drawn, its description and unit on the axis,
+// gnuplot's markup characters in its name shown as they are.
+TEST(PlotScript, AnotherQuantityIsDrawnWithItsOwnLabels) {
+    PlotRequest r = isotherms(1);
+    r.quantity = "y_H2O";
+    r.quantityDescription = "mole fraction of water";
+    r.quantityUnit = "-";
+    const Program p = program(r);
+    EXPECT_NE(p.script.find("set title \"y\\\\_H2O in water"), std::string::npos) << p.script;
+    EXPECT_NE(p.script.find("set ylabel 'mole fraction of water'\n"), std::string::npos) << p.script;
+    EXPECT_EQ(p.script.find("solubility"), std::string::npos);
+    r.quantityUnit = "g/cm³";
+    EXPECT_NE(program(r).script.find("set ylabel 'mole fraction of water (g/cm³)'"), std::string::npos);
+    EXPECT_EQ(p.sets[0], program(isotherms(1)).sets[0]); // the same points, whatever the labels
+}
+
+// A second model's curves: dotted, each in the colour of the first model's curve of its
+// temperature, one legend entry naming the model; a curve it lacks is left out.
+TEST(PlotScript, ComparedModelIsDottedInItsCurvesColours) {
+    PlotRequest r = isotherms(2);
+    r.comparePoints = r.points;
+    for (PlotPoint& p : r.comparePoints)
+        p.y *= 2;
+    r.comparePoints[0].valid = r.comparePoints[1].valid = r.comparePoints[2].valid = false; // no 0 C curve
+    r.compareLabel = "spycher-pruess-2003";
+    const Program p = program(r);
+    EXPECT_NE(p.script.find("title 'spycher-pruess-2003'"), std::string::npos) << p.script;
+    const std::size_t dotted = p.script.find("using 1:2:3 with lines lw 2 dt 3 lc variable notitle");
+    ASSERT_NE(dotted, std::string::npos) << p.script;
+    const std::size_t index = p.script.rfind("index ", dotted);
+    const std::size_t set = std::stoul(p.script.substr(index + 6));
+    ASSERT_LT(set, p.sets.size());
+    EXPECT_EQ(p.sets[set], "1 0.22 2\n5 1.02 2\n10 2.02 2\n"); // the 5 C curve's colour, doubled values
+    EXPECT_EQ(program(isotherms(2)).script.find("dt 3"), std::string::npos); // nothing without it
+}
+
 // Several brines: one curve per temperature and brine, the points taken brine-innermost as the
 // table orders them; one brine titles the plot instead.
 TEST(PlotScript, SeveralBrinesDrawOneCurveEach) {
