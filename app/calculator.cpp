@@ -80,7 +80,6 @@ constexpr std::string_view kMenu[] = {
     "    (4) Temperature on the H2O(l)-H2O(ice)-CO2(v)  curve",
 };
 
-
 // The runtime's wait loops return at once when the process is shutting down; the program
 // thread then stops here rather than act on an empty entry.
 void stopIfRequested() {
@@ -135,12 +134,12 @@ int chooseOption(Dialogue& dialogue) {
 // A typed text replaces the value; an empty line keeps the old one.
 // A typed number beyond the range of a double (1E400, say) would be stored as an infinity, which
 // no template can print and which every formula of the model turns into further errors. It is an
-// overflow like any number too large for its variable: rt::ErrorCode::overflow (6), and the value
+// overflow like any number too large for its variable: core::ErrorCode::overflow (6), and the value
 // becomes 0.
-double typedValue(rt::ext typed) {
+double typedValue(core::ext typed) {
     const double value = static_cast<double>(typed);
     if (!std::isinf(value)) return value;
-    rt::raiseError(rt::ErrorCode::overflow);
+    core::raiseError(core::ErrorCode::overflow);
     return 0;
 }
 

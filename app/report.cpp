@@ -26,7 +26,7 @@ constexpr int kEchoColumn = 67;
 constexpr int kDateColumn = 46;
 
 // Extended intermediates are rounded to double where the value is a double in the report.
-double toDouble(rt::ext v) {
+double toDouble(core::ext v) {
     return static_cast<double>(v);
 }
 
@@ -46,15 +46,15 @@ void writeFileLine(std::string_view label, const std::string& number) {
 void fileNumber(const ReportContext& context, std::string_view label, std::string_view picture,
                 double value) {
     if (context.writeFile != 1) return;
-    const std::string number = rt::formatDouble(picture, value).text;
+    const std::string number = core::formatDouble(picture, value).text;
     done(10051);
     writeFileLine(label, number);
 }
 
 void fileNumberExtended(const ReportContext& context, std::string_view label, std::string_view picture,
-                        rt::ext value) {
+                        core::ext value) {
     if (context.writeFile != 1) return;
-    const std::string number = rt::formatExtended(picture, value).text;
+    const std::string number = core::formatExtended(picture, value).text;
     done(10059);
     writeFileLine(label, number);
 }
@@ -73,11 +73,11 @@ void screenText(std::string_view text, bool endLine) {
 }
 
 void screenNumber(std::string_view picture, double value, bool endLine) {
-    rt::printText(rt::formatDouble(picture, value).text, endLine);
+    rt::printText(core::formatDouble(picture, value).text, endLine);
 }
 
-void screenNumberExtended(std::string_view picture, rt::ext value, bool endLine) {
-    rt::printText(rt::formatExtended(picture, value).text, endLine);
+void screenNumberExtended(std::string_view picture, core::ext value, bool endLine) {
+    rt::printText(core::formatExtended(picture, value).text, endLine);
 }
 
 void screenNewLine() {
@@ -138,7 +138,7 @@ void reportSaturationPressureEcho(const Model& model) {
 
 namespace {
 
-using BlockValues = std::array<rt::ext, kReportLineCount>;
+using BlockValues = std::array<core::ext, kReportLineCount>;
 
 // The values of one block, formed before anything of the block is printed; a value whose forming
 // can raise an error (an exponential) is a statement of its own, so its error box shows once.

@@ -43,7 +43,7 @@ struct ReportContext {
 void screenText(std::string_view text, bool endLine = false);
 // A number through its picture template, printed without a line end unless asked.
 void screenNumber(std::string_view picture, double value, bool endLine = false);
-void screenNumberExtended(std::string_view picture, rt::ext value, bool endLine = false);
+void screenNumberExtended(std::string_view picture, core::ext value, bool endLine = false);
 // An empty print that ends the line.
 void screenNewLine();
 // A warning in colour 15, then back to colour 7.

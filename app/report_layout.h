@@ -180,7 +180,8 @@ inline constexpr std::size_t kReportLineCount = std::size(kReportLines);
 // The model's row of each report line.
 inline constexpr auto kReportQuantity = [] {
     std::array<std::size_t, kReportLineCount> index{};
-    for (std::size_t i = 0; i < kReportLineCount; ++i) index[i] = quantityIndexOf(kReportLines[i].name);
+    for (std::size_t i = 0; i < kReportLineCount; ++i)
+        index[i] = quantityIndexOf(kReportLines[i].name);
     return index;
 }();
 
@@ -205,7 +206,7 @@ constexpr std::size_t reportLineOf(std::string_view name) {
 }
 
 // The value of line `i` as the report forms it for printing.
-inline rt::ext reportValue(std::size_t i, const Model& m) {
+inline core::ext reportValue(std::size_t i, const Model& m) {
     return kQuantities[kReportQuantity[i]].value(m);
 }
 

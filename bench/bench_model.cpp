@@ -7,10 +7,10 @@
 #include <memory>
 
 #include "core/errors.h"
-#include "model/run.h"
 #include "model/aqueous.h"
 #include "model/co2.h"
 #include "model/model.h"
+#include "model/run.h"
 #include "model/solubility.h"
 #include "model/state_point.h"
 #include "model/water.h"
@@ -40,8 +40,8 @@ void label(benchmark::State& state, const State& s) {
 
 void BM_FullStatePoint(benchmark::State& state) {
     const State& s = kStates[state.range(0)];
-    rt::ErrorState errors;
-    rt::ErrorScope scope(errors);
+    core::ErrorState errors;
+    core::ErrorScope scope(errors);
     auto md = modelAt(s, state.range(1) != 0);
     for (auto _ : state) {
         co2::setPressure(*md, s.P_MPa);
@@ -55,8 +55,8 @@ BENCHMARK(BM_FullStatePoint)->ArgsProduct({{0, 1, 2, 3}, {0, 1}});
 
 void BM_Co2DensitySolve(benchmark::State& state) {
     const State& s = kStates[state.range(0)];
-    rt::ErrorState errors;
-    rt::ErrorScope scope(errors);
+    core::ErrorState errors;
+    core::ErrorScope scope(errors);
     auto md = modelAt(s, state.range(1) != 0);
     for (auto _ : state) {
         co2::co2Start(*md);
@@ -71,8 +71,8 @@ BENCHMARK(BM_Co2DensitySolve)->ArgsProduct({{0, 1, 2, 3}, {0, 1}});
 
 void BM_Co2Helmholtz(benchmark::State& state) {
     const State& s = kStates[1];
-    rt::ErrorState errors;
-    rt::ErrorScope scope(errors);
+    core::ErrorState errors;
+    core::ErrorScope scope(errors);
     auto md = modelAt(s, state.range(0) != 0);
     co2::co2Run(*md);
     for (auto _ : state) {

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "model/run.h"
 #include "model/aqueous.h"
 #include "model/co2.h"
 #include "model/model.h"
+#include "model/run.h"
 #include "model/solubility.h"
 #include "model/state_point.h"
 #include "model/water.h"
@@ -38,8 +38,8 @@ enum class Stage { water, co2Solve, wholePoint };
 
 template <Stage kStage> void sweep(benchmark::State& state) {
     const Grid grid;
-    rt::ErrorState errors;
-    rt::ErrorScope scope(errors);
+    core::ErrorState errors;
+    core::ErrorScope scope(errors);
     auto prototype = std::make_unique<co2::Model>();
     co2::loadConstants(prototype->c);
     prototype->fastArithmetic = state.range(0) != 0;

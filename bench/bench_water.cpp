@@ -39,8 +39,8 @@ void label(benchmark::State& state, const State& s) {
 // First solve of a state point: from the estimate of h2oInitialDensity.
 void BM_SolveFromInitialEstimate(benchmark::State& state) {
     const State& s = kStates[state.range(0)];
-    rt::ErrorState errors;
-    rt::ErrorScope scope(errors);
+    core::ErrorState errors;
+    core::ErrorScope scope(errors);
     auto m = modelAt(s, state.range(1) != 0);
     co2::h2oInitialDensity(*m);
     const double start = m->omega;
@@ -56,8 +56,8 @@ BENCHMARK(BM_SolveFromInitialEstimate)->ArgsProduct({{0, 1, 2, 3}, {0, 1}});
 // Second and third solves: half a kelvin away, from the density of the solve before.
 void BM_SolveHalfKelvinAway(benchmark::State& state) {
     const State& s = kStates[state.range(0)];
-    rt::ErrorState errors;
-    rt::ErrorScope scope(errors);
+    core::ErrorState errors;
+    core::ErrorScope scope(errors);
     auto m = modelAt(s, state.range(1) != 0);
     co2::h2oInitialDensity(*m);
     co2::h2oSolveDensity(*m);
@@ -74,8 +74,8 @@ void BM_SolveHalfKelvinAway(benchmark::State& state) {
 BENCHMARK(BM_SolveHalfKelvinAway)->ArgsProduct({{0, 1, 2, 3}, {0, 1}});
 
 void BM_Helmholtz(benchmark::State& state) {
-    rt::ErrorState errors;
-    rt::ErrorScope scope(errors);
+    core::ErrorState errors;
+    core::ErrorScope scope(errors);
     auto m = modelAt(kStates[1], state.range(0) != 0);
     m->omega = 3.0886;
     m->xi = -647.067 / 298.15;
@@ -90,8 +90,8 @@ BENCHMARK(BM_Helmholtz)->Arg(0)->Arg(1);
 // The water section of one state point: first estimate, three solves, properties.
 void BM_WaterProperties(benchmark::State& state) {
     const State& s = kStates[state.range(0)];
-    rt::ErrorState errors;
-    rt::ErrorScope scope(errors);
+    core::ErrorState errors;
+    core::ErrorScope scope(errors);
     auto m = modelAt(s, state.range(1) != 0);
     for (auto _ : state) {
         co2::setPressure(*m, s.P_MPa);

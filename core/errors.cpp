@@ -1,6 +1,6 @@
 #include "core/errors.h"
 
-namespace rt {
+namespace core {
 
 namespace {
 
@@ -166,4 +166,4 @@ void resetErrorStateForTesting() {
     errorState().clear();
 }
 
-} // namespace rt
+} // namespace core

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace rt {
+namespace core {
 
 // ---- the table of codes and messages -------------------------------------------------------
 
@@ -189,4 +189,4 @@ void setProcessStatementCheck(StatementCheckFn check);
 // Clears the calling thread's error state (tests, and a tool that runs many sessions in one process).
 void resetErrorStateForTesting();
 
-} // namespace rt
+} // namespace core

@@ -13,7 +13,7 @@
 
 #include "core/errors.h"
 
-namespace rt {
+namespace core {
 
 namespace {
 
@@ -146,4 +146,4 @@ std::uint32_t takeFatalSignal() {
     return gFatalSignal.exchange(0);
 }
 
-} // namespace rt
+} // namespace core

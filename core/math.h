@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace rt {
+namespace core {
 
 using ext = long double;
 static_assert(sizeof(ext) >= 10, "extended precision needs the x87 80-bit long double");
@@ -66,4 +66,4 @@ template <typename T, std::size_t N, std::int64_t Lower = 1> class CheckedArray 
     std::array<T, N> data_{};
 };
 
-} // namespace rt
+} // namespace core

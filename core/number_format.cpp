@@ -6,7 +6,7 @@
 
 #include "core/errors.h"
 
-namespace rt {
+namespace core {
 namespace {
 
 // The decimal form of one value: magnitude = (integer written by `digits`) * 10^(count - k).
@@ -398,4 +398,4 @@ FormattedNumber formatExtended(std::string_view picture, ext value, std::size_t 
     return result;
 }
 
-} // namespace rt
+} // namespace core

@@ -11,7 +11,7 @@
 // zero, on those digits. A value too wide for its field is never cut: the field is widened and
 // marked with a leading "%".
 //
-// Failures are raised through rt::raiseError; the text appended before the failure is still
+// Failures are raised through core::raiseError; the text appended before the failure is still
 // returned, so the caller prints it as it would any other. While an error is pending the calls
 // do nothing.
 #pragma once
@@ -22,7 +22,7 @@
 
 #include "core/math.h"
 
-namespace rt {
+namespace core {
 
 struct FormattedNumber {
     std::string text;     // literal text and the formatted field
@@ -43,4 +43,4 @@ std::size_t formatExtended(std::string_view picture, std::size_t pos, ext value,
 // The most digits the working record holds.
 inline constexpr std::size_t kMaxFormatDigits = 1024;
 
-} // namespace rt
+} // namespace core

@@ -195,7 +195,7 @@ std::string curveRefusalText(int option) {
 
 struct Evaluator::Impl {
     explicit Impl(const Options& options) : raw(options.raw) {
-        rt::ErrorScope scope(state);
+        core::ErrorScope scope(state);
         loadConstants(prototype.c);
         prototype.fastArithmetic = options.arithmetic == Arithmetic::fast;
     }
@@ -235,7 +235,7 @@ struct Evaluator::Impl {
     std::optional<int> saturatedCurve;
     double saturatedT = 0, saturatedP = 0;
 
-    rt::ErrorState state; // records the first error of a point and its statement
+    core::ErrorState state; // records the first error of a point and its statement
 };
 
 // The salting-out layer over the pure-water solubility at the same temperature and total
@@ -362,7 +362,7 @@ Result Evaluator::Impl::run(const Point& point) {
     state.clear();
     bool computed = false;
     {
-        rt::ErrorScope scope(state);
+        core::ErrorScope scope(state);
         computed = compute(point, r);
         if (computed) readOut(r);
     }
@@ -388,7 +388,7 @@ Result Evaluator::Impl::run(const Point& point) {
         keepOnlyInputs();
         r.error = static_cast<int>(code);
         r.statement = line;
-        r.message = "runtime error " + std::to_string(code) + ": " + rt::errorMessage(code);
+        r.message = "runtime error " + std::to_string(code) + ": " + core::errorMessage(code);
         if (line != 0) r.message += " (statement " + std::to_string(line) + ")";
         // The usual cause, named for the user: no liquid water, hence no solubility.
         if (belowSaturation(model)) r.message += "; the pressure is below the water saturation pressure";
@@ -442,9 +442,9 @@ template <typename F> Result guarded(F&& f) noexcept {
     try {
         return f();
     } catch (const std::bad_alloc&) {
-        return failure(static_cast<int>(rt::ErrorCode::outOfMemory), "");
+        return failure(static_cast<int>(core::ErrorCode::outOfMemory), "");
     } catch (...) {
-        return failure(static_cast<int>(rt::ErrorCode::internalError), "");
+        return failure(static_cast<int>(core::ErrorCode::internalError), "");
     }
 }
 

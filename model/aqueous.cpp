@@ -10,7 +10,7 @@ namespace co2 {
 
 namespace {
 
-using rt::ext;
+using core::ext;
 
 // 10^1.5, formed by the power function every time it occurs, as the model always did.
 template <class A> typename A::Real tenPow15() {
@@ -107,7 +107,7 @@ void infiniteDilution(Model& md) {
 }
 
 bool temperatureOutOfRange(double T_C) {
-    const float t = rt::toSingle(T_C);
+    const float t = core::toSingle(T_C);
     return t > 100.005F || t < -1.48005F;
 }
 

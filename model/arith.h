@@ -19,51 +19,51 @@
 namespace co2::arith {
 
 struct Exact {
-    using Real = rt::ext;
+    using Real = core::ext;
     static constexpr bool kFast = false;
     static Real pow(Real a, Real b) { return memo::powValue(a, b); }
     static Real exp(Real x) { return memo::expValue(x); }
-    static Real ln(Real x) { return rt::lnValue(x); }
-    static Real sqrt(Real x) { return rt::sqrtValue(x); }
-    static Real abs(Real x) { return rt::absValue(x); }
+    static Real ln(Real x) { return core::lnValue(x); }
+    static Real sqrt(Real x) { return core::sqrtValue(x); }
+    static Real abs(Real x) { return core::absValue(x); }
 };
 
 struct Fast {
     using Real = double;
     static constexpr bool kFast = true;
 
-    [[gnu::cold, gnu::noinline]] static double fail(rt::ErrorCode code) {
-        rt::raiseError(code);
+    [[gnu::cold, gnu::noinline]] static double fail(core::ErrorCode code) {
+        core::raiseError(code);
         return 0;
     }
-    static double finiteOr(double v, rt::ErrorCode code) { return std::isfinite(v) ? v : fail(code); }
+    static double finiteOr(double v, core::ErrorCode code) { return std::isfinite(v) ? v : fail(code); }
 
     // Small whole exponents (the model writes 2, 3, -1, -2 ...) are products; the tests of
-    // rt::powValue come first, so a pole still raises error 5 and an overflow error 6.
+    // core::powValue come first, so a pole still raises error 5 and an overflow error 6.
     static double pow(double a, double b) {
-        if (std::isnan(a) || std::isnan(b)) return fail(rt::ErrorCode::illegalFunctionCall);
-        if (b == 2) return finiteOr(a * a, rt::ErrorCode::overflow);
-        if (b == 3) return finiteOr(a * a * a, rt::ErrorCode::overflow);
+        if (std::isnan(a) || std::isnan(b)) return fail(core::ErrorCode::illegalFunctionCall);
+        if (b == 2) return finiteOr(a * a, core::ErrorCode::overflow);
+        if (b == 3) return finiteOr(a * a * a, core::ErrorCode::overflow);
         if (b == 1) return a;
-        if (a < 0 && b != std::floor(b)) return fail(rt::ErrorCode::illegalFunctionCall);
-        if (a == 0 && b < 0) return fail(rt::ErrorCode::illegalFunctionCall);
-        if (b == 0.5) return finiteOr(std::sqrt(a), rt::ErrorCode::overflow);
-        if (b == -1) return finiteOr(1 / a, rt::ErrorCode::overflow);
-        if (b == -2) return finiteOr(1 / (a * a), rt::ErrorCode::overflow);
-        return finiteOr(std::pow(a, b), rt::ErrorCode::overflow);
+        if (a < 0 && b != std::floor(b)) return fail(core::ErrorCode::illegalFunctionCall);
+        if (a == 0 && b < 0) return fail(core::ErrorCode::illegalFunctionCall);
+        if (b == 0.5) return finiteOr(std::sqrt(a), core::ErrorCode::overflow);
+        if (b == -1) return finiteOr(1 / a, core::ErrorCode::overflow);
+        if (b == -2) return finiteOr(1 / (a * a), core::ErrorCode::overflow);
+        return finiteOr(std::pow(a, b), core::ErrorCode::overflow);
     }
-    // The limit test is made on the extended value, exactly as rt::expValue makes it.
+    // The limit test is made on the extended value, exactly as core::expValue makes it.
     static double exp(double x) {
-        if (!(static_cast<rt::ext>(x) <= rt::kExpLimit)) return fail(rt::ErrorCode::overflow);
+        if (!(static_cast<core::ext>(x) <= core::kExpLimit)) return fail(core::ErrorCode::overflow);
         return std::exp(x);
     }
     static double ln(double x) {
-        if (!(x > 0)) return fail(rt::ErrorCode::illegalFunctionCall);
-        return finiteOr(std::log(x), rt::ErrorCode::overflow);
+        if (!(x > 0)) return fail(core::ErrorCode::illegalFunctionCall);
+        return finiteOr(std::log(x), core::ErrorCode::overflow);
     }
     static double sqrt(double x) {
-        if (!(x >= 0)) return fail(rt::ErrorCode::illegalFunctionCall);
-        return finiteOr(std::sqrt(x), rt::ErrorCode::overflow);
+        if (!(x >= 0)) return fail(core::ErrorCode::illegalFunctionCall);
+        return finiteOr(std::sqrt(x), core::ErrorCode::overflow);
     }
     static double abs(double x) { return std::fabs(x); }
 };
@@ -79,10 +79,10 @@ template <class Model, class F> void onPath(const Model& md, F&& f) {
 
 // Range tests that compare in single precision: both sides rounded to float, on either path.
 inline bool singleGreater(double x, double bound) {
-    return rt::toSingle(x) > rt::toSingle(bound);
+    return core::toSingle(x) > core::toSingle(bound);
 }
 inline bool singleLess(double x, double bound) {
-    return rt::toSingle(x) < rt::toSingle(bound);
+    return core::toSingle(x) < core::toSingle(bound);
 }
 
 } // namespace co2::arith

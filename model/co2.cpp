@@ -13,10 +13,10 @@ namespace co2 {
 
 namespace {
 
+using core::ext;
+using core::lnValue;
 using memo::expValue;
 using memo::powValue;
-using rt::ext;
-using rt::lnValue;
 
 // Span-Wagner (1996): critical temperature (K), critical density (g/cm3), critical pressure of the
 // vapour-pressure auxiliary (bar), molar mass (g/mol).
@@ -339,7 +339,7 @@ template <class A> void start(Model& md) {
         // No temperature at or below absolute zero has a carbon dioxide state. Report it once and
         // leave the section's results at 0 instead of letting every later statement fail on its own
         // (which would show one error box per statement, thousands in the density solve).
-        rt::raiseError(rt::ErrorCode::illegalFunctionCall);
+        core::raiseError(core::ErrorCode::illegalFunctionCall);
         md.tau = 0;
         md.rho = md.delta = 0;
         md.phi0 = md.phi0_t = md.phi0_tt = 0;
@@ -399,9 +399,9 @@ template <class A> void findDensity(Model& md) {
         const double err = store(z / (md.P_bar / w) - 1);
         done(50386);
         ++passes;
-        if (rt::toSingle(static_cast<double>(A::abs(err))) < kPressureTolerance) break;
+        if (core::toSingle(static_cast<double>(A::abs(err))) < kPressureTolerance) break;
         if (passes >= kCo2MaxIterations) {
-            rt::raiseError(kNoConvergenceError);
+            core::raiseError(kNoConvergenceError);
             done(50391);
             break;
         }
@@ -410,7 +410,7 @@ template <class A> void findDensity(Model& md) {
         const R slope = K == 0 ? R{1} : R{K};
         md.rho = store(md.rho - (md.P_bar * R(0.5L) / w) * err / slope);
         done(50398);
-        if (rt::toSingle(md.rho) > kRhoMax) md.rho = kRhoMaxStored;
+        if (core::toSingle(md.rho) > kRhoMax) md.rho = kRhoMaxStored;
         done(50400);
         if (md.rho < 0) md.rho = kRhoRestart;
         done(50402);
@@ -456,7 +456,7 @@ template <class A> void properties(Model& md) {
     const R K = 1 + 2 * dl * md.phiR_d + A::pow(dl, 2) * md.phiR_dd;
     if (K == 0) {
         // The critical point itself: the heat capacity has no finite value.
-        rt::raiseError(rt::ErrorCode::overflow);
+        core::raiseError(core::ErrorCode::overflow);
         md.CpCO2 = 0;
     } else {
         md.CpCO2 = store(MR * (-A::pow(ta, 2) * (R{md.phi0_tt} + md.phiR_tt) +

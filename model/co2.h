@@ -61,6 +61,6 @@ double co2SaturatedLiquidDensity(const Constants& c, double tau);
 
 // Isobaric heat capacity of ideal-gas CO2 at T, J/(mol K): the function whose integrals from
 // 298.15 K give s0CO2 and g0CO2.
-rt::ext co2IdealGasCp(double T);
+core::ext co2IdealGasCp(double T);
 
 } // namespace co2

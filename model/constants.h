@@ -3,7 +3,7 @@
 //
 // Scalars are compile-time constants (each the double nearest to the decimal written). The
 // coefficient arrays keep the bounds the model indexes them with (first index 0, only the loaded
-// range is ever read) and every access goes through rt::CheckedArray / CheckedMatrix, so an index
+// range is ever read) and every access goes through core::CheckedArray / CheckedMatrix, so an index
 // outside the bounds raises subscriptOutOfRange (9) instead of reading past the array. They are filled once
 // by loadConstants() from the row tables in constants.cpp and are read-only afterwards.
 #pragma once
@@ -21,13 +21,13 @@ template <typename T, std::size_t N1, std::size_t N2> class CheckedMatrix {
   public:
     constexpr CheckedMatrix() = default;
     T& operator()(std::int64_t i, std::int64_t j) {
-        const std::uint32_t row = rt::checkIndex(i, static_cast<std::uint32_t>(N1));
-        const std::uint32_t col = rt::checkIndex(j, static_cast<std::uint32_t>(N2));
+        const std::uint32_t row = core::checkIndex(i, static_cast<std::uint32_t>(N1));
+        const std::uint32_t col = core::checkIndex(j, static_cast<std::uint32_t>(N2));
         return data_[row][col];
     }
     const T& operator()(std::int64_t i, std::int64_t j) const {
-        const std::uint32_t row = rt::checkIndex(i, static_cast<std::uint32_t>(N1));
-        const std::uint32_t col = rt::checkIndex(j, static_cast<std::uint32_t>(N2));
+        const std::uint32_t row = core::checkIndex(i, static_cast<std::uint32_t>(N1));
+        const std::uint32_t col = core::checkIndex(j, static_cast<std::uint32_t>(N2));
         return data_[row][col];
     }
     static constexpr std::int64_t upper1() { return static_cast<std::int64_t>(N1) - 1; }
@@ -40,7 +40,7 @@ template <typename T, std::size_t N1, std::size_t N2> class CheckedMatrix {
 };
 
 // Array declared with indices 0..Upper.
-template <std::int64_t Upper> using Coef = rt::CheckedArray<double, static_cast<std::size_t>(Upper + 1), 0>;
+template <std::int64_t Upper> using Coef = core::CheckedArray<double, static_cast<std::size_t>(Upper + 1), 0>;
 
 struct Constants {
     // ---- scalars, in the order they are set at start-up -------------------------------------
@@ -64,7 +64,7 @@ struct Constants {
     // Molar gas constant in calories; only used to form R_J.
     static constexpr double R_cal = 1.987191683;
     // The product is formed in extended precision and rounded once: 8.314410001672.
-    static constexpr double R_J = static_cast<double>(static_cast<rt::ext>(R_cal) * 4.184L);
+    static constexpr double R_J = static_cast<double>(static_cast<core::ext>(R_cal) * 4.184L);
     // Span-Wagner (1996) carbon dioxide: critical density (g/cm3), temperature (K), and the
     // critical pressure of its vapour-pressure auxiliary (bar).
     static constexpr double rhoCCO2 = 0.4676;

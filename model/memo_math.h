@@ -2,13 +2,13 @@
 //
 // The Helmholtz sums raise the same few bases (tau, xi, delta, omega, ...) to the same exponents
 // over and over: every term of every Newton pass, and every pressure of a table row at one
-// temperature. The extended-precision powl behind rt::powValue dominates the model's cost, so
+// temperature. The extended-precision powl behind core::powValue dominates the model's cost, so
 // these wrappers keep recent results per thread in a small direct-mapped table.
 //
 // The results are those of the runtime to the last bit, errors included:
-// - rt::powValue rounds both arguments to double and everything it does (its tests, its error
+// - core::powValue rounds both arguments to double and everything it does (its tests, its error
 //   and its result) depends only on those two doubles; the key is exactly that pair.
-// - rt::expValue tests its unrounded argument against the overflow limit and then depends only
+// - core::expValue tests its unrounded argument against the overflow limit and then depends only
 //   on the argument rounded to double; the test is made here on every call, the key is the
 //   rounded argument.
 // - A failed call returns 0 after raising its error. Results of 0 are never remembered, so every
@@ -30,7 +30,7 @@ namespace detail {
 struct Entry {
     std::uint64_t a = 0;
     std::uint64_t b = 0;
-    rt::ext value = 0; // 0: empty (no result of 0 is ever stored)
+    core::ext value = 0; // 0: empty (no result of 0 is ever stored)
 };
 
 // Two ways per set, the most recently used first: the temperature-only powers, used on every
@@ -45,7 +45,7 @@ inline constexpr std::uint64_t kSets = std::uint64_t{1} << kBits;
 class Table {
   public:
     // The remembered result for the key, or 0.
-    rt::ext find(std::uint64_t a, std::uint64_t b) {
+    core::ext find(std::uint64_t a, std::uint64_t b) {
         Set& s = sets_[slot(a, b)];
         if (s.way[0].a == a && s.way[0].b == b) return s.way[0].value;
         if (s.way[1].a == a && s.way[1].b == b && s.way[1].value != 0) {
@@ -56,7 +56,7 @@ class Table {
         }
         return 0;
     }
-    void keep(std::uint64_t a, std::uint64_t b, rt::ext value) {
+    void keep(std::uint64_t a, std::uint64_t b, core::ext value) {
         if (value == 0) return;
         Set& s = sets_[slot(a, b)];
         s.way[1] = s.way[0];
@@ -87,24 +87,24 @@ inline std::uint64_t bits(double x) {
 
 } // namespace detail
 
-// rt::powValue(a, b), remembered.
-inline rt::ext powValue(rt::ext a, rt::ext b) {
+// core::powValue(a, b), remembered.
+inline core::ext powValue(core::ext a, core::ext b) {
     const std::uint64_t ka = detail::bits(static_cast<double>(a));
     const std::uint64_t kb = detail::bits(static_cast<double>(b));
     detail::Table& table = detail::powTable();
-    if (const rt::ext known = table.find(ka, kb); known != 0) return known;
-    const rt::ext value = rt::powValue(a, b);
+    if (const core::ext known = table.find(ka, kb); known != 0) return known;
+    const core::ext value = core::powValue(a, b);
     table.keep(ka, kb, value);
     return value;
 }
 
-// rt::expValue(x), remembered.
-inline rt::ext expValue(rt::ext x) {
-    if (!(x <= rt::kExpLimit)) return rt::expValue(x); // raises the overflow error
+// core::expValue(x), remembered.
+inline core::ext expValue(core::ext x) {
+    if (!(x <= core::kExpLimit)) return core::expValue(x); // raises the overflow error
     const std::uint64_t ka = detail::bits(static_cast<double>(x));
     detail::Table& table = detail::expTable();
-    if (const rt::ext known = table.find(ka, 0); known != 0) return known;
-    const rt::ext value = rt::expValue(x);
+    if (const core::ext known = table.find(ka, 0); known != 0) return known;
+    const core::ext value = core::expValue(x);
     table.keep(ka, 0, value);
     return value;
 }

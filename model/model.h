@@ -5,7 +5,7 @@
 // calls them. Every member starts at 0 and keeps its value from one state point to the next
 // (an empty input line keeps the old value, the water density solve starts from the last
 // density). There is no global model state: a tool may run many Models, one per thread, each
-// with its own rt::ErrorScope.
+// with its own core::ErrorScope.
 //
 // Units inside the model: temperature K (T_C in C as typed), pressure bar (P in MPa as typed),
 // density g/cm3, molar volume cm3/mol, energies J/mol.
@@ -79,19 +79,19 @@ struct Model {
     double phiR_t = 0, phiR_tt = 0, phiR_dt = 0; // residual tau and mixed derivatives
 
     // ---- carbon dioxide properties --------------------------------------------------------------
-    double rhoCO2 = 0;   // g/cm3
-    double VCO2 = 0;     // cm3/mol
-    double SCO2 = 0;     // J/(mol K)
-    double CpCO2 = 0;    // J/(mol K)
-    double gCO2 = 0;     // J/mol
-    double hCO2 = 0;     // J/mol
-    double fCO2 = 0;     // bar
-    double lnPhiCO2 = 0; // ln of the fugacity coefficient
-    double s0CO2 = 0;    // ideal-gas CO2 at T and 1 bar, J/(mol K)
-    double g0CO2 = 0;    // ideal-gas CO2 at T and 1 bar, J/mol
-    double cp0CO2 = 0;   // ideal-gas CO2 at T, J/(mol K)
-    double psatCO2 = 0;  // ancillary vapour pressure of CO2 (below TcCO2 only), bar
-    double rhoLiqCO2 = 0; // ancillary saturated-liquid density of CO2 (below TcCO2 only), g/cm3
+    double rhoCO2 = 0;        // g/cm3
+    double VCO2 = 0;          // cm3/mol
+    double SCO2 = 0;          // J/(mol K)
+    double CpCO2 = 0;         // J/(mol K)
+    double gCO2 = 0;          // J/mol
+    double hCO2 = 0;          // J/mol
+    double fCO2 = 0;          // bar
+    double lnPhiCO2 = 0;      // ln of the fugacity coefficient
+    double s0CO2 = 0;         // ideal-gas CO2 at T and 1 bar, J/(mol K)
+    double g0CO2 = 0;         // ideal-gas CO2 at T and 1 bar, J/mol
+    double cp0CO2 = 0;        // ideal-gas CO2 at T, J/(mol K)
+    double psatCO2 = 0;       // ancillary vapour pressure of CO2 (below TcCO2 only), bar
+    double rhoLiqCO2 = 0;     // ancillary saturated-liquid density of CO2 (below TcCO2 only), g/cm3
     double co2Iterations = 0; // Newton passes of the last CO2 density solve
 
     // ---- aqueous CO2 at infinite dilution ------------------------------------------------------
@@ -127,6 +127,6 @@ struct Model {
 // Runtime error raised when a density iteration reaches its cap without converging. The error
 // table's "Internal error" is the message that fits a solver that gave up; the statement check
 // shows it with the statement's number, and Yes goes on with the last iterate.
-inline constexpr rt::ErrorCode kNoConvergenceError = rt::ErrorCode::internalError;
+inline constexpr core::ErrorCode kNoConvergenceError = core::ErrorCode::internalError;
 
 } // namespace co2

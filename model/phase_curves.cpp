@@ -10,7 +10,7 @@
 namespace co2 {
 namespace {
 
-using rt::ext;
+using core::ext;
 
 using arith::singleGreater;
 using arith::singleLess;
@@ -55,15 +55,15 @@ double curvePressure(int option, double T_C, double T) {
     const ext t = T_C;
     switch (option) {
     case 1:
-        return store(ext(0.9208) * t + ext(34.776) + ext(0.0086522) * rt::powValue(t, 2) -
-                     ext(0.000022) * rt::powValue(t, 3) + ext(0.00000503) * rt::powValue(t, 4) +
-                     ext(0.0000000797) * rt::powValue(t, 5));
+        return store(ext(0.9208) * t + ext(34.776) + ext(0.0086522) * core::powValue(t, 2) -
+                     ext(0.000022) * core::powValue(t, 3) + ext(0.00000503) * core::powValue(t, 4) +
+                     ext(0.0000000797) * core::powValue(t, 5));
     case 2:
-        return store(ext(386.57) * t + ext(44.97) - ext(128.97) * rt::powValue(t, 2) +
-                     ext(14.845) * rt::powValue(t, 3) - ext(0.70629) * rt::powValue(t, 4) +
-                     ext(0.012542) * rt::powValue(t, 5));
+        return store(ext(386.57) * t + ext(44.97) - ext(128.97) * core::powValue(t, 2) +
+                     ext(14.845) * core::powValue(t, 3) - ext(0.70629) * core::powValue(t, 4) +
+                     ext(0.012542) * core::powValue(t, 5));
     case 3: // the exponential gives MPa
-        return store(10 * rt::expValue(ext(57308.65) / T - ext(446.88395) + ext(0.868805) * T));
+        return store(10 * core::expValue(ext(57308.65) / T - ext(446.88395) + ext(0.868805) * T));
     default:
         return store(ext(0.07965) - ext(7.3651) * t);
     }

@@ -26,7 +26,7 @@ struct Quantity {
     Group group;
     // The value as formed from the model state, in extended precision: the report prints it
     // through its template, the library rounds it once to double.
-    rt::ext (*value)(const Model&);
+    core::ext (*value)(const Model&);
 };
 
 namespace detail {
@@ -39,7 +39,7 @@ using G = Group;
 
 // clang-format off
 inline constexpr Quantity kQuantities[] = {
-#define CO2_Q(member) [](const Model& m) -> rt::ext { return m.member; }
+#define CO2_Q(member) [](const Model& m) -> core::ext { return m.member; }
     // name, unit, description, group, value
     {"T_C", "°C", "temperature", detail::G::input, CO2_Q(T_C)},
     {"P", "MPa", "total pressure (the water saturation pressure when 0 is given)", detail::G::input,
@@ -96,16 +96,16 @@ inline constexpr Quantity kQuantities[] = {
      detail::G::brine, CO2_Q(gammaSalt)},
     // sol_g grams of CO2 dissolved in 1000 g of water; a brine's row adds the salt's mass.
     {"w_CO2", "kg/kg", "CO2 mass fraction of the saturated liquid", detail::G::solubility,
-     [](const Model& m) -> rt::ext {
-         const rt::ext g = printed::solubilityGramsPerKg(m);
+     [](const Model& m) -> core::ext {
+         const core::ext g = printed::solubilityGramsPerKg(m);
          return g / (g + 1000);
      }},
     // Of the formulations tried against measured water contents the published one does best
     // (README, "Limits of the model"); this model's liquid-water fugacity does not improve on it.
     {"y_H2O", "-", "mole fraction of water in the CO2-rich phase (Spycher-Pruess-Ennis-King 2003)",
-     detail::G::solubility, [](const Model& m) -> rt::ext { return sp2003::waterContent(m.T, m.P_bar); }},
+     detail::G::solubility, [](const Model& m) -> core::ext { return sp2003::waterContent(m.T, m.P_bar); }},
     {"w_H2O_CO2phase", "kg/kg", "mass fraction of water in the CO2-rich phase", detail::G::solubility,
-     [](const Model& m) -> rt::ext { return waterMassFractionOf(sp2003::waterContent(m.T, m.P_bar)); }},
+     [](const Model& m) -> core::ext { return waterMassFractionOf(sp2003::waterContent(m.T, m.P_bar)); }},
 #undef CO2_Q
 };
 // clang-format on

@@ -10,7 +10,7 @@ namespace co2 {
 
 namespace {
 
-using rt::ext;
+using core::ext;
 
 // x0 = fCO2 y / kH, then one empirical correction in X = 100 x0 (mol%) and T_C:
 //   solCorr = c0 + c1 T_C + c2 X + c3 T_C X + c4 X^2 + c5 T_C X^2,   xSat = x0 (1 + solCorr)

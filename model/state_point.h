@@ -13,14 +13,14 @@ namespace co2 {
 // T_C as given; T = T_C + 273.15, added in extended precision and stored.
 inline void setTemperature(Model& m, double T_C) {
     m.T_C = T_C;
-    m.T = static_cast<double>(rt::ext{T_C} + Constants::kelvinOffset);
+    m.T = static_cast<double>(core::ext{T_C} + Constants::kelvinOffset);
 }
 
 // P as given (MPa); P_bar = 10 P, multiplied in extended precision and stored. A pressure of 0
 // stands for the water saturation pressure, which the water section puts in its place.
 inline void setPressure(Model& m, double P_MPa) {
     m.P = P_MPa;
-    m.P_bar = static_cast<double>(rt::ext{P_MPa} * 10);
+    m.P_bar = static_cast<double>(core::ext{P_MPa} * 10);
 }
 
 // Both at once.
@@ -40,7 +40,7 @@ inline bool setCurvePressure(Model& m, int option) {
 
 // The pressure in MPa that P_bar stands for, as the report prints it (extended, then stored).
 inline double pressureMPaOf(const Model& m) {
-    return static_cast<double>(rt::ext{m.P_bar} / 10);
+    return static_cast<double>(core::ext{m.P_bar} / 10);
 }
 
 } // namespace co2

@@ -29,17 +29,17 @@ inline constexpr std::uint32_t kModuleRange = 10000;
 
 // Ends statement `statement`: runs the statement check when something is pending.
 inline void done(std::uint32_t statement) {
-    rt::statementEnd(statement);
+    core::statementEnd(statement);
 }
 
 // Ends a statement whose number a table row holds (the lines of app/report_layout.h): the
 // same check as done(); the statement test holds the table's numbers to the same rules.
 inline void doneFromTable(std::uint32_t statement) {
-    rt::statementEnd(statement);
+    core::statementEnd(statement);
 }
 
 // A named result is rounded from its extended intermediate to double when it is stored.
-inline double store(rt::ext value) {
+inline double store(core::ext value) {
     return static_cast<double>(value);
 }
 // The fast path's intermediates are doubles already.

@@ -24,7 +24,7 @@
 namespace co2 {
 namespace {
 
-using rt::ext;
+using core::ext;
 using K = Constants;
 
 using arith::singleGreater;
@@ -131,7 +131,7 @@ void exactHelmholtz(Model& m) {
     //   Lambda = 1 - exp(-1/(exp(u) - 1)),  Z = Z0 + Z1 dTau.
     // Far from the critical point (u > 88) Lambda is exactly 0 and so are its derivatives.
     const double Z = store(K::Z0 + ext(K::Z1) * dTau);
-    const double r = store(rt::sqrtValue(pw(ext(dOmega) / K::aOmega, 2) + pw(ext(dTau) / K::aTau, 2)));
+    const double r = store(core::sqrtValue(pw(ext(dOmega) / K::aOmega, 2) + pw(ext(dTau) / K::aTau, 2)));
     const double u = store(pw(ext(r) / K::k, 4));
     done(40135);
     double w = 0;
@@ -152,9 +152,9 @@ void exactHelmholtz(Model& m) {
     // they keep that value instead of dividing by zero.
     if (Lambda != 0 && w != 0) {
         const ext W = w;
-        const double L = store(rt::lnValue(W + 1));
+        const double L = store(core::lnValue(W + 1));
         const double Lambda_r = store(-(4 / ext(K::k)) * q * (1 / W + 1 / pw(W, 2)) * pw(L, 0.75));
-        double Lambda_rr = store(-(12 / pw(K::k, 2)) * q * (1 / W + 1 / pw(W, 2)) * rt::sqrtValue(L));
+        double Lambda_rr = store(-(12 / pw(K::k, 2)) * q * (1 / W + 1 / pw(W, 2)) * core::sqrtValue(L));
         Lambda_rr = store(Lambda_rr * ((1 / pw(W, 2) - 1 / W - 1) * (ext(4) / 3) * L + 1));
         done(40158);
         const ext R = r;
@@ -184,7 +184,7 @@ void exactHelmholtz(Model& m) {
         phi0_xx = store(phi0_xx + c.h2oCoef8(i) * (2 - i) * (1 - i) * pw(mxi, -i));
         done(40184);
     }
-    const double lnMxi = store(rt::lnValue(mxi));
+    const double lnMxi = store(core::lnValue(mxi));
     phi0 = store(phi0 + (c.h2oCoef8(8) + ext(c.h2oCoef8(7)) * xi) * lnMxi);
     phi0_x = store(phi0_x + c.h2oCoef8(7) * (ext(lnMxi) + 1) + c.h2oCoef8(8) / ext(xi));
     phi0_xx = store(phi0_xx + c.h2oCoef8(7) / ext(xi) - c.h2oCoef8(8) / pw(xi, 2));
@@ -223,7 +223,7 @@ void exactHelmholtz(Model& m) {
     //   Q_i = G omega^(i-2) (i != 2),  Q_2 = G ln(omega) - omega^2 ln(omega) + omega^2/2,
     //   W_i = omega^i,  V_i = omega^(i+1).
     std::array<double, 8> Q{}, Q_w{}, Q_ww{};
-    const double lnOm = store(rt::lnValue(Om));
+    const double lnOm = store(core::lnValue(Om));
     for (int i = 1; i <= 7; ++i) {
         if (i == 2) {
             Q[2] = store(ext(G) * lnOm - pw(Om, 2) * lnOm + pw(Om, 2) / 2);
@@ -350,7 +350,7 @@ template <class A> void solveDensity(Model& m) {
         // calculator's range can make Newton cycle for ever. Give up with a numbered error and
         // keep the last iterate.
         if (passes == kH2oMaxIterations) {
-            rt::raiseError(kNoConvergenceError);
+            core::raiseError(kNoConvergenceError);
             done(40337);
             break;
         }
@@ -368,7 +368,7 @@ template <class A> void solveDensity(Model& m) {
         // infinite, and the overshoot guard below would then divide it by 3 for ever. Report
         // the overflow and keep the last finite iterate.
         if (!std::isfinite(m.omega) || !std::isfinite(m.stepOmega)) {
-            rt::raiseError(rt::ErrorCode::overflow);
+            core::raiseError(core::ErrorCode::overflow);
             m.omega = previous;
             m.stepOmega = 0;
             done(40357);

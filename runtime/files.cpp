@@ -16,7 +16,7 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 
 bool errorPending() {
-    return errorState().pendingError.load(std::memory_order_relaxed) != 0;
+    return core::errorState().pendingError.load(std::memory_order_relaxed) != 0;
 }
 
 bool validNumber(int fileNumber) {
@@ -25,7 +25,7 @@ bool validNumber(int fileNumber) {
 
 // "COMn:" with an optional settings tail names a serial port. Returns 0 for an ordinary file
 // name, otherwise the error to raise: serial ports are not offered on this system.
-std::optional<ErrorCode> serialPortError(std::string_view name) {
+std::optional<core::ErrorCode> serialPortError(std::string_view name) {
     if (name.size() < 4) return std::nullopt;
     auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
     if (upper(name[0]) != 'C' || upper(name[1]) != 'O' || upper(name[2]) != 'M') return std::nullopt;
@@ -36,44 +36,44 @@ std::optional<ErrorCode> serialPortError(std::string_view name) {
         ++i;
     }
     if (i == 3 || i >= name.size() || name[i] != ':') return std::nullopt;
-    return (port >= 1 && port <= 255) ? ErrorCode::deviceUnavailable : ErrorCode::badFileName;
+    return (port >= 1 && port <= 255) ? core::ErrorCode::deviceUnavailable : core::ErrorCode::badFileName;
 }
 
-ErrorCode openErrorCode(int error) {
+core::ErrorCode openErrorCode(int error) {
     switch (error) {
     case ENOENT:  // a directory of the path is missing (the file itself would be created)
     case ENOTDIR: // a component of the path is a file
-        return ErrorCode::pathNotFound;
+        return core::ErrorCode::pathNotFound;
     case EACCES:
     case EPERM:
     case EROFS:
     case ETXTBSY:
     case EISDIR: // a directory cannot be written as a file: access denied, as for a protected one
-        return ErrorCode::permissionDenied;
+        return core::ErrorCode::permissionDenied;
     case ENODEV:
     case ENXIO: // a device file without its device, or a FIFO nobody reads
-        return ErrorCode::deviceUnavailable;
+        return core::ErrorCode::deviceUnavailable;
     case ENOSPC: // no room for the new file's entry
     case EDQUOT:
-        return ErrorCode::diskFull;
+        return core::ErrorCode::diskFull;
     default:
-        return ErrorCode::fileNotFound;
+        return core::ErrorCode::fileNotFound;
     }
 }
 
-ErrorCode writeErrorCode(int error) {
+core::ErrorCode writeErrorCode(int error) {
     switch (error) {
     case EBADF:
-        return ErrorCode::invalidHandle;
+        return core::ErrorCode::invalidHandle;
     case EACCES:
     case EPERM:
-        return ErrorCode::permissionDenied;
+        return core::ErrorCode::permissionDenied;
     case ENOSPC:
     case EFBIG: // the file size limit of the process: as full as a full disk for this file
     case EDQUOT:
-        return ErrorCode::diskFull;
+        return core::ErrorCode::diskFull;
     default:
-        return ErrorCode::pathFileAccessError;
+        return core::ErrorCode::pathFileAccessError;
     }
 }
 
@@ -148,21 +148,21 @@ void FileTable::openForAppend(std::string_view name, int fileNumber) {
     if (errorPending()) return;
     std::lock_guard lock(mutex_);
     if (!validNumber(fileNumber)) {
-        raiseError(ErrorCode::badFileNameOrNumber);
+        core::raiseError(core::ErrorCode::badFileNameOrNumber);
         return;
     }
     Entry& entry = entries_[static_cast<std::size_t>(fileNumber)];
     if (entry.handle >= 0) {
-        raiseError(ErrorCode::fileAlreadyOpen);
+        core::raiseError(core::ErrorCode::fileAlreadyOpen);
         return;
     }
-    if (const std::optional<ErrorCode> code = serialPortError(name)) {
+    if (const std::optional<core::ErrorCode> code = serialPortError(name)) {
         fail(*code);
         return;
     }
     // A name with a NUL byte would be cut short by the system; no such file can be meant.
     if (name.find('\0') != std::string_view::npos) {
-        fail(ErrorCode::badFileName);
+        fail(core::ErrorCode::badFileName);
         return;
     }
     const std::string path(name);
@@ -190,9 +190,9 @@ void FileTable::adopt(Entry& entry, int handle) {
     entry.knownEnd = -1;
 }
 
-void FileTable::fail(ErrorCode code) {
+void FileTable::fail(core::ErrorCode code) {
     ++failures_;
-    raiseError(code);
+    core::raiseError(code);
 }
 
 // Log writers' rule: a path that names another file now (renamed away and replaced, or gone) is
@@ -274,7 +274,7 @@ bool FileTable::writeLines(Entry& entry, std::string_view bytes) {
         }
         if (n < 0 && errno == EINTR) continue;
         // n == 0: the system took nothing and gave no reason, a short write.
-        const ErrorCode code = n < 0 ? writeErrorCode(errno) : ErrorCode::pathFileAccessError;
+        const core::ErrorCode code = n < 0 ? writeErrorCode(errno) : core::ErrorCode::pathFileAccessError;
         // Take the part back, unless someone else has appended since: the file keeps whole lines.
         struct stat now {};
         if (sized && done > 0 && ::fstat(entry.handle, &now) == 0 &&
@@ -308,16 +308,16 @@ void FileTable::writeToFile(int fileNumber, std::string_view text, bool lineEnd)
     if (errorPending()) return;
     std::lock_guard lock(mutex_);
     if (!validNumber(fileNumber) || entries_[static_cast<std::size_t>(fileNumber)].handle < 0) {
-        fail(ErrorCode::badFileNameOrNumber);
+        fail(core::ErrorCode::badFileNameOrNumber);
         return;
     }
     Entry& entry = entries_[static_cast<std::size_t>(fileNumber)];
     if (entry.mode != kSequentialOutput) {
-        fail(ErrorCode::badFileMode);
+        fail(core::ErrorCode::badFileMode);
         return;
     }
     if (!entry.writeAccess) {
-        fail(ErrorCode::pathFileAccessError);
+        fail(core::ErrorCode::pathFileAccessError);
         return;
     }
     advanceColumn(entry.column, text);
@@ -341,7 +341,7 @@ std::string FileTable::columnMove(int fileNumber, std::int64_t n) {
     if (errorPending()) return {};
     std::lock_guard lock(mutex_);
     if (!validNumber(fileNumber) || entries_[static_cast<std::size_t>(fileNumber)].handle < 0) {
-        raiseError(ErrorCode::badFileNameOrNumber);
+        core::raiseError(core::ErrorCode::badFileNameOrNumber);
         return {};
     }
     const std::int64_t column = entries_[static_cast<std::size_t>(fileNumber)].column;
@@ -349,7 +349,7 @@ std::string FileTable::columnMove(int fileNumber, std::int64_t n) {
     // A file line has no width; the guard only keeps a wild argument from asking for gigabytes.
     constexpr std::int64_t kWidest = 1 << 20;
     if (n > kWidest) {
-        raiseError(ErrorCode::illegalFunctionCall);
+        core::raiseError(core::ErrorCode::illegalFunctionCall);
         return {};
     }
     if (n >= column) return std::string(static_cast<std::size_t>(n - column), ' ');
@@ -362,7 +362,7 @@ void FileTable::closeFile(int fileNumber) {
     if (errorPending()) return;
     std::lock_guard lock(mutex_);
     if (!validNumber(fileNumber)) {
-        raiseError(ErrorCode::badFileNameOrNumber);
+        core::raiseError(core::ErrorCode::badFileNameOrNumber);
         return;
     }
     close(entries_[static_cast<std::size_t>(fileNumber)]);
@@ -440,7 +440,7 @@ std::string dateText() {
     std::tm local{};
     std::string text;
     if (readLocalTime(local)) text = dateTextOf(local);
-    if (text.empty()) raiseError(ErrorCode::illegalFunctionCall);
+    if (text.empty()) core::raiseError(core::ErrorCode::illegalFunctionCall);
     return text;
 }
 
@@ -449,7 +449,7 @@ std::string timeText() {
     std::tm local{};
     std::string text;
     if (readLocalTime(local)) text = timeTextOf(local);
-    if (text.empty()) raiseError(ErrorCode::illegalFunctionCall);
+    if (text.empty()) core::raiseError(core::ErrorCode::illegalFunctionCall);
     return text;
 }
 

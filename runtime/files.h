@@ -15,7 +15,7 @@
 //   * a line that cannot be written whole (disk full) is taken back: the file is truncated to
 //     where the line began, so the next line, once there is room, starts on a line of its own.
 //
-// Failures raise numbered errors (rt::raiseError): 52 bad file number, 55 already open,
+// Failures raise numbered errors (core::raiseError): 52 bad file number, 55 already open,
 // 64 bad file name, 68 device unavailable, 70 permission denied, 53 other open failures,
 // 76 path not found, 61 no room for the file; while writing 258 invalid handle, 54 bad file mode,
 // 70 permission denied, 61 disk full or file too large, 75 any other failure including a short
@@ -86,7 +86,7 @@ class FileTable {
     bool writeLines(Entry& entry, std::string_view bytes);
     bool followPath(Entry& entry);
     void adopt(Entry& entry, int handle);
-    void fail(ErrorCode code);
+    void fail(core::ErrorCode code);
     void close(Entry& entry);
 };
 

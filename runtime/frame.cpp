@@ -128,7 +128,7 @@ void restoreSignals(const SavedSignals& saved) {
 void programThreadBody(ProgramMain programMain) {
     ProcessFlags& flags = processFlags();
     gProgramThreadId.store(std::this_thread::get_id());
-    setupFloatingPoint();
+    core::setupFloatingPoint();
     try {
         programMain();
     } catch (const ProgramThreadStop&) {
@@ -194,7 +194,7 @@ KeyOutcome dispatchKey(const KeyEvent& key) {
     }
     if (key.name == KeyName::pause || (key.ctrl && key.name == KeyName::numLock)) {
         flags.suspendRequested.fetch_or(1);
-        errorState().eventFlag.store(1);
+        core::errorState().eventFlag.store(1);
         return KeyOutcome::suspended;
     }
     if ((flags.suspendRequested.load() & 1) != 0) {
@@ -491,7 +491,7 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
     std::optional<ScreenImage> captured;
     std::uint64_t capturedChange = 0;
     for (;;) {
-        if (const std::uint32_t fatal = takeFatalSignal(); fatal != 0 && !fatalBox.joinable())
+        if (const std::uint32_t fatal = core::takeFatalSignal(); fatal != 0 && !fatalBox.joinable())
             fatalBox = fatalSignalBox(fatal);
         if (gPauseHandshake.load() == 1) {
             gPauseHandshake.store(2);
@@ -530,7 +530,7 @@ int runFrame(Frontend& frontend, ProgramMain programMain) {
 
     // Shutdown.
     flags.stopRequested.store(1);
-    errorState().eventFlag.store(1);
+    core::errorState().eventFlag.store(1);
     wakeTimerThread();
     if (fatalBox.joinable()) fatalBox.join(); // its box returns once stopRequested is set
     if (programThread.joinable()) {

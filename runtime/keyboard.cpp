@@ -16,7 +16,7 @@ namespace rt {
 namespace {
 
 bool errorPending() {
-    return errorState().pendingError.load(std::memory_order_relaxed) != 0;
+    return core::errorState().pendingError.load(std::memory_order_relaxed) != 0;
 }
 bool stopRequested() {
     return processFlags().stopRequested.load(std::memory_order_acquire) != 0;
@@ -350,7 +350,7 @@ void lineInput(Screen& screen, KeyQueue& queue, std::span<const InputVariable> v
     if (errorPending()) return;
     const std::unique_ptr<ScreenCopy> saved = screen.copy();
     if (!saved) {
-        fatalError(ErrorCode::screenCopyOutOfMemory);
+        fatalError(core::ErrorCode::screenCopyOutOfMemory);
         return;
     }
     const bool wasVisible = screen.cursorVisible();
@@ -436,7 +436,7 @@ void lineInput(double& value, bool endLine) {
 namespace {
 
 // "&H..." and "&O...": the 64-bit integer of the digits, read up to the first other character.
-ext radixNumber(std::string_view digits, unsigned bitsPerDigit) {
+core::ext radixNumber(std::string_view digits, unsigned bitsPerDigit) {
     const unsigned base = 1u << bitsPerDigit;
     std::uint64_t value = 0;
     std::size_t significant = 0;
@@ -461,16 +461,16 @@ ext radixNumber(std::string_view digits, unsigned bitsPerDigit) {
     const bool overflow =
         base == 16 ? significant > 16 : (significant > 22 || (significant == 22 && first != '1'));
     if (overflow) {
-        raiseError(ErrorCode::overflow);
+        core::raiseError(core::ErrorCode::overflow);
         return 0;
     }
     // Like every integer of the runtime the value is signed: &HFFFFFFFFFFFFFFFF is -1.
-    return static_cast<ext>(static_cast<std::int64_t>(value));
+    return static_cast<core::ext>(static_cast<std::int64_t>(value));
 }
 
 } // namespace
 
-ext textToNumber(std::string_view text) {
+core::ext textToNumber(std::string_view text) {
     std::string t;
     t.reserve(text.size());
     for (char c : text)
@@ -531,7 +531,7 @@ ext textToNumber(std::string_view text) {
             value = value * 10 + (c - '0');
         for (std::int64_t k = digitCount; k < pointPlace; ++k)
             value *= 10;
-        return static_cast<ext>(negative ? -value : value);
+        return static_cast<core::ext>(negative ? -value : value);
     }
     std::string scan;
     scan.reserve(significant.size() + 32);
@@ -541,9 +541,9 @@ ext textToNumber(std::string_view text) {
     scan.append(significant, 1);
     scan += 'E';
     scan += std::to_string(pointPlace - 1 + exponent);
-    const ext value = std::strtold(scan.c_str(), nullptr);
+    const core::ext value = std::strtold(scan.c_str(), nullptr);
     if (!std::isfinite(value)) {
-        raiseError(ErrorCode::overflow);
+        core::raiseError(core::ErrorCode::overflow);
         return 0;
     }
     return value;

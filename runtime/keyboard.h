@@ -132,6 +132,6 @@ bool acceptField(const InputVariable& variable, std::string_view field);
 // fraction and D/E exponent, read up to the first character that does not fit. An integer of up
 // to 18 digits is exact; anything else is converted to extended precision. A value beyond the
 // extended range raises error 6 and gives 0.
-ext textToNumber(std::string_view text);
+core::ext textToNumber(std::string_view text);
 
 } // namespace rt

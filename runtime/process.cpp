@@ -10,7 +10,7 @@ namespace rt {
 
 namespace {
 
-using E = ErrorCode;
+using E = core::ErrorCode;
 
 ProcessFlags gProcessFlags;
 
@@ -27,7 +27,7 @@ BoxAnswer defaultBox(const std::string& caption, const std::string& text, BoxBut
 }
 
 void programStatementCheck(std::uint32_t line) {
-    ErrorState& state = errorState();
+    core::ErrorState& state = core::errorState();
     ProcessFlags& flags = processFlags();
     state.eventFlag.store(0, std::memory_order_relaxed);
     state.repeatStatement.store(0, std::memory_order_relaxed);
@@ -36,7 +36,7 @@ void programStatementCheck(std::uint32_t line) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     // No timers are ever installed, so the timer dispatch has nothing to do.
-    if (takeStatementError(line) != 0) reportError();
+    if (core::takeStatementError(line) != 0) reportError();
 }
 
 } // namespace
@@ -61,21 +61,21 @@ ProcessFlags& processFlags() {
 }
 
 void installProgramChecks() {
-    setProcessStatementCheck(&programStatementCheck);
+    core::setProcessStatementCheck(&programStatementCheck);
 }
 
 std::pair<std::string, std::string> fatalErrorTexts(std::int64_t code) {
     switch (code) {
-    case codeNumber(E::divisionByZero):
+    case core::codeNumber(E::divisionByZero):
         return {"Critical Error", "Division by zero"};
-    case codeNumber(E::outOfStackSpace):
+    case core::codeNumber(E::outOfStackSpace):
         return {"Critical Error", "Out of stack space"};
-    case codeNumber(E::outOfMemoryFatal):
+    case core::codeNumber(E::outOfMemoryFatal):
         return {"Critical Error #1", "Out of memory"};
-    case codeNumber(E::dynamicLibraryNotFound):
+    case core::codeNumber(E::dynamicLibraryNotFound):
         return {"Critical Error", "Cannot find dynamic library file"};
-    case codeNumber(E::dynamicLibraryFunctionMissing):
-    case codeNumber(E::dynamicLibraryFunctionMissing) + 1:
+    case core::codeNumber(E::dynamicLibraryFunctionMissing):
+    case core::codeNumber(E::dynamicLibraryFunctionMissing) + 1:
         return {"Critical Error", "Sub/Function does not exist in dynamic library"};
     default:
         break;
@@ -89,7 +89,7 @@ std::pair<std::string, std::string> fatalErrorTexts(std::int64_t code) {
 void fatalError(std::int64_t code) {
     auto [caption, text] = fatalErrorTexts(code);
     if (caption.empty()) {
-        raiseError(code);
+        core::raiseError(code);
         return;
     }
     showMessageBox(caption, text, BoxButtons::ok);
@@ -97,23 +97,23 @@ void fatalError(std::int64_t code) {
 }
 
 std::string errorBoxText(std::uint32_t code, std::uint32_t line) {
-    std::string text = "Line:" + std::to_string(line) + "\n" + errorMessage(code);
-    if (!isCriticalError(code)) text += "\nContinue?";
+    std::string text = "Line:" + std::to_string(line) + "\n" + core::errorMessage(code);
+    if (!core::isCriticalError(code)) text += "\nContinue?";
     return text;
 }
 
 std::string errorBoxCaption(std::uint32_t code) {
-    return std::string(isCriticalError(code) ? "Critical Error #" : "Unhandled Error #") +
+    return std::string(core::isCriticalError(code) ? "Critical Error #" : "Unhandled Error #") +
            std::to_string(code);
 }
 
 void reportError() {
-    ErrorState& state = errorState();
+    core::ErrorState& state = core::errorState();
     const std::uint32_t code = state.pendingError.load(std::memory_order_relaxed);
     const std::uint32_t line = state.statementLine.load(std::memory_order_relaxed);
     const std::string caption = errorBoxCaption(code);
     const std::string text = errorBoxText(code, line);
-    if (isCriticalError(code)) {
+    if (core::isCriticalError(code)) {
         showMessageBox(caption, text, BoxButtons::ok);
         endProcess(0);
     }
@@ -150,7 +150,7 @@ void endProcess(int exitCode) {
 }
 
 void resetProcessForTesting() {
-    resetErrorStateForTesting();
+    core::resetErrorStateForTesting();
     ProcessFlags& flags = processFlags();
     flags.suspendRequested = 0;
     flags.stopRequested = 0;

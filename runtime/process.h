@@ -58,7 +58,7 @@ std::string errorBoxCaption(std::uint32_t code);
 // Conditions after which the process cannot go on: OK box, then exit code 0. Codes without a
 // fatal case of their own go to raiseError.
 void fatalError(std::int64_t code);
-inline void fatalError(ErrorCode code) {
+inline void fatalError(core::ErrorCode code) {
     fatalError(static_cast<std::int64_t>(code));
 }
 // The caption and text fatalError shows for `code`; empty caption when the code has no fatal case.

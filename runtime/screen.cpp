@@ -11,7 +11,7 @@ namespace rt {
 namespace {
 
 bool errorPending() {
-    return errorState().pendingError.load(std::memory_order_relaxed) != 0;
+    return core::errorState().pendingError.load(std::memory_order_relaxed) != 0;
 }
 
 // The VGA DAC holds 6 bits per channel; the card shows v as (v << 2) | (v >> 4) in 8 bits,
@@ -296,11 +296,11 @@ void Screen::clearScreen() {
 void Screen::locate(std::optional<std::int64_t> row, std::optional<std::int64_t> column) {
     if (errorPending()) return;
     if (row && (*row < kViewTop || (*row > kViewBottom && *row != kRows))) {
-        raiseError(ErrorCode::illegalFunctionCall);
+        core::raiseError(core::ErrorCode::illegalFunctionCall);
         return;
     }
     if (column && (*column < 1 || *column > kColumns)) {
-        raiseError(ErrorCode::illegalFunctionCall);
+        core::raiseError(core::ErrorCode::illegalFunctionCall);
         return;
     }
     if (!row && !column) {
@@ -317,7 +317,7 @@ void Screen::setColor(std::optional<std::int64_t> foreground, std::optional<std:
     if (errorPending()) return;
     if ((foreground && (*foreground < 0 || *foreground > 31)) ||
         (background && (*background < 0 || *background > 15))) {
-        raiseError(ErrorCode::illegalFunctionCall);
+        core::raiseError(core::ErrorCode::illegalFunctionCall);
         return;
     }
     if (foreground) foreground_.store(static_cast<int>(*foreground), std::memory_order_relaxed);

@@ -7,7 +7,7 @@
 // may show a screen in the middle of a change but never reads a torn value. changeCount() grows
 // after every change, so a painter can skip a refresh when nothing happened since its last one.
 //
-// While a runtime error is pending (rt::errorState().pendingError), printing, clearing, cursor
+// While a runtime error is pending (core::errorState().pendingError), printing, clearing, cursor
 // moves and colour changes do nothing.
 #pragma once
 

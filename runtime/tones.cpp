@@ -150,7 +150,7 @@ void ToneGenerator::enqueue(int slot, bool wait) {
     if (wait && paced()) {
         waitPosition_.store(write, std::memory_order_relaxed);
         processFlags().suspendRequested.fetch_or(2, std::memory_order_relaxed);
-        errorState().eventFlag.store(1, std::memory_order_relaxed);
+        core::errorState().eventFlag.store(1, std::memory_order_relaxed);
     }
     queue_[write].store(slot, std::memory_order_relaxed);
     writePosition_.store(next, std::memory_order_release);
@@ -266,7 +266,7 @@ void soundTicks(double freq_hz, double ticks) {
     const bool frequencyValid = freq_hz == 0.0 || (freq_hz >= 37.0 && freq_hz <= 32767.0);
     const bool durationValid = ticks >= 0.0 && ticks <= 65535.0; // false for NaN as well
     if (!frequencyValid || !durationValid) {
-        raiseError(ErrorCode::illegalFunctionCall);
+        core::raiseError(core::ErrorCode::illegalFunctionCall);
         return;
     }
     if (ticks == 0.0) return;

@@ -46,7 +46,7 @@
 namespace {
 
 using co2::Model;
-using rt::ext;
+using core::ext;
 
 struct Point {
     double T_C = 0;
@@ -90,7 +90,7 @@ struct Outcome {
 
 Outcome run(const Model& prototype, const Point& p, bool fast) {
     Outcome out;
-    rt::ErrorState state;
+    core::ErrorState state;
     int raised = 0;
     state.observer = [&](std::uint32_t code, std::uint32_t statement) {
         if (raised == 0) out.firstError = std::to_string(code) + "@" + std::to_string(statement);
@@ -99,7 +99,7 @@ Outcome run(const Model& prototype, const Point& p, bool fast) {
     auto md = std::make_unique<Model>(prototype);
     md->fastArithmetic = fast;
     {
-        rt::ErrorScope scope(state);
+        core::ErrorScope scope(state);
         co2::setTemperature(*md, p.T_C);
         if (p.curve == 0)
             co2::setPressure(*md, p.P);
@@ -115,8 +115,8 @@ Outcome run(const Model& prototype, const Point& p, bool fast) {
         // Printing: templates raise errors of their own (a value too large for the extended path).
         for (const Printed& q : kPrinted) {
             const ext v = q.value(*md);
-            out.texts.push_back(q.extended ? rt::formatExtended(q.picture, v).text
-                                           : rt::formatDouble(q.picture, static_cast<double>(v)).text);
+            out.texts.push_back(q.extended ? core::formatExtended(q.picture, v).text
+                                           : core::formatDouble(q.picture, static_cast<double>(v)).text);
             if (state.pendingError.load() != 0) {
                 out.texts.back() += std::string(" [error ") + std::to_string(state.pendingError.load()) + "]";
                 state.pendingError.store(0);
@@ -241,7 +241,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    rt::setupFloatingPoint();
+    core::setupFloatingPoint();
     auto prototype = std::make_unique<Model>();
     co2::loadConstants(prototype->c);
     const std::vector<Point> points = grid ? gridPoints() : randomPoints(count, seed);
@@ -252,7 +252,7 @@ int main(int argc, char** argv) {
     std::atomic<long> passDifference{0};
     std::mutex printLock;
     const auto worker = [&] {
-        rt::setupFloatingPoint();
+        core::setupFloatingPoint();
         for (;;) {
             const std::size_t k = nextPoint.fetch_add(1);
             if (k >= points.size()) return;

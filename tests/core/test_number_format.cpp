@@ -19,18 +19,18 @@ struct Case {
 
 class NumberFormat : public ::testing::Test {
   protected:
-    void SetUp() override { rt::resetErrorStateForTesting(); }
-    void TearDown() override { rt::resetErrorStateForTesting(); }
+    void SetUp() override { core::resetErrorStateForTesting(); }
+    void TearDown() override { core::resetErrorStateForTesting(); }
 
-    static std::uint32_t pending() { return rt::errorState().pendingError.load(); }
+    static std::uint32_t pending() { return core::errorState().pendingError.load(); }
 
     // Runs each case through the double path and checks that no error was raised.
     static void expectAll(const std::vector<Case>& cases) {
         for (const Case& c : cases) {
-            const rt::FormattedNumber out = rt::formatDouble(c.picture, c.value);
+            const core::FormattedNumber out = core::formatDouble(c.picture, c.value);
             EXPECT_EQ(out.text, c.expected) << "template \"" << c.picture << "\" value " << c.value;
             EXPECT_EQ(pending(), 0u) << "template \"" << c.picture << "\" value " << c.value;
-            rt::resetErrorStateForTesting();
+            core::resetErrorStateForTesting();
         }
     }
 };
@@ -121,8 +121,8 @@ TEST_F(NumberFormat, ExtendedPathAgreesWithDoublePathOnReportTemplates) {
                              9.99995, 12.5,  1234.56785, 5.5e6, 9999999.96,    1e9, 123456789.123};
     for (const char* t : templates) {
         for (const double v : values) {
-            const rt::FormattedNumber d = rt::formatDouble(t, v);
-            const rt::FormattedNumber x = rt::formatExtended(t, static_cast<rt::ext>(v));
+            const core::FormattedNumber d = core::formatDouble(t, v);
+            const core::FormattedNumber x = core::formatExtended(t, static_cast<core::ext>(v));
             EXPECT_EQ(x.text, d.text) << "template \"" << t << "\" value " << v;
             EXPECT_EQ(pending(), 0u);
         }
@@ -132,9 +132,9 @@ TEST_F(NumberFormat, ExtendedPathAgreesWithDoublePathOnReportTemplates) {
 TEST_F(NumberFormat, ExtendedValuesRoundOnTheirOwnDigits) {
     // e = 2.71828182845904523536... (Euler's number, published to many digits): exp(1) in
     // extended precision is correct to about 19 digits.
-    EXPECT_EQ(rt::formatExtended(" ####.######## ", std::exp(1.0L)).text, "    2.71828183 ");
+    EXPECT_EQ(core::formatExtended(" ####.######## ", std::exp(1.0L)).text, "    2.71828183 ");
     // 1 + 2^-60 is 1 in double; the extended digits keep it below the next rounding step.
-    EXPECT_EQ(rt::formatExtended("#.##################", 1.0L + std::ldexp(1.0L, -60)).text,
+    EXPECT_EQ(core::formatExtended("#.##################", 1.0L + std::ldexp(1.0L, -60)).text,
               "1.000000000000000001");
     EXPECT_EQ(pending(), 0u);
 }
@@ -146,12 +146,12 @@ TEST_F(NumberFormat, ExtendedValuesBelowOneFitNarrowFieldsLikeDoubles) {
     const double values[] = {-0.001, -0.125, -0.5, 0.5, 0.25, 0.0};
     for (const char* t : templates) {
         for (const double v : values) {
-            EXPECT_EQ(rt::formatExtended(t, static_cast<rt::ext>(v)).text, rt::formatDouble(t, v).text)
+            EXPECT_EQ(core::formatExtended(t, static_cast<core::ext>(v)).text, core::formatDouble(t, v).text)
                 << "template \"" << t << "\" value " << v;
         }
     }
-    EXPECT_EQ(rt::formatExtended("#.##", -0.001L).text, "-.00");
-    EXPECT_EQ(rt::formatExtended(".##", 0.5L).text, ".50");
+    EXPECT_EQ(core::formatExtended("#.##", -0.001L).text, "-.00");
+    EXPECT_EQ(core::formatExtended(".##", 0.5L).text, ".50");
     EXPECT_EQ(pending(), 0u);
 }
 
@@ -174,22 +174,22 @@ TEST_F(NumberFormat, ExtendedDigitsAreBoundedTo1024) {
     // 2^2552 has 769 integer digits: with the 255 fraction digits exactly 1024, the most allowed.
     const std::string expected = powerOfTwoDigits(2552);
     ASSERT_EQ(expected.size(), 769u);
-    const rt::FormattedNumber big = rt::formatExtended("#", std::ldexp(1.0L, 2552));
+    const core::FormattedNumber big = core::formatExtended("#", std::ldexp(1.0L, 2552));
     EXPECT_EQ(pending(), 0u);
     EXPECT_EQ(big.text, "%" + expected);
 
     // 2^2555 has 770: one digit too many, refused instead of overrunning the record.
-    const rt::FormattedNumber tooBig = rt::formatExtended("x ##", std::ldexp(1.0L, 2555));
+    const core::FormattedNumber tooBig = core::formatExtended("x ##", std::ldexp(1.0L, 2555));
     EXPECT_EQ(pending(), 5u);
     EXPECT_EQ(tooBig.text, "");
-    rt::resetErrorStateForTesting();
+    core::resetErrorStateForTesting();
 
-    rt::formatExtended("##", std::numeric_limits<rt::ext>::max());
+    core::formatExtended("##", std::numeric_limits<core::ext>::max());
     EXPECT_EQ(pending(), 5u);
-    rt::resetErrorStateForTesting();
+    core::resetErrorStateForTesting();
 
     // A double keeps 256 significant digits whatever its size; the rest of the integer is zeros.
-    const rt::FormattedNumber maxDouble = rt::formatDouble("#", std::numeric_limits<double>::max());
+    const core::FormattedNumber maxDouble = core::formatDouble("#", std::numeric_limits<double>::max());
     EXPECT_EQ(pending(), 0u);
     ASSERT_EQ(maxDouble.text.size(), 310u);
     EXPECT_EQ(maxDouble.text.substr(0, 9), "%17976931");
@@ -200,73 +200,73 @@ TEST_F(NumberFormat, NonFiniteValuesRaiseIllegalFunctionCallAndWriteNothing) {
                                 -std::numeric_limits<double>::infinity(),
                                 std::numeric_limits<double>::quiet_NaN()};
     for (const double v : nonFinite) {
-        EXPECT_EQ(rt::formatDouble("x = ##.##", v).text, "");
+        EXPECT_EQ(core::formatDouble("x = ##.##", v).text, "");
         EXPECT_EQ(pending(), 5u);
-        rt::resetErrorStateForTesting();
-        EXPECT_EQ(rt::formatExtended("x = ##.##", static_cast<rt::ext>(v)).text, "");
+        core::resetErrorStateForTesting();
+        EXPECT_EQ(core::formatExtended("x = ##.##", static_cast<core::ext>(v)).text, "");
         EXPECT_EQ(pending(), 5u);
-        rt::resetErrorStateForTesting();
+        core::resetErrorStateForTesting();
     }
 }
 
 TEST_F(NumberFormat, TemplateWithoutFieldRaisesIllegalFunctionCallAfterItsText) {
-    EXPECT_EQ(rt::formatDouble("no field here", 1.0).text, "no field here");
+    EXPECT_EQ(core::formatDouble("no field here", 1.0).text, "no field here");
     EXPECT_EQ(pending(), 5u);
-    rt::resetErrorStateForTesting();
-    EXPECT_EQ(rt::formatDouble("", 1.0).text, "");
+    core::resetErrorStateForTesting();
+    EXPECT_EQ(core::formatDouble("", 1.0).text, "");
     EXPECT_EQ(pending(), 5u);
-    rt::resetErrorStateForTesting();
+    core::resetErrorStateForTesting();
     // Characters that start a field only in company: "." without "#", a single "*" or "$".
-    EXPECT_EQ(rt::formatDouble("a.b *$+-_", 1.0).text, "a.b *$+-_");
+    EXPECT_EQ(core::formatDouble("a.b *$+-_", 1.0).text, "a.b *$+-_");
     EXPECT_EQ(pending(), 5u);
 }
 
 TEST_F(NumberFormat, TextFieldWhereTheNumberShouldGoIsATypeMismatch) {
     for (const char* picture : {"name & ##", "! ##", "x \\  \\ ##"}) {
-        const rt::FormattedNumber out = rt::formatDouble(picture, 1.0);
+        const core::FormattedNumber out = core::formatDouble(picture, 1.0);
         EXPECT_EQ(pending(), 13u) << picture;
         EXPECT_EQ(out.next, 0u);
-        rt::resetErrorStateForTesting();
+        core::resetErrorStateForTesting();
     }
-    EXPECT_EQ(rt::formatDouble("name & ##", 1.0).text, "name ");
-    rt::resetErrorStateForTesting();
+    EXPECT_EQ(core::formatDouble("name & ##", 1.0).text, "name ");
+    core::resetErrorStateForTesting();
     // A backslash without its partner is plain text.
-    EXPECT_EQ(rt::formatDouble("\\ ##", 1.0).text, "\\  1");
+    EXPECT_EQ(core::formatDouble("\\ ##", 1.0).text, "\\  1");
     EXPECT_EQ(pending(), 0u);
 }
 
 TEST_F(NumberFormat, NothingHappensWhileAnErrorIsPending) {
-    rt::raiseError(6);
-    const rt::FormattedNumber out = rt::formatDouble("##.##", 1.0);
+    core::raiseError(6);
+    const core::FormattedNumber out = core::formatDouble("##.##", 1.0);
     EXPECT_EQ(out.text, "");
     EXPECT_EQ(out.next, 0u);
-    EXPECT_EQ(rt::formatExtended("##.##", 1.0L).text, "");
+    EXPECT_EQ(core::formatExtended("##.##", 1.0L).text, "");
     EXPECT_EQ(pending(), 6u) << "the first error of the statement is kept";
 }
 
 TEST_F(NumberFormat, ScanReturnsThePositionOfTheNextField) {
     const std::string picture = "a=## b=##.# end";
-    rt::FormattedNumber first = rt::formatDouble(picture, 12.0);
+    core::FormattedNumber first = core::formatDouble(picture, 12.0);
     EXPECT_EQ(first.text, "a=12 b=");
     EXPECT_EQ(first.next, 7u);
-    rt::FormattedNumber second = rt::formatDouble(picture, 3.25, first.next);
+    core::FormattedNumber second = core::formatDouble(picture, 3.25, first.next);
     EXPECT_EQ(second.text, " 3.3 end");
     EXPECT_EQ(second.next, 0u) << "the template was used up";
 
     // Starting on the literal tail: it is written, the scan wraps and fills the first field.
-    rt::FormattedNumber wrapped = rt::formatDouble("## x", 5.0, 3);
+    core::FormattedNumber wrapped = core::formatDouble("## x", 5.0, 3);
     EXPECT_EQ(wrapped.text, "x 5 x");
     EXPECT_EQ(wrapped.next, 0u);
     // A position past the end counts as the start.
-    EXPECT_EQ(rt::formatDouble("##", 5.0, 99).text, " 5");
+    EXPECT_EQ(core::formatDouble("##", 5.0, 99).text, " 5");
     EXPECT_EQ(pending(), 0u);
 
     // A "_" in the last position is written itself.
-    EXPECT_EQ(rt::formatDouble("## _", 5.0).text, " 5 _");
-    EXPECT_EQ(rt::formatDouble("__##", 5.0).text, "_ 5");
+    EXPECT_EQ(core::formatDouble("## _", 5.0).text, " 5 _");
+    EXPECT_EQ(core::formatDouble("__##", 5.0).text, "_ 5");
 
     std::string appended = "x=";
-    EXPECT_EQ(rt::formatDouble("##.#", 0, 1.25, appended), 0u);
+    EXPECT_EQ(core::formatDouble("##.#", 0, 1.25, appended), 0u);
     EXPECT_EQ(appended, "x= 1.3");
 }
 
@@ -322,8 +322,8 @@ TEST_F(NumberFormat, ExponentFormWithTwoOrThreeExponentDigits) {
         {"##.##^^^^", 1e300, "% 1.00D+300"}, // three exponent digits in a two-digit field
         {"##.##^^^^ kg", 1.0, " 1.00D+00 kg"},
     });
-    EXPECT_EQ(rt::formatExtended("##.##^^^^", 234.56L).text, " 2.35F+02");
-    EXPECT_EQ(rt::formatExtended("##.##^^^^", 0.0015L).text, " 1.50F-03");
+    EXPECT_EQ(core::formatExtended("##.##^^^^", 234.56L).text, " 2.35F+02");
+    EXPECT_EQ(core::formatExtended("##.##^^^^", 0.0015L).text, " 1.50F-03");
 }
 
 } // namespace

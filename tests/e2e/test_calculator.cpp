@@ -108,7 +108,7 @@ class CalculatorSession : public ::testing::Test {
                 rt::keyQueue().push(c == '\n' ? 13 : static_cast<std::uint8_t>(c));
             } else {
                 rt::processFlags().stopRequested.store(1);
-                rt::errorState().eventFlag.store(1);
+                core::errorState().eventFlag.store(1);
             }
         });
         // The main loop's part: serve the tone queue so that the tone statement can go on.

@@ -85,7 +85,8 @@ TEST_F(KeyRules, ScrollLockAndF15WithoutCtrlEndNothing) {
 TEST_F(KeyRules, PauseSuspendsAndTheNextKeyResumesAndIsConsumed) {
     EXPECT_EQ(rt::dispatchKey(named(rt::KeyName::pause)), rt::KeyOutcome::suspended);
     EXPECT_EQ(rt::processFlags().suspendRequested.load() & 1, 1u);
-    EXPECT_NE(rt::errorState().eventFlag.load(), 0u) << "the program thread must look at its next statement";
+    EXPECT_NE(core::errorState().eventFlag.load(), 0u)
+        << "the program thread must look at its next statement";
 
     EXPECT_EQ(rt::dispatchKey(named(rt::KeyName::modifier)), rt::KeyOutcome::ignored)
         << "a modifier alone is no key and does not resume";
@@ -380,8 +381,8 @@ TEST_F(Frame, CtrlCEndsTheProgramInOrderAtAPrompt) {
 }
 
 void raiseThenType() {
-    rt::raiseError(5);
-    rt::statementEnd(41);
+    core::raiseError(5);
+    core::statementEnd(41);
     gTyped.push_back("went on");
     for (;;) {
         std::string text;

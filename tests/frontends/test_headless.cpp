@@ -33,8 +33,8 @@ void collectLines() {
     rt::screen().clearScreen();
     for (int i = 0;; ++i) {
         if (i < gErrorsToRaise) {
-            rt::raiseError(5);
-            rt::statementEnd(100 + static_cast<std::uint32_t>(i));
+            core::raiseError(5);
+            core::statementEnd(100 + static_cast<std::uint32_t>(i));
         }
         std::string text;
         rt::lineInput(text, true);
@@ -188,7 +188,7 @@ TEST(HeadlessBoxes, PolicyStopEndsWithStatus3AndContinueTakesNoInput) {
 void playPromptTonesThenWait() {
     for (int i = 0; i < 30; ++i) {
         rt::playTone(880, 0.11, true);
-        rt::statementEnd(200);
+        core::statementEnd(200);
     }
     std::string text;
     rt::lineInput(text, true);

@@ -175,7 +175,7 @@ TEST_F(ToneQueue, WaitingToneHoldsTheProgramUntilItsOwnToneStarts) {
     generator.playTone(440, 0.02, false);
     generator.playTone(200, 2 / 18.2, true);
     EXPECT_EQ(suspend(), 2u);
-    EXPECT_EQ(rt::errorState().eventFlag.load(), 1u);
+    EXPECT_EQ(core::errorState().eventFlag.load(), 1u);
 
     generator.service(); // lead-in
     log->playing = false;
@@ -271,7 +271,7 @@ TEST_F(ToneQueue, StatementCheckReturnsOnceTheMainLoopStartsTheTone) {
         }
     });
     generator.playTone(200, 2 / 18.2, true);
-    rt::statementCheck(7); // returns only when bit 2 has been cleared
+    core::statementCheck(7); // returns only when bit 2 has been cleared
     EXPECT_EQ(suspend(), 0u);
     done.store(true);
     mainLoop.join();
@@ -301,7 +301,7 @@ TEST_F(ToneStatement, OutOfRangeArgumentsRaiseIllegalFunctionCallAndPlayNothing)
         rt::resetProcessForTesting();
         const std::size_t before = rt::toneGenerator().pendingCount();
         rt::soundTicks(c.freq, c.ticks);
-        EXPECT_EQ(rt::errorState().pendingError.load(), 5u) << c.freq << " Hz, " << c.ticks << " ticks";
+        EXPECT_EQ(core::errorState().pendingError.load(), 5u) << c.freq << " Hz, " << c.ticks << " ticks";
         EXPECT_EQ(rt::toneGenerator().pendingCount(), before);
         EXPECT_EQ(rt::processFlags().suspendRequested.load(), 0u);
     }
@@ -311,7 +311,7 @@ TEST_F(ToneStatement, BoundaryValuesAreAccepted) {
     for (double f : {0.0, 37.0, 32767.0}) {
         rt::resetProcessForTesting();
         rt::soundTicks(f, 1);
-        EXPECT_EQ(rt::errorState().pendingError.load(), 0u) << f;
+        EXPECT_EQ(core::errorState().pendingError.load(), 0u) << f;
         EXPECT_EQ(rt::processFlags().suspendRequested.load(), 2u) << "the tone statement waits";
         rt::toneGenerator().shutdown();
     }
@@ -320,10 +320,10 @@ TEST_F(ToneStatement, BoundaryValuesAreAccepted) {
 TEST_F(ToneStatement, ZeroDurationPlaysNothingAndDoesNotWait) {
     const std::size_t before = rt::toneGenerator().pendingCount();
     rt::soundTicks(200, 0);
-    EXPECT_EQ(rt::errorState().pendingError.load(), 0u);
+    EXPECT_EQ(core::errorState().pendingError.load(), 0u);
     EXPECT_EQ(rt::toneGenerator().pendingCount(), before);
     EXPECT_EQ(rt::processFlags().suspendRequested.load(), 0u);
-    EXPECT_EQ(rt::errorState().eventFlag.load(), 0u);
+    EXPECT_EQ(core::errorState().eventFlag.load(), 0u);
 }
 
 TEST_F(ToneStatement, BellDoesNotWaitButPausesTheProgramThread) {

@@ -15,7 +15,7 @@ namespace {
 // field gives at most its own places, every digit of the record, the separators between them,
 // and a few signs, marks and exponent characters.
 std::size_t outputBound(std::size_t templateLength) {
-    return 3 * templateLength + rt::kMaxFormatDigits + rt::kMaxFormatDigits / 3 + 64;
+    return 3 * templateLength + core::kMaxFormatDigits + core::kMaxFormatDigits / 3 + 64;
 }
 
 void check(bool condition) {
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t selector = data[0];
     double d;
     std::memcpy(&d, data + 1, sizeof d);
-    rt::ext x = 0;
+    core::ext x = 0;
     std::memcpy(&x, data + 9, 10); // the 80-bit value; the padding stays zero
     const std::size_t pos = data[25];
     const std::string_view picture(reinterpret_cast<const char*>(data + kHead), size - kHead);
@@ -40,24 +40,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Values that exercise rounding near the field edges, besides the raw bit patterns.
     if (selector & 0x80) {
         d = static_cast<double>(static_cast<std::int8_t>(data[1])) * 1.0e-3 + 0.0005 * (data[2] & 3);
-        x = static_cast<rt::ext>(d);
+        x = static_cast<core::ext>(d);
     }
 
-    rt::resetErrorStateForTesting();
-    const rt::FormattedNumber a = rt::formatDouble(picture, d, pos);
+    core::resetErrorStateForTesting();
+    const core::FormattedNumber a = core::formatDouble(picture, d, pos);
     check(a.text.size() <= outputBound(picture.size()));
     check(a.next < picture.size() || a.next == 0);
 
-    rt::resetErrorStateForTesting();
-    const rt::FormattedNumber b = rt::formatExtended(picture, x, pos);
+    core::resetErrorStateForTesting();
+    const core::FormattedNumber b = core::formatExtended(picture, x, pos);
     check(b.text.size() <= outputBound(picture.size()));
     check(b.next < picture.size() || b.next == 0);
 
     // A pending error makes both entries do nothing.
-    if (rt::errorState().pendingError.load() != 0) {
-        check(rt::formatDouble(picture, d, pos).text.empty());
-        check(rt::formatExtended(picture, x, pos).text.empty());
+    if (core::errorState().pendingError.load() != 0) {
+        check(core::formatDouble(picture, d, pos).text.empty());
+        check(core::formatExtended(picture, x, pos).text.empty());
     }
-    rt::resetErrorStateForTesting();
+    core::resetErrorStateForTesting();
     return 0;
 }

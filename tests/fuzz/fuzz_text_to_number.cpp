@@ -12,9 +12,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
 
-    rt::resetErrorStateForTesting();
-    const rt::ext value = rt::textToNumber(text);
-    const std::uint32_t error = rt::errorState().pendingError.load();
+    core::resetErrorStateForTesting();
+    const core::ext value = rt::textToNumber(text);
+    const std::uint32_t error = core::errorState().pendingError.load();
     if (!std::isfinite(value)) __builtin_trap();
     if (error != 0 && (error != 6 || value != 0)) __builtin_trap();
 
@@ -24,11 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         spaced += text[i];
         spaced += (i % 2 == 0) ? ' ' : '\t';
     }
-    rt::resetErrorStateForTesting();
-    const rt::ext again = rt::textToNumber(spaced);
-    if (std::memcmp(&again, &value, 10) != 0 || rt::errorState().pendingError.load() != error)
+    core::resetErrorStateForTesting();
+    const core::ext again = rt::textToNumber(spaced);
+    if (std::memcmp(&again, &value, 10) != 0 || core::errorState().pendingError.load() != error)
         __builtin_trap();
 
-    rt::resetErrorStateForTesting();
+    core::resetErrorStateForTesting();
     return 0;
 }

@@ -54,13 +54,13 @@ class ModelTest : public ::testing::Test {
     }
 
     std::unique_ptr<Model> md = std::make_unique<Model>();
-    rt::ErrorState errors;
+    core::ErrorState errors;
     struct Raised {
         std::uint32_t code;
         std::uint32_t statement;
     };
     std::vector<Raised> raised;
-    std::optional<rt::ErrorScope> scope;
+    std::optional<core::ErrorScope> scope;
 };
 
 } // namespace co2::testing

@@ -9,7 +9,7 @@
 namespace co2 {
 namespace {
 
-using rt::ext;
+using core::ext;
 class AqueousTest : public testing::ModelTest {};
 
 constexpr double kR_J = 1.987191683 * 4.184;

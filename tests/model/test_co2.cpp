@@ -23,7 +23,7 @@
 namespace co2 {
 namespace {
 
-using rt::ext;
+using core::ext;
 class Co2Test : public testing::ModelTest {};
 
 constexpr double kTc = 304.1282;
@@ -399,8 +399,8 @@ TEST_F(Co2Test, ModelsOnSeveralThreadsGiveTheSameResultsAsOneAfterTheOther) {
     std::vector<std::thread> workers;
     for (std::size_t i = 0; i < std::size(temperatures); ++i) {
         workers.emplace_back([&, i] {
-            rt::ErrorState state;
-            rt::ErrorScope workerScope(state);
+            core::ErrorState state;
+            core::ErrorScope workerScope(state);
             auto own = std::make_unique<Model>();
             loadConstants(own->c);
             setStatePoint(*own, temperatures[i], 8); // as the serial run sets it

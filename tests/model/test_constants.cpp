@@ -24,9 +24,9 @@ class ConstantsTest : public ::testing::Test {
     void TearDown() override { scope.reset(); }
 
     Constants c;
-    rt::ErrorState errors;
+    core::ErrorState errors;
     std::vector<std::uint32_t> raised;
-    std::optional<rt::ErrorScope> scope;
+    std::optional<core::ErrorScope> scope;
 };
 
 TEST_F(ConstantsTest, ScalarsAreTheStatedDoubles) {
@@ -100,16 +100,16 @@ TEST_F(ConstantsTest, WaterMatricesHoldExactlyTheListedElements) {
 TEST_F(ConstantsTest, IndexOutsideTheDeclaredBoundsRaisesError9) {
     const double beyond = c.swN(43); // reads element 0 instead
     EXPECT_EQ(beyond, 0);
-    rt::statementEnd(1);
+    core::statementEnd(1);
     const double negative = c.h2oCoef8(-1);
     EXPECT_EQ(negative, 0);
-    rt::statementEnd(2);
+    core::statementEnd(2);
     const double row = c.h2oCoefA(8, 1);
     EXPECT_EQ(row, c.h2oCoefA(0, 1));
-    rt::statementEnd(3);
+    core::statementEnd(3);
     const double column = c.h2oCoefB(1, 13);
     EXPECT_EQ(column, c.h2oCoefB(1, 0));
-    rt::statementEnd(4);
+    core::statementEnd(4);
     EXPECT_EQ(raised, std::vector<std::uint32_t>(4, 9));
 }
 

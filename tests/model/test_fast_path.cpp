@@ -25,14 +25,14 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 struct Call {
-    rt::ext value;
+    core::ext value;
     std::uint32_t error;
 };
 
 template <class F> Call capture(F f) {
-    rt::ErrorState state;
-    rt::ErrorScope scope(state);
-    const rt::ext v = f();
+    core::ErrorState state;
+    core::ErrorScope scope(state);
+    const core::ext v = f();
     return {v, state.pendingError.load()};
 }
 
@@ -73,19 +73,19 @@ TEST(FastPath, CheckedFunctionsFailWhereTheRuntimesFail) {
         {"sqrt inf", 3, kInf, 0},
     };
     for (const Case& c : cases) {
-        const auto exact = capture([&]() -> rt::ext {
+        const auto exact = capture([&]() -> core::ext {
             switch (c.function) {
             case 0:
-                return rt::powValue(c.a, c.b);
+                return core::powValue(c.a, c.b);
             case 1:
-                return rt::expValue(c.a);
+                return core::expValue(c.a);
             case 2:
-                return rt::lnValue(c.a);
+                return core::lnValue(c.a);
             default:
-                return rt::sqrtValue(c.a);
+                return core::sqrtValue(c.a);
             }
         });
-        const auto fast = capture([&]() -> rt::ext {
+        const auto fast = capture([&]() -> core::ext {
             switch (c.function) {
             case 0:
                 return arith::Fast::pow(c.a, c.b);
@@ -112,8 +112,8 @@ void expectClose(double fast, double exact, double scale, const char* what, doub
 TEST(FastPath, WaterKernelGivesTheCalculatorsValues) {
     auto md = std::make_unique<Model>();
     loadConstants(md->c);
-    rt::ErrorState state;
-    rt::ErrorScope scope(state);
+    core::ErrorState state;
+    core::ErrorScope scope(state);
     // Vapour, liquid and compressed liquid over the range, and around the critical point where
     // the switched critical-region term is alive.
     const double omegas[] = {1e-4, 0.02, 0.7, 0.8, 0.97, 1.0, 1.03, 1.15,
@@ -149,8 +149,8 @@ TEST(FastPath, WaterKernelGivesTheCalculatorsValues) {
 TEST(FastPath, Co2KernelGivesTheCalculatorsValues) {
     auto md = std::make_unique<Model>();
     loadConstants(md->c);
-    rt::ErrorState state;
-    rt::ErrorScope scope(state);
+    core::ErrorState state;
+    core::ErrorScope scope(state);
     // Gas, liquid, the critical density itself (where the non-analytic terms take their limits)
     // and both sides of it, at temperatures over the range and at the critical one.
     const double deltas[] = {1e-5, 0.002, 0.2, 0.9, 0.999999, 1.0, 1.000001, 1.1, 2.0, 2.5, 3.4};
@@ -187,8 +187,8 @@ TEST(FastPath, KernelsFollowTheirCoefficientTables) {
     changed->c.h2oCoefA(4, 1) *= 1.1;
     changed->c.swN(8) *= 1.1;
     changed->c.swT(9) += 0.1;
-    rt::ErrorState state;
-    rt::ErrorScope scope(state);
+    core::ErrorState state;
+    core::ErrorScope scope(state);
     const double delta = 1.5, tau = Constants::TcCO2 / 300;
     for (const Model* md : {loaded.get(), changed.get(), loaded.get()}) {
         Model exact = *md;
@@ -213,8 +213,8 @@ TEST(FastPath, CompiledInCoefficientsGiveTheTablesBits) {
     loadConstants(loaded->c);
     auto tables = std::make_unique<Model>(*loaded);
     tables->c.swN(0) = 1;
-    rt::ErrorState state;
-    rt::ErrorScope scope(state);
+    core::ErrorState state;
+    core::ErrorScope scope(state);
     for (double T : {250.0, 280.0, 304.1, 310.0, 373.0}) {
         const double tau = Constants::TcCO2 / T;
         for (double delta : {1e-4, 0.05, 0.6, 0.999, 1.0, 1.3, 2.2, 3.1}) {

@@ -14,7 +14,7 @@
 namespace co2 {
 namespace {
 
-bool sameBits(rt::ext a, rt::ext b) {
+bool sameBits(core::ext a, core::ext b) {
     // Compare the 80 significant bits of the x87 format (the padding bytes are undefined).
     return std::memcmp(&a, &b, 10) == 0;
 }
@@ -26,27 +26,27 @@ class MemoMathTest : public ::testing::Test {
     // The error the last call raised (0: none), cleared for the next one.
     std::uint32_t takeError() { return errors.pendingError.exchange(0); }
 
-    rt::ErrorState errors;
-    std::optional<rt::ErrorScope> scope;
+    core::ErrorState errors;
+    std::optional<core::ErrorScope> scope;
 };
 
 TEST_F(MemoMathTest, PowersMatchTheRuntimeOnFirstUseReuseAndAfterTheTableIsOverrun) {
     // Bases and exponents of the kinds the equations of state use: reduced densities and
     // temperatures, integer and fractional exponents, negative bases with whole exponents.
     // Every base with many exponents, as a Helmholtz sum raises delta and tau to each term's own.
-    std::vector<std::pair<rt::ext, rt::ext>> cases;
+    std::vector<std::pair<core::ext, core::ext>> cases;
     for (int i = 0; i < 60; ++i) {
-        const rt::ext base = 0.05L + 0.037L * i + (i % 7 == 0 ? -3 : 0);
+        const core::ext base = 0.05L + 0.037L * i + (i % 7 == 0 ? -3 : 0);
         for (int j = 0; j < 50; ++j) {
-            const rt::ext exponent = (j % 3 == 0) ? rt::ext(j / 3 - 3) : 0.125L * j - 1.3L;
+            const core::ext exponent = (j % 3 == 0) ? core::ext(j / 3 - 3) : 0.125L * j - 1.3L;
             cases.emplace_back(base, exponent);
         }
     }
     for (int round = 0; round < 3; ++round) {
         for (const auto& [a, b] : cases) {
-            const rt::ext expected = rt::powValue(a, b);
+            const core::ext expected = core::powValue(a, b);
             const std::uint32_t expectedError = takeError();
-            const rt::ext got = memo::powValue(a, b);
+            const core::ext got = memo::powValue(a, b);
             ASSERT_TRUE(sameBits(got, expected))
                 << "pow(" << static_cast<double>(a) << ", " << static_cast<double>(b) << ") round " << round;
             ASSERT_EQ(takeError(), expectedError);
@@ -56,12 +56,12 @@ TEST_F(MemoMathTest, PowersMatchTheRuntimeOnFirstUseReuseAndAfterTheTableIsOverr
 
 TEST_F(MemoMathTest, ArgumentsThatRoundToTheSameDoublesShareOneResult) {
     // The runtime rounds both arguments to double first; so does the key.
-    const rt::ext a = 0.3L;
-    const rt::ext b = 0.875L;
-    const rt::ext nearA = static_cast<double>(a) + 1e-19L; // rounds back to double(a)
+    const core::ext a = 0.3L;
+    const core::ext b = 0.875L;
+    const core::ext nearA = static_cast<double>(a) + 1e-19L; // rounds back to double(a)
     ASSERT_EQ(static_cast<double>(nearA), static_cast<double>(a));
-    EXPECT_TRUE(sameBits(memo::powValue(a, b), rt::powValue(nearA, b)));
-    EXPECT_TRUE(sameBits(memo::powValue(nearA, b), rt::powValue(a, b)));
+    EXPECT_TRUE(sameBits(memo::powValue(a, b), core::powValue(nearA, b)));
+    EXPECT_TRUE(sameBits(memo::powValue(nearA, b), core::powValue(a, b)));
     // Zeros of either sign are different keys: -0 to an odd power is -0, +0 to it is +0.
     EXPECT_FALSE(std::signbit(static_cast<double>(memo::powValue(0.0L, 3))));
     EXPECT_TRUE(std::signbit(static_cast<double>(memo::powValue(-0.0L, 3))));
@@ -79,15 +79,15 @@ TEST_F(MemoMathTest, EveryFailingPowerRaisesItsErrorAgain) {
         EXPECT_EQ(takeError(), 5U) << call;
     }
     // A valid call between them is unaffected.
-    EXPECT_TRUE(sameBits(memo::powValue(2, 0.5L), rt::powValue(2, 0.5L)));
+    EXPECT_TRUE(sameBits(memo::powValue(2, 0.5L), core::powValue(2, 0.5L)));
     EXPECT_EQ(takeError(), 0U);
 }
 
 TEST_F(MemoMathTest, ExponentialsMatchTheRuntimeAndOverflowAlwaysRaisesError6) {
     for (int round = 0; round < 2; ++round) {
         for (int i = -800; i <= 800; i += 3) {
-            const rt::ext x = 0.9L * i + 0.0123L;
-            const rt::ext expected = rt::expValue(x);
+            const core::ext x = 0.9L * i + 0.0123L;
+            const core::ext expected = core::expValue(x);
             const std::uint32_t expectedError = takeError();
             ASSERT_TRUE(sameBits(memo::expValue(x), expected)) << static_cast<double>(x);
             ASSERT_EQ(takeError(), expectedError) << static_cast<double>(x);
@@ -95,8 +95,8 @@ TEST_F(MemoMathTest, ExponentialsMatchTheRuntimeAndOverflowAlwaysRaisesError6) {
     }
     // The overflow test is made on the unrounded argument: just above the limit fails every
     // time even though a value just below it, of the same double, has been remembered.
-    const rt::ext below = rt::kExpLimit;
-    const rt::ext above = rt::kExpLimit + 1e-16L;
+    const core::ext below = core::kExpLimit;
+    const core::ext above = core::kExpLimit + 1e-16L;
     ASSERT_EQ(static_cast<double>(below), static_cast<double>(above));
     EXPECT_NE(memo::expValue(below), 0);
     EXPECT_EQ(takeError(), 0U);

@@ -35,9 +35,9 @@ class PhaseCurveTest : public ::testing::Test {
     }
 
     Model m;
-    rt::ErrorState errors;
+    core::ErrorState errors;
     int raised = 0;
-    std::optional<rt::ErrorScope> scope;
+    std::optional<core::ErrorScope> scope;
 };
 
 // The next float above / below the single-precision value of x, widened back to double.
@@ -99,12 +99,12 @@ TEST_F(PhaseCurveTest, WarningsAreTheFixedTexts) {
 
 TEST_F(PhaseCurveTest, OptionOneAtZeroIsItsConstantTerm) {
     EXPECT_EQ(pressureAt(1, 0), 34.776);
-    EXPECT_EQ(rt::formatDouble(curvePressureTemplate(1), m.P_bar / 10).text, "  3.478");
+    EXPECT_EQ(core::formatDouble(curvePressureTemplate(1), m.P_bar / 10).text, "  3.478");
 }
 
 TEST_F(PhaseCurveTest, OptionTwoSumsItsNearlyCancellingTerms) {
     EXPECT_NEAR(pressureAt(2, 10), 49.97, 1e-9);
-    EXPECT_EQ(rt::formatDouble(curvePressureTemplate(2), m.P_bar / 10).text, "  4.9970");
+    EXPECT_EQ(core::formatDouble(curvePressureTemplate(2), m.P_bar / 10).text, "  4.9970");
     // Accepted up to 20 C although its pressure passes 100 MPa well before; the run's pressure
     // warning reports that.
     EXPECT_GT(pressureAt(2, 20), 1000);

@@ -69,14 +69,14 @@ struct Outcome {
 // One state point as co2table computes it: a fresh model, the start density, the run in the
 // calculator's order; every error recorded and the run going on, as after a Yes in the error box.
 Outcome run(const Point& p) {
-    rt::ErrorState state;
+    core::ErrorState state;
     std::vector<std::string> raised;
     state.observer = [&](std::uint32_t code, std::uint32_t statement) {
         raised.push_back(std::to_string(code) + "@" + std::to_string(statement));
     };
     auto md = std::make_unique<Model>();
     {
-        rt::ErrorScope scope(state);
+        core::ErrorScope scope(state);
         loadConstants(md->c);
         setTemperature(*md, p.T_C);
         if (p.curve == 0) {

@@ -76,10 +76,10 @@ TEST_F(WaterTest, ReferenceStatePrintsTheCalibratedEntropyAndEnthalpy) {
     EXPECT_TRUE(raised.empty());
     // Through the report's templates; the enthalpy's template has a third decimal that the
     // calibration (to 0.01 J/mol) does not fix.
-    EXPECT_EQ(trimmed(rt::formatDouble(" ######.##### ", m->SH2O).text), "69.95000");
-    const std::string h = trimmed(rt::formatDouble(" ########.### ", m->hH2O).text);
+    EXPECT_EQ(trimmed(core::formatDouble(" ######.##### ", m->SH2O).text), "69.95000");
+    const std::string h = trimmed(core::formatDouble(" ########.### ", m->hH2O).text);
     EXPECT_EQ(h.substr(0, 10), "-285830.00") << h;
-    EXPECT_EQ(trimmed(rt::formatDouble("########.##", m->hH2O).text), "-285830.00");
+    EXPECT_EQ(trimmed(core::formatDouble("########.##", m->hH2O).text), "-285830.00");
     EXPECT_NEAR(m->rhoH2O, 0.997047, 5e-5); // liquid (IAPWS-95: 0.9970470)
     EXPECT_LT(m->drhoH2OdT, 0);
     EXPECT_DOUBLE_EQ(m->VH2O, Constants::M_H2O / m->rhoH2O);
@@ -93,8 +93,8 @@ TEST_F(WaterTest, CaloricPropertiesComeFromTheSolveHalfAKelvinAbove) {
     runAt(25, 0.1);
     EXPECT_NEAR(m->SH2O, 69.95000, 5e-6);
     EXPECT_GT(std::abs(m->SH2O - 69.81301), 0.1);
-    EXPECT_EQ(m->T, static_cast<double>(rt::ext(25) + Constants::kelvinOffset));
-    EXPECT_EQ(m->xi, static_cast<double>(-rt::ext(Constants::Tc) / m->T));
+    EXPECT_EQ(m->T, static_cast<double>(core::ext(25) + Constants::kelvinOffset));
+    EXPECT_EQ(m->xi, static_cast<double>(-core::ext(Constants::Tc) / m->T));
     EXPECT_NEAR(m->gH2O, m->hH2O - m->T * m->SH2O + Constants::h2oGOffset, 1e-6);
 }
 
@@ -373,8 +373,8 @@ TEST_F(WaterTest, RepeatedStatePointsGiveIdenticalResults) {
 TEST(WaterThreads, ModelsOnSeveralThreadsGiveTheSerialResults) {
     const double states[][2] = {{0, 0.1}, {25, 0}, {60, 50}, {100, 0.1}};
     auto run = [](double T_C, double P_MPa) {
-        rt::ErrorState errors;
-        rt::ErrorScope scope(errors);
+        core::ErrorState errors;
+        core::ErrorScope scope(errors);
         auto m = std::make_unique<Model>();
         loadConstants(m->c);
         setStatePoint(*m, T_C, P_MPa);

@@ -51,7 +51,7 @@ std::tm fixedTime(int year, int month, int day, int hour, int minute, int second
 class FileTable : public ::testing::Test {
   protected:
     void SetUp() override {
-        rt::resetErrorStateForTesting();
+        core::resetErrorStateForTesting();
         std::string pattern = (fs::temp_directory_path() / "co2files-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir = pattern;
@@ -59,17 +59,17 @@ class FileTable : public ::testing::Test {
     void TearDown() override {
         table.closeAll();
         rt::setLocalTimeSource(nullptr);
-        rt::resetErrorStateForTesting();
+        core::resetErrorStateForTesting();
         std::error_code ignored;
         fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ignored);
         fs::remove_all(dir, ignored);
     }
 
-    static std::uint32_t pending() { return rt::errorState().pendingError.load(); }
+    static std::uint32_t pending() { return core::errorState().pendingError.load(); }
     // Reads and clears the pending error, so that the next operation runs.
     static std::uint32_t takeError() {
         const std::uint32_t code = pending();
-        rt::resetErrorStateForTesting();
+        core::resetErrorStateForTesting();
         return code;
     }
 
@@ -134,7 +134,7 @@ TEST_F(FileTable, ConcurrentWritersInterleaveOnlyWholeLines) {
                 own.writeToFile(1, std::string(20, static_cast<char>('a' + w)), false);
                 own.writeToFile(1, "", true);
             }
-            ::_exit(rt::errorState().pendingError.load() == 0 ? 0 : 1);
+            ::_exit(core::errorState().pendingError.load() == 0 ? 0 : 1);
         }
         children.push_back(child);
     }
@@ -228,9 +228,9 @@ TEST_F(FileTable, ALineThatDoesNotFitIsTakenBackAndIsDiskFull) {
             own.writeToFile(1, line.substr(0, 10), false);
             own.writeToFile(1, line.substr(10), true);
         }
-        const std::uint32_t code = rt::errorState().pendingError.load();
+        const std::uint32_t code = core::errorState().pendingError.load();
         const bool counted = own.failures() == 1 && own.column(1) == 1;
-        rt::resetErrorStateForTesting();
+        core::resetErrorStateForTesting();
         limit.rlim_cur = unlimited; // room again
         ::setrlimit(RLIMIT_FSIZE, &limit);
         own.writeToFile(1, "after", true);
@@ -351,7 +351,7 @@ TEST_F(FileTable, WriteFailureIsReportedAndTheColumnKept) {
 TEST_F(FileTable, NothingHappensWhileAnErrorIsPending) {
     const fs::path path = dir / "out.txt";
     table.openForAppend(path.string(), 1);
-    rt::raiseError(6);
+    core::raiseError(6);
     table.writeToFile(1, "abc", true);
     EXPECT_EQ(table.columnMove(1, 46), "");
     table.openForAppend((dir / "other.txt").string(), 2);
@@ -375,9 +375,9 @@ TEST_F(FileTable, ClosingFreesTheNumbersAndShutdownClosesEveryFile) {
     table.openForAppend(path, 1);
     EXPECT_EQ(pending(), 0u);
 
-    rt::raiseError(5);
+    core::raiseError(5);
     table.closeAll(); // shutdown closes even with an error pending
-    rt::resetErrorStateForTesting();
+    core::resetErrorStateForTesting();
     EXPECT_FALSE(table.isOpen(1));
     EXPECT_FALSE(table.isOpen(7));
     table.writeToFile(7, "x", false);
@@ -468,7 +468,7 @@ TEST(DateAndTimeTexts, HaveFixedWidthWithLeadingZeros) {
 }
 
 TEST(DateAndTimeTexts, SystemClockGivesTenAndEightCharacters) {
-    rt::resetErrorStateForTesting();
+    core::resetErrorStateForTesting();
     const std::string date = rt::dateText();
     const std::string time = rt::timeText();
     ASSERT_EQ(date.size(), 10u);
@@ -477,19 +477,19 @@ TEST(DateAndTimeTexts, SystemClockGivesTenAndEightCharacters) {
         EXPECT_EQ(date[i], '-');
     for (const std::size_t i : {2u, 5u})
         EXPECT_EQ(time[i], ':');
-    EXPECT_EQ(rt::errorState().pendingError.load(), 0u);
+    EXPECT_EQ(core::errorState().pendingError.load(), 0u);
 }
 
 TEST(DateAndTimeTexts, ClockFailureRaisesIllegalFunctionCall) {
-    rt::resetErrorStateForTesting();
+    core::resetErrorStateForTesting();
     rt::setLocalTimeSource([](std::tm&) { return false; });
     EXPECT_EQ(rt::dateText(), "");
-    EXPECT_EQ(rt::errorState().pendingError.load(), 5u);
-    rt::resetErrorStateForTesting();
+    EXPECT_EQ(core::errorState().pendingError.load(), 5u);
+    core::resetErrorStateForTesting();
     EXPECT_EQ(rt::timeText(), "");
-    EXPECT_EQ(rt::errorState().pendingError.load(), 5u);
+    EXPECT_EQ(core::errorState().pendingError.load(), 5u);
     rt::setLocalTimeSource(nullptr);
-    rt::resetErrorStateForTesting();
+    core::resetErrorStateForTesting();
 }
 
 } // namespace

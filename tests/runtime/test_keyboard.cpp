@@ -65,7 +65,7 @@ TEST_F(KeyQueueTest, PollGivesOneCharacterOrZeroAndTheExtendedCode) {
 
 TEST_F(KeyQueueTest, PollGivesNothingWhileAnErrorIsPendingAndKeepsTheKey) {
     queue.push('k');
-    rt::raiseError(5);
+    core::raiseError(5);
     EXPECT_EQ(queue.pollKey(), "");
     rt::resetProcessForTesting();
     EXPECT_EQ(queue.pollKey(), "k");
@@ -355,7 +355,7 @@ TEST_F(LineInputTest, StopRequestEndsTheWaitWithTheLastValidatedValue) {
 TEST_F(LineInputTest, PendingErrorReturnsAtOnceWithoutReadingOrClearing) {
     std::string text = "kept";
     queue.push('x');
-    rt::raiseError(53);
+    core::raiseError(53);
     rt::lineInput(screen, queue, std::vector<rt::InputVariable>{&text}, true);
     EXPECT_EQ(text, "kept");
     EXPECT_EQ(queue.size(), 1u);

@@ -42,28 +42,28 @@ class ErrorReport : public ::testing::Test {
 };
 
 TEST_F(ErrorReport, FileNotFoundShowsLineMessageAndContinueQuestion) {
-    rt::raiseError(53);
-    rt::statementEnd(262);
+    core::raiseError(53);
+    core::statementEnd(262);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "Unhandled Error #53");
     EXPECT_EQ(boxes[0].text, "Line:262\nFile not found\nContinue?");
     EXPECT_EQ(boxes[0].buttons, rt::BoxButtons::yesNo);
-    EXPECT_EQ(rt::errorState().pendingError.load(), 0u) << "Yes clears the error";
-    EXPECT_EQ(rt::errorState().statementLine.load(), 262u);
+    EXPECT_EQ(core::errorState().pendingError.load(), 0u) << "Yes clears the error";
+    EXPECT_EQ(core::errorState().statementLine.load(), 262u);
 }
 
 TEST_F(ErrorReport, CodesWithoutMessageAreUnprintable) {
-    rt::raiseError(65);
-    rt::statementEnd(12);
+    core::raiseError(65);
+    core::statementEnd(12);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "Unhandled Error #65");
     EXPECT_EQ(boxes[0].text, "Line:12\nUnprintable error\nContinue?");
 }
 
 TEST_F(ErrorReport, CriticalCodeShowsOkBoxAndEndsProcessWithZero) {
-    rt::raiseError(305);
+    core::raiseError(305);
     try {
-        rt::statementEnd(40);
+        core::statementEnd(40);
         FAIL() << "a critical error must end the process";
     } catch (const ProcessEnded& ended) {
         EXPECT_EQ(ended.exitCode, 0);
@@ -77,13 +77,13 @@ TEST_F(ErrorReport, CriticalCodeShowsOkBoxAndEndsProcessWithZero) {
 TEST_F(ErrorReport, NoAnswerRequestsCloseAndStopsTheProgramThread) {
     answer = rt::BoxAnswer::no;
     rt::processFlags().stopRequested = 0;
-    rt::raiseError(5);
+    core::raiseError(5);
     // The main thread would see closeRequested and set stopRequested; do it up front so the
     // program thread's stop wait returns at once.
     bool stopped = false;
     std::thread program([&] {
         try {
-            rt::statementEnd(99);
+            core::statementEnd(99);
         } catch (const rt::ProgramThreadStop&) {
             stopped = true;
         }
@@ -98,8 +98,8 @@ TEST_F(ErrorReport, NoAnswerRequestsCloseAndStopsTheProgramThread) {
 
 TEST_F(ErrorReport, StopRequestedEndsTheProgramThreadAtTheNextCheck) {
     rt::processFlags().stopRequested = 1;
-    rt::errorState().eventFlag = 1;
-    EXPECT_THROW(rt::statementEnd(1), rt::ProgramThreadStop);
+    core::errorState().eventFlag = 1;
+    EXPECT_THROW(core::statementEnd(1), rt::ProgramThreadStop);
     EXPECT_TRUE(boxes.empty());
 }
 
@@ -128,16 +128,16 @@ TEST_F(ErrorReport, FatalErrorsHaveTheirOwnCaptions) {
     }
     // Without a fatal case of its own a code is an ordinary pending error.
     rt::fatalError(519);
-    EXPECT_EQ(rt::errorState().pendingError.load(), 519u);
+    EXPECT_EQ(core::errorState().pendingError.load(), 519u);
 }
 
 TEST_F(ErrorReport, APrivateStateNeverShowsABoxNorStops) {
     rt::processFlags().stopRequested = 1; // would end the program thread at its next check
-    rt::ErrorState point;
+    core::ErrorState point;
     {
-        rt::ErrorScope scope(point);
-        rt::raiseError(53);
-        rt::statementEnd(8);
+        core::ErrorScope scope(point);
+        core::raiseError(53);
+        core::statementEnd(8);
     }
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(point.firstError.load(), 53u);

@@ -13,10 +13,10 @@ namespace {
 
 class ScreenTest : public ::testing::Test {
   protected:
-    void SetUp() override { rt::resetErrorStateForTesting(); }
+    void SetUp() override { core::resetErrorStateForTesting(); }
     void TearDown() override {
         rt::setBellHandler(nullptr);
-        rt::resetErrorStateForTesting();
+        core::resetErrorStateForTesting();
     }
 
     void expectCursor(int row, int column, int pendingWrap = 0) {
@@ -24,7 +24,7 @@ class ScreenTest : public ::testing::Test {
         EXPECT_EQ(screen.cursorColumn(), column);
         EXPECT_EQ(screen.pendingWrap(), pendingWrap);
     }
-    std::uint32_t pendingError() { return rt::errorState().pendingError.load(); }
+    std::uint32_t pendingError() { return core::errorState().pendingError.load(); }
 
     rt::Screen screen;
 };
@@ -143,12 +143,12 @@ TEST_F(ScreenTest, LocateRefusesRowsOutsideTheAreaAndColumnsOutsideTheRow) {
                                                                                           {std::nullopt, 0},
                                                                                           {std::nullopt, 81},
                                                                                           {4, 81}}) {
-        rt::resetErrorStateForTesting();
+        core::resetErrorStateForTesting();
         screen.locate(row, column);
         EXPECT_EQ(pendingError(), 5u);
         expectCursor(3, 7);
     }
-    rt::resetErrorStateForTesting();
+    core::resetErrorStateForTesting();
     screen.locate(25, 80);
     EXPECT_EQ(pendingError(), 0u);
     expectCursor(25, 80);
@@ -200,7 +200,7 @@ TEST_F(ScreenTest, ColoursOutOfRangeRaiseError5AndChangeNothing) {
     screen.setColor(4, 2);
     for (auto [fg, bg] : std::vector<std::pair<std::optional<std::int64_t>, std::optional<std::int64_t>>>{
              {32, std::nullopt}, {-1, std::nullopt}, {std::nullopt, 16}, {15, 16}, {40, 3}}) {
-        rt::resetErrorStateForTesting();
+        core::resetErrorStateForTesting();
         screen.setColor(fg, bg);
         EXPECT_EQ(pendingError(), 5u);
         EXPECT_EQ(screen.foreground(), 4);
@@ -276,7 +276,7 @@ TEST_F(ScreenTest, FormFeedClearsTheScreen) {
 
 TEST_F(ScreenTest, NothingIsPrintedMovedOrColouredWhileAnErrorIsPending) {
     screen.printText("keep", false);
-    rt::raiseError(53);
+    core::raiseError(53);
     screen.printText("lost", true);
     screen.newLine();
     screen.clearScreen();

@@ -13,9 +13,9 @@ namespace {
 
 class TextToNumber : public ::testing::Test {
   protected:
-    void SetUp() override { rt::resetErrorStateForTesting(); }
-    void TearDown() override { rt::resetErrorStateForTesting(); }
-    std::uint32_t pendingError() { return rt::errorState().pendingError.load(); }
+    void SetUp() override { core::resetErrorStateForTesting(); }
+    void TearDown() override { core::resetErrorStateForTesting(); }
+    std::uint32_t pendingError() { return core::errorState().pendingError.load(); }
 };
 
 TEST_F(TextToNumber, ReadsTheTypedForms) {
@@ -50,7 +50,7 @@ TEST_F(TextToNumber, StopsAtTheFirstCharacterThatDoesNotFit) {
 
 TEST_F(TextToNumber, NoSignificantDigitIsPositiveZero) {
     for (const char* text : {"-0", "-0.000", "-.0E5", "-"}) {
-        const rt::ext value = rt::textToNumber(text);
+        const core::ext value = rt::textToNumber(text);
         EXPECT_EQ(value, 0.0L) << text;
         EXPECT_FALSE(std::signbit(value)) << text << " would print as a negative number";
     }
@@ -67,7 +67,7 @@ TEST_F(TextToNumber, ExponentReadingStopsAfterEighteenSignificantDigits) {
 TEST_F(TextToNumber, ValueBeyondTheExtendedRangeRaisesOverflow) {
     EXPECT_EQ(rt::textToNumber("-1E5000"), 0.0L);
     EXPECT_EQ(pendingError(), 6u);
-    rt::resetErrorStateForTesting();
+    core::resetErrorStateForTesting();
     EXPECT_EQ(rt::textToNumber("1E4000"), 1e4000L) << "within the extended range";
     EXPECT_EQ(pendingError(), 0u);
 }
@@ -97,7 +97,7 @@ TEST_F(TextToNumber, AmpersandWithoutAKnownRadixOrDigitsGivesZero) {
 TEST_F(TextToNumber, MoreThan64BitsOfHexadecimalOrOctalDigitsOverflow) {
     for (const char* text :
          {"&H10000000000000000", "&O2000000000000000000000", "&O10000000000000000000000"}) {
-        rt::resetErrorStateForTesting();
+        core::resetErrorStateForTesting();
         EXPECT_EQ(rt::textToNumber(text), 0.0L) << text;
         EXPECT_EQ(pendingError(), 6u) << text;
     }

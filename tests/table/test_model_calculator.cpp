@@ -173,8 +173,8 @@ TEST(AgainstCalculator, EveryReportLineMatchesTemplateByTemplate) {
                 const auto value = co2::table::parseNumber(row.at(line.column));
                 ASSERT_TRUE(value) << line.column << " = " << row.at(line.column);
                 expected += line.extended
-                                ? rt::formatExtended(line.picture, static_cast<rt::ext>(*value)).text
-                                : rt::formatDouble(line.picture, *value).text;
+                                ? core::formatExtended(line.picture, static_cast<core::ext>(*value)).text
+                                : core::formatDouble(line.picture, *value).text;
             }
             EXPECT_EQ(actual, expected) << "T " << c.T << ", P " << c.P << ", curve " << c.curve << ", m '"
                                         << c.m << "', line " << i + 1 << ", column " << line.column;
