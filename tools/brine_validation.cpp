@@ -24,36 +24,16 @@
 #include "co2model.hpp"
 #include "model/brine.h"
 
+#include "measured_csv.h"
+
 namespace {
 
 constexpr co2::SaltModel kModels[] = {co2::SaltModel::duanSun2003, co2::SaltModel::rumpf1994,
                                       co2::SaltModel::spycherPruess2010};
 constexpr int kModelCount = 3;
 
-std::vector<std::string> splitCsv(const std::string& line) {
-    std::vector<std::string> fields;
-    std::string field;
-    bool quoted = false;
-    for (char c : line) {
-        if (c == '"')
-            quoted = !quoted;
-        else if (c == ',' && !quoted) {
-            fields.push_back(field);
-            field.clear();
-        } else if (c != '\r')
-            field += c;
-    }
-    fields.push_back(field);
-    return fields;
-}
-
-bool readNumber(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(text.c_str(), &end);
-    return *end == '\0' && errno == 0 && std::isfinite(value);
-}
+using measured::readNumber;
+using measured::splitCsv;
 
 struct Row {
     std::string salt;
