@@ -198,6 +198,8 @@ struct Evaluator::Impl {
         core::ErrorScope scope(state);
         loadConstants(prototype.c);
         prototype.fastArithmetic = options.arithmetic == Arithmetic::fast;
+        model = prototype; // the tables, once: each point then copies only the state
+        saturated = prototype;
     }
 
     Result run(const Point& point);
@@ -214,7 +216,7 @@ struct Evaluator::Impl {
         Hooks(Impl& impl, double molality) : impl_(impl), molality_(molality) {}
         void after(Section section, Model& md) override {
             if (section != Section::solubility || impl_.errorSoFar()) return;
-            impl_.saturated = md;
+            copyState(impl_.saturated, md);
             impl_.haveSaturated = true;
         }
         void chooseMolality(Model& md) override { md.m = molalityFor(molality_, md); }
@@ -226,7 +228,7 @@ struct Evaluator::Impl {
 
     bool raw;
     Model prototype; // constants loaded, read only
-    Model model;
+    Model model;     // the prototype's tables, never written: a point copies only the state
     // The model of the last state point right after its solubility: the points of a molality list
     // differ only in the solution section and continue from this copy, which holds exactly what
     // the full run reaches, so their values are the same to the last bit.
@@ -308,7 +310,7 @@ bool Evaluator::Impl::compute(const Point& point, Result& r) {
                            (point.curve || sameBits(point.pressure, saturatedP));
     Hooks hooks(*this, point.molality);
     if (samePoint) {
-        model = saturated;
+        copyState(model, saturated);
         runSections(model, hooks, Section::solution);
     } else {
         haveSaturated = false;
@@ -358,7 +360,7 @@ Result Evaluator::Impl::run(const Point& point) {
         return r;
     }
 
-    model = prototype;
+    copyState(model, prototype);
     state.clear();
     bool computed = false;
     {

@@ -1,11 +1,13 @@
 #include "model/co2.h"
 
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 
 #include "model/arith.h"
 #include "model/co2_fast.h"
+#include "model/last_block.h"
 #include "model/memo_math.h"
 #include "model/statements.h"
 
@@ -251,31 +253,64 @@ template <bool kAllSums> Co2Residual residual(const Constants& c, double delta, 
 // ---- pieces, on either arithmetic path -----------------------------------------------------
 
 // phi0 = ln delta + a1 + a2 tau + a3 ln tau + sum_{i=4..8} a_i ln(1 - E_i),  E_i = exp(-theta_i tau)
-template <class A> Co2Ideal ideal(const Constants& c, double delta, double tau) {
+// What of it depends on tau alone: ln tau, phi_t, phi_tt and the terms a_i ln(1 - E_i), each in
+// the path's intermediate precision, so that phi adds them up as one expression would.
+template <class R> struct Co2IdealTau {
+    R lnTau{};
+    double phi_t = 0, phi_tt = 0;
+    std::array<R, 9> lnTerm{}; // i = 4..8
+};
+
+template <class A> Co2IdealTau<typename A::Real> idealTau(const Constants& c, double tau) {
     using R = typename A::Real;
-    Co2Ideal r;
+    Co2IdealTau<R> p;
     const R ta = tau;
-    const R a1 = c.co2IdealA(1);
     const R a2 = c.co2IdealA(2);
     const R a3 = c.co2IdealA(3);
-    r.phi = store(A::ln(delta) + a1 + a2 * ta + a3 * A::ln(ta));
-    done(50273);
-    r.phi_t = store(a2 + a3 / ta);
+    p.lnTau = A::ln(ta); // tau > 0: cannot fail
+    p.phi_t = store(a2 + a3 / ta);
     done(50275);
-    r.phi_tt = store(-a3 / A::pow(ta, 2));
+    p.phi_tt = store(-a3 / A::pow(ta, 2));
     done(50277);
     for (int i = 4; i <= 8; ++i) {
         const R a = c.co2IdealA(i);
         const R th = c.co2IdealTheta(i);
         const R E = A::exp(-th * ta);
         done(50282);
-        r.phi = store(r.phi + a * A::ln(1 - E));
+        p.lnTerm[static_cast<std::size_t>(i)] = a * A::ln(1 - E);
         done(50284);
-        r.phi_t = store(r.phi_t + a * th * (A::pow(1 - E, -1) - 1));
+        p.phi_t = store(p.phi_t + a * th * (A::pow(1 - E, -1) - 1));
         done(50286);
-        r.phi_tt = store(r.phi_tt - a * A::pow(th, 2) * E * A::pow(1 - E, -2));
+        p.phi_tt = store(p.phi_tt - a * A::pow(th, 2) * E * A::pow(1 - E, -2));
         done(50288);
     }
+    return p;
+}
+
+// The fast path keeps the tau part of the last temperature of this thread.
+template <class A> Co2IdealTau<typename A::Real> idealTauOf(const Constants& c, double tau) {
+    if constexpr (A::kFast) {
+        const auto key = blockKey(std::array{tau}, c.co2IdealA.raw(), c.co2IdealTheta.raw());
+        thread_local LastBlock<decltype(key), Co2IdealTau<double>> last;
+        return last.get(key, [&] { return idealTau<A>(c, tau); });
+    }
+    return idealTau<A>(c, tau);
+}
+
+template <class A> Co2Ideal ideal(const Constants& c, double delta, double tau) {
+    using R = typename A::Real;
+    const Co2IdealTau<R> p = idealTauOf<A>(c, tau);
+    Co2Ideal r;
+    const R ta = tau;
+    const R a1 = c.co2IdealA(1);
+    const R a2 = c.co2IdealA(2);
+    const R a3 = c.co2IdealA(3);
+    r.phi = store(A::ln(delta) + a1 + a2 * ta + a3 * p.lnTau);
+    done(50273);
+    for (std::size_t i = 4; i <= 8; ++i)
+        r.phi = store(r.phi + p.lnTerm[i]);
+    r.phi_t = p.phi_t;
+    r.phi_tt = p.phi_tt;
     return r;
 }
 
@@ -357,8 +392,21 @@ template <class A> void initialDensity(Model& md) {
     using R = typename A::Real;
     if (!(md.tau > 0)) return;
     if (md.T < kTc) {
-        md.psatCO2 = saturationPressure<A>(md.c, md.tau);
-        md.rhoLiqCO2 = saturatedLiquidDensity<A>(md.c, md.tau);
+        if constexpr (A::kFast) {
+            const Constants& c = md.c;
+            const auto key = blockKey(std::array{md.tau}, c.co2PsatA.raw(), c.co2PsatT.raw(),
+                                      c.co2RhoLiqA.raw(), c.co2RhoLiqT.raw());
+            thread_local LastBlock<decltype(key), std::array<double, 2>> last;
+            const auto aux = last.get(key, [&] {
+                const double ps = saturationPressure<A>(c, md.tau);
+                return std::array{ps, saturatedLiquidDensity<A>(c, md.tau)};
+            });
+            md.psatCO2 = aux[0];
+            md.rhoLiqCO2 = aux[1];
+        } else {
+            md.psatCO2 = saturationPressure<A>(md.c, md.tau);
+            md.rhoLiqCO2 = saturatedLiquidDensity<A>(md.c, md.tau);
+        }
         if (md.P_bar >= md.psatCO2) {
             md.rho = md.rhoLiqCO2; // liquid start
         } else {
@@ -466,26 +514,38 @@ template <class A> void properties(Model& md) {
     md.lnPhiCO2 = store(md.phiR + dl * md.phiR_d - A::ln(1 + dl * md.phiR_d));
     done(50451);
 
-    // Ideal gas at 1 bar, integrated from Tr.
-    const R t = T;
-    md.s0CO2 = store(kCpA * A::ln(t / Tr) + kS0r + kCpB * (t - Tr));
-    done(50456);
-    md.s0CO2 = store(md.s0CO2 - (A::pow(t, -2) - A::pow(Tr, -2)) * kHalfCpC);
-    done(50458);
-    md.s0CO2 = store(md.s0CO2 + (A::pow(t, R(-0.5L)) - A::pow(Tr, R(-0.5L))) * kTwiceMinusCpD);
-    done(50460);
-    md.g0CO2 = store(-(t - Tr) * kS0r + kG0r - A::ln(t / Tr) * t * kCpA + (t - Tr) * kCpA);
-    done(50462);
-    md.g0CO2 = store(md.g0CO2 + A::pow(t - Tr, 2) * kHalfCpB);
-    done(50464);
-    md.g0CO2 = store(md.g0CO2 - (kHalfCpC / t) * A::pow(t / Tr - 1, 2));
-    done(50466);
-    md.g0CO2 =
-        store(md.g0CO2 + ((t - Tr) / A::pow(Tr, R(0.5L)) - 2 * (A::pow(t, R(0.5L)) - A::pow(Tr, R(0.5L)))) *
+    // Ideal gas at 1 bar, integrated from Tr: the temperature's alone.
+    const auto idealGasAt1Bar = [&] {
+        const R t = T;
+        md.s0CO2 = store(kCpA * A::ln(t / Tr) + kS0r + kCpB * (t - Tr));
+        done(50456);
+        md.s0CO2 = store(md.s0CO2 - (A::pow(t, -2) - A::pow(Tr, -2)) * kHalfCpC);
+        done(50458);
+        md.s0CO2 = store(md.s0CO2 + (A::pow(t, R(-0.5L)) - A::pow(Tr, R(-0.5L))) * kTwiceMinusCpD);
+        done(50460);
+        md.g0CO2 = store(-(t - Tr) * kS0r + kG0r - A::ln(t / Tr) * t * kCpA + (t - Tr) * kCpA);
+        done(50462);
+        md.g0CO2 = store(md.g0CO2 + A::pow(t - Tr, 2) * kHalfCpB);
+        done(50464);
+        md.g0CO2 = store(md.g0CO2 - (kHalfCpC / t) * A::pow(t / Tr - 1, 2));
+        done(50466);
+        md.g0CO2 = store(md.g0CO2 +
+                         ((t - Tr) / A::pow(Tr, R(0.5L)) - 2 * (A::pow(t, R(0.5L)) - A::pow(Tr, R(0.5L)))) *
                              kTwiceMinusCpD);
-    done(50470);
-    md.cp0CO2 = store(idealGasCp<A>(T));
-    done(50472);
+        done(50470);
+        md.cp0CO2 = store(idealGasCp<A>(T));
+        done(50472);
+        return std::array{md.s0CO2, md.g0CO2, md.cp0CO2};
+    };
+    if constexpr (A::kFast) {
+        thread_local LastBlock<std::array<double, 1>, std::array<double, 3>> last;
+        const auto ideal = last.get(std::array{T}, idealGasAt1Bar);
+        md.s0CO2 = ideal[0];
+        md.g0CO2 = ideal[1];
+        md.cp0CO2 = ideal[2];
+    } else {
+        idealGasAt1Bar();
+    }
 
     md.gCO2 = store(md.g0CO2 + (md.lnPhiCO2 + A::ln(md.P_bar)) * R{Constants::R_J} * T);
     done(50475);

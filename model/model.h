@@ -11,6 +11,10 @@
 // density g/cm3, molar volume cm3/mol, energies J/mol.
 #pragma once
 
+#include <cstddef>
+#include <cstring>
+#include <type_traits>
+
 #include "core/errors.h"
 #include "model/constants.h"
 
@@ -123,6 +127,18 @@ struct Model {
     double mNaCl = 0;     // mol/kg H2O
     double gammaSalt = 1; // m(pure water) / m(brine)
 };
+
+// Copies every member of `from` but its tables into `to`: what a state point computes, for a
+// model whose tables are those of `from` already. The tables are most of the struct (8 KB), and an
+// evaluator that starts each point afresh or goes back to a saved state would copy them for
+// nothing. The state is the tail of the struct, from fastArithmetic on.
+inline void copyState(Model& to, const Model& from) {
+    static_assert(std::is_trivially_copyable_v<Model> && std::is_standard_layout_v<Model>);
+    static_assert(offsetof(Model, c) == 0 && offsetof(Model, fastArithmetic) >= sizeof(Constants));
+    constexpr std::size_t start = offsetof(Model, fastArithmetic);
+    std::memcpy(reinterpret_cast<unsigned char*>(&to) + start,
+                reinterpret_cast<const unsigned char*>(&from) + start, sizeof(Model) - start);
+}
 
 // Runtime error raised when a density iteration reaches its cap without converging. The error
 // table's "Internal error" is the message that fits a solver that gave up; the statement check

@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "model/arith.h"
+#include "model/last_block.h"
 #include "model/statements.h"
 #include "model/water_fast.h"
 
@@ -52,15 +53,27 @@ template <class A> void initialDensity(Model& m) {
     // At or above Tc there is no saturation: psatH2O (and thetaSat) keep the values of the last
     // state point below it. Such temperatures lie far outside the calculator's range.
     if (m.T < K::Tc) {
-        m.thetaSat = store(1 - R(m.T) / K::Tc);
-        done(40062);
-        const R th = m.thetaSat;
-        const double s =
-            store(R(c.h2oPsatA(1)) * th + c.h2oPsatA(2) * pw(th, 1.5) + c.h2oPsatA(3) * pw(th, 3) +
-                  c.h2oPsatA(4) * pw(th, 3.5) + c.h2oPsatA(5) * pw(th, 4) + c.h2oPsatA(6) * pw(th, 7.5));
-        done(40067);
-        m.psatH2O = store(A::exp(R(K::Tc) / m.T * s) * K::Pc);
-        done(40069);
+        const auto saturation = [&] {
+            m.thetaSat = store(1 - R(m.T) / K::Tc);
+            done(40062);
+            const R th = m.thetaSat;
+            const double s =
+                store(R(c.h2oPsatA(1)) * th + c.h2oPsatA(2) * pw(th, 1.5) + c.h2oPsatA(3) * pw(th, 3) +
+                      c.h2oPsatA(4) * pw(th, 3.5) + c.h2oPsatA(5) * pw(th, 4) + c.h2oPsatA(6) * pw(th, 7.5));
+            done(40067);
+            m.psatH2O = store(A::exp(R(K::Tc) / m.T * s) * K::Pc);
+            done(40069);
+            return std::array{m.thetaSat, m.psatH2O};
+        };
+        if constexpr (A::kFast) {
+            const auto key = blockKey(std::array{m.T}, c.h2oPsatA.raw());
+            thread_local LastBlock<decltype(key), std::array<double, 2>> last;
+            const auto sat = last.get(key, saturation);
+            m.thetaSat = sat[0];
+            m.psatH2O = sat[1];
+        } else {
+            saturation();
+        }
     }
     // A pressure of 0 means "at saturation": from here on it is the state point's pressure.
     if (m.P_bar == 0) m.P_bar = m.psatH2O;
@@ -461,30 +474,42 @@ template <class A> void properties(Model& m) {
 
     // Ideal-gas water at T and 1 bar, integrated from Tr with
     //   cp0 = a + b 1e-3 T + c 1e5/T^2 + d 1e-6 T^2 + e 10/sqrt(T).
-    const R T = m.T;
-    const R Tr = K::Tr;
-    const R a = K::h2oCpA, b = K::h2oCpB, cc = K::h2oCpC, d = K::h2oCpD, e = K::h2oCpE;
-    m.g0H2O = store(K::h2oG0r - R(K::h2oS0r) * (T - Tr) - a * T * A::ln(T / Tr) + a * (T - Tr));
-    done(40439);
-    m.g0H2O =
-        store(m.g0H2O - (b * R(0.5) / 1000) * pw(T - Tr, 2) - (cc * R(0.5) * R(1e5) / T) * pw(T / Tr - 1, 2));
-    done(40442);
-    m.g0H2O = store(m.g0H2O - (d / 6 / R(1e6)) * (pw(T, 3) - pw(Tr, 3) - 3 * pw(Tr, 2) * (T - Tr)));
-    done(40444);
-    m.g0H2O = store(m.g0H2O - (e * 2 * 10) * ((T - Tr) / A::sqrt(Tr) - 2 * (A::sqrt(T) - A::sqrt(Tr))));
-    done(40447);
-    m.s0H2O = store(K::h2oS0r + a * A::ln(T / Tr) + (b / 1000) * (T - Tr));
-    done(40449);
-    m.s0H2O = store(m.s0H2O - (cc * R(0.5) * R(1e5)) * (1 / pw(T, 2) - 1 / pw(Tr, 2)));
-    done(40451);
-    m.s0H2O = store(m.s0H2O + (d * R(0.5) / R(1e6)) * (pw(T, 2) - pw(Tr, 2)));
-    done(40453);
-    m.s0H2O = store(m.s0H2O - (e * 2 * 10) * (pw(T, -0.5) - pw(Tr, -0.5)));
-    done(40455);
-    m.cp0H2O = store(a + (b / 1000) * T + cc * R(1e5) / pw(T, 2));
-    done(40457);
-    m.cp0H2O = store(m.cp0H2O + (d / R(1e6)) * pw(T, 2) + (e * 10) * pw(T, -0.5));
-    done(40459);
+    const auto idealGas = [&] {
+        const R T = m.T;
+        const R Tr = K::Tr;
+        const R a = K::h2oCpA, b = K::h2oCpB, cc = K::h2oCpC, d = K::h2oCpD, e = K::h2oCpE;
+        m.g0H2O = store(K::h2oG0r - R(K::h2oS0r) * (T - Tr) - a * T * A::ln(T / Tr) + a * (T - Tr));
+        done(40439);
+        m.g0H2O = store(m.g0H2O - (b * R(0.5) / 1000) * pw(T - Tr, 2) -
+                        (cc * R(0.5) * R(1e5) / T) * pw(T / Tr - 1, 2));
+        done(40442);
+        m.g0H2O = store(m.g0H2O - (d / 6 / R(1e6)) * (pw(T, 3) - pw(Tr, 3) - 3 * pw(Tr, 2) * (T - Tr)));
+        done(40444);
+        m.g0H2O = store(m.g0H2O - (e * 2 * 10) * ((T - Tr) / A::sqrt(Tr) - 2 * (A::sqrt(T) - A::sqrt(Tr))));
+        done(40447);
+        m.s0H2O = store(K::h2oS0r + a * A::ln(T / Tr) + (b / 1000) * (T - Tr));
+        done(40449);
+        m.s0H2O = store(m.s0H2O - (cc * R(0.5) * R(1e5)) * (1 / pw(T, 2) - 1 / pw(Tr, 2)));
+        done(40451);
+        m.s0H2O = store(m.s0H2O + (d * R(0.5) / R(1e6)) * (pw(T, 2) - pw(Tr, 2)));
+        done(40453);
+        m.s0H2O = store(m.s0H2O - (e * 2 * 10) * (pw(T, -0.5) - pw(Tr, -0.5)));
+        done(40455);
+        m.cp0H2O = store(a + (b / 1000) * T + cc * R(1e5) / pw(T, 2));
+        done(40457);
+        m.cp0H2O = store(m.cp0H2O + (d / R(1e6)) * pw(T, 2) + (e * 10) * pw(T, -0.5));
+        done(40459);
+        return std::array{m.g0H2O, m.s0H2O, m.cp0H2O};
+    };
+    if constexpr (A::kFast) {
+        thread_local LastBlock<std::array<double, 1>, std::array<double, 3>> last;
+        const auto ideal = last.get(std::array{m.T}, idealGas);
+        m.g0H2O = ideal[0];
+        m.s0H2O = ideal[1];
+        m.cp0H2O = ideal[2];
+    } else {
+        idealGas();
+    }
 
     m.lnFH2O = store((R(m.gH2O) - m.g0H2O) / K::R_J / m.T);
     done(40462);
