@@ -14,6 +14,7 @@
 
 #include "core/errors.h"
 #include "core/math.h"
+#include "model/libm_exp.h"
 #include "model/memo_math.h"
 
 namespace co2::arith {
@@ -55,7 +56,7 @@ struct Fast {
     // The limit test is made on the extended value, exactly as core::expValue makes it.
     static double exp(double x) {
         if (!(static_cast<core::ext>(x) <= core::kExpLimit)) return fail(core::ErrorCode::overflow);
-        return std::exp(x);
+        return libm::exp(x);
     }
     static double ln(double x) {
         if (!(x > 0)) return fail(core::ErrorCode::illegalFunctionCall);

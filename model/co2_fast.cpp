@@ -13,6 +13,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "model/libm_exp.h"
+
 namespace co2 {
 
 namespace {
@@ -34,7 +36,7 @@ constexpr double kMaxTau = 100;
 struct Co2TauTerms {
     bool valid = false;
     std::uint64_t tauBits = 0;
-    bool usable = false; // false: an exponent that is not a small whole number
+    bool usable = false;  // false: an exponent that is not a small whole number
     bool builtIn = false; // the tables are Span and Wagner's own (the compiled-in kernel serves them)
     // Terms 1..39: n tau^t, n t tau^(t-1), n t (t-1) tau^(t-2); d as an integer.
     std::array<double, kTerms + 1> nt0{}, nt1{}, nt2{};
@@ -88,13 +90,13 @@ void computeTauTerms(const Constants& c, double tau, TauTerms& t) {
     for (std::size_t i = 35; i <= 39; ++i) {
         const double beta = c.swBeta.raw()[i];
         const double gamma = c.swGamma.raw()[i];
-        t.gaussTau[i] = std::exp(-beta * (tau - gamma) * (tau - gamma));
+        t.gaussTau[i] = libm::exp(-beta * (tau - gamma) * (tau - gamma));
         t.Ft[i] = te[i] / tau - 2 * beta * (tau - gamma);
         t.Ftt[i] = t.Ft[i] * t.Ft[i] - te[i] / (tau * tau) - 2 * beta;
     }
     for (std::size_t i = 40; i <= 42; ++i) {
         const double D = c.swCapD.raw()[i];
-        t.psiTau[i] = std::exp(-D * (tau - 1) * (tau - 1));
+        t.psiTau[i] = libm::exp(-D * (tau - 1) * (tau - 1));
     }
 }
 
@@ -104,9 +106,9 @@ void computeTauTerms(const Constants& c, double tau, TauTerms& t) {
 // copied as that one block of bytes.
 constexpr std::size_t kResidualTablesBytes =
     sizeof(Constants::swN) + sizeof(Constants::swD) + sizeof(Constants::swT) + sizeof(Constants::swC) +
-    sizeof(Constants::swAlpha) + sizeof(Constants::swBeta) + sizeof(Constants::swGamma) + sizeof(Constants::swEps) +
-    sizeof(Constants::swA) + sizeof(Constants::swB) + sizeof(Constants::swCapA) + sizeof(Constants::swCapB) +
-    sizeof(Constants::swCapC) + sizeof(Constants::swCapD);
+    sizeof(Constants::swAlpha) + sizeof(Constants::swBeta) + sizeof(Constants::swGamma) +
+    sizeof(Constants::swEps) + sizeof(Constants::swA) + sizeof(Constants::swB) + sizeof(Constants::swCapA) +
+    sizeof(Constants::swCapB) + sizeof(Constants::swCapC) + sizeof(Constants::swCapD);
 const unsigned char* residualTables(const Constants& k) {
     return reinterpret_cast<const unsigned char*>(&k.swN);
 }
@@ -137,7 +139,8 @@ struct TauCache {
 template <std::size_t First, std::size_t Last, class F> inline void forTerms(F&& f) {
     [&]<std::size_t... k>(std::index_sequence<k...>) {
         (f(std::integral_constant<std::size_t, First + k>{}), ...);
-    }(std::make_index_sequence<Last - First + 1>{});
+    }
+    (std::make_index_sequence<Last - First + 1>{});
 }
 
 // The coefficients as the model's tables hold them.
@@ -251,7 +254,8 @@ bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2R
     std::array<double, kMaxPower - kMinPower + 1> dpow{};
     dpow[-kMinPower] = 1;
     for (int p = 1; p <= kMaxPower; ++p)
-        dpow[static_cast<std::size_t>(p - kMinPower)] = dpow[static_cast<std::size_t>(p - 1 - kMinPower)] * delta;
+        dpow[static_cast<std::size_t>(p - kMinPower)] =
+            dpow[static_cast<std::size_t>(p - 1 - kMinPower)] * delta;
     const double invDelta = 1 / delta;
     dpow[1] = invDelta;
     dpow[0] = invDelta * invDelta;
@@ -276,7 +280,7 @@ bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2R
     // Exponential terms, i = 8..34, X = exp(-delta^c).
     std::array<double, kMaxC + 1> Xc{};
     for (int p = 1; p <= kMaxC; ++p)
-        Xc[static_cast<std::size_t>(p)] = std::exp(-P(p));
+        Xc[static_cast<std::size_t>(p)] = libm::exp(-P(p));
     // Three sets of partial sums, so that the additions of successive terms do not wait on each
     // other.
     struct Partial {
@@ -326,7 +330,7 @@ bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2R
         const double eps = k.eps(i);
         const double de = delta - eps;
         if (alpha != lastAlpha || eps != lastEps) {
-            gaussDelta = std::exp(-alpha * de * de);
+            gaussDelta = libm::exp(-alpha * de * de);
             lastAlpha = alpha;
             lastEps = eps;
         }
@@ -341,8 +345,8 @@ bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2R
             r.phi_dt += ntG * dd * Fd * tt.Ft[i];
         }
         r.phi_d += ntG * dd * Fd;
-        r.phi_dd += ntG * (-2 * alpha * dd + 4 * alpha * alpha * dd * de * de - 4 * d * alpha * P(d - 1) * de +
-                           double(d) * (d - 1) * P(d - 2));
+        r.phi_dd += ntG * (-2 * alpha * dd + 4 * alpha * alpha * dd * de * de -
+                           4 * d * alpha * P(d - 1) * de + double(d) * (d - 1) * P(d - 2));
     });
 
     // Non-analytic terms, i = 40..42, every fractional power taken of q = (delta - 1)^2.
@@ -367,15 +371,15 @@ bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2R
         const double halfInvBeta = 1 / (2 * beta);
 
         if (halfInvBeta != lastHalfInvBeta) {
-            qhb = std::exp(halfInvBeta * lnq); // q^(1/(2 beta))
+            qhb = libm::exp(halfInvBeta * lnq); // q^(1/(2 beta))
             lastHalfInvBeta = halfInvBeta;
         }
         if (a != lastA) {
-            qa = std::exp(a * lnq); // q^a
+            qa = libm::exp(a * lnq); // q^a
             lastA = a;
         }
         if (C != lastC) {
-            psiDelta = std::exp(-C * q);
+            psiDelta = libm::exp(-C * q);
             lastC = C;
         }
         const double qb1 = qhb / q; // q^(1/(2 beta) - 1)
@@ -392,7 +396,7 @@ bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2R
             lastB = kNaN;
         }
         if (b != lastB) {
-            Db = std::exp(b * lnDelta); // Delta^b
+            Db = libm::exp(b * lnDelta); // Delta^b
             lastB = b;
         }
         const double Db1 = Db / Delta;
@@ -405,7 +409,8 @@ bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2R
         if constexpr (kAllSums) {
             const double Db_t = -2 * theta * b * Db1;
             const double Db_tt = 2 * b * Db1 + 4 * (theta * theta) * b * (b - 1) * Db2;
-            const double Db_dt = -(2 * A * b / beta) * Db1 * dm1 * qb1 - 2 * theta * b * (b - 1) * Db2 * Delta_d;
+            const double Db_dt =
+                -(2 * A * b / beta) * Db1 * dm1 * qb1 - 2 * theta * b * (b - 1) * Db2 * Delta_d;
             const double Psi_t = -2 * D * tm1 * Psi;
             const double Psi_tt = (2 * D * (tm1 * tm1) - 1) * 2 * D * Psi;
             const double Psi_dt = 4 * C * D * dm1 * tm1 * Psi;

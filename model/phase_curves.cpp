@@ -1,10 +1,12 @@
 // Phase-boundary correlations of the water-carbon dioxide system, in bar.
 #include "model/phase_curves.h"
 
+#include <array>
 #include <cstdint>
 
 #include "core/math.h"
 #include "model/arith.h"
+#include "model/last_block.h"
 #include "model/statements.h"
 
 namespace co2 {
@@ -78,8 +80,14 @@ void curvePressureOf(int option, Model& m) {
 }
 
 bool inHydrateField(const Model& m) {
-    for (int option : {2, 3})
-        if (curveAccepts(option, m.T_C) && m.P_bar >= curvePressure(option, m.T_C, m.T)) return true;
+    // Every point of an isotherm asks for the same two curve pressures.
+    thread_local LastBlock<std::array<double, 3>, double> last[2];
+    for (int option : {2, 3}) {
+        if (!curveAccepts(option, m.T_C)) continue;
+        const double curve = last[option - 2].get(std::array{double(option), m.T_C, m.T},
+                                                  [&] { return curvePressure(option, m.T_C, m.T); });
+        if (m.P_bar >= curve) return true;
+    }
     return false;
 }
 

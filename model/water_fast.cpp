@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "model/arith.h"
+#include "model/libm_exp.h"
 
 namespace co2 {
 
@@ -91,7 +92,7 @@ void computeXiTerms(const Constants& c, double xi, XiTerms& t) {
     t.phi0_x = phi0_x + c8[7] * (lnMxi + 1) + c8[8] / xi;
     t.phi0_xx = phi0_xx + c8[7] / xi - c8[8] / (xi * xi);
 
-    t.Y = std::exp(-K::e5 * (xi + 3));
+    t.Y = libm::exp(-K::e5 * (xi + 3));
     t.Y_x = -K::e5 * t.Y;
     t.Y_xx = K::e5 * K::e5 * t.Y;
 
@@ -220,9 +221,9 @@ bool h2oHelmholtzFast(Model& m, const H2oXiTerms& xt) {
     else if (singleLess(u, 0.01))
         w = u;
     else
-        w = std::exp(u) - 1;
+        w = libm::exp(u) - 1;
     const double v = -1 / w;
-    const double q = v < -88 ? 1.01e-38 : std::exp(v);
+    const double q = v < -88 ? 1.01e-38 : libm::exp(v);
     const double Lambda = 1 - q;
     double Lambda_w = 0, Lambda_ww = 0, Lambda_x = 0, Lambda_xx = 0, Lambda_wx = 0;
     if (Lambda != 0 && w != 0) {
@@ -249,14 +250,14 @@ bool h2oHelmholtzFast(Model& m, const H2oXiTerms& xt) {
     // Gaussian factor E = exp(-omega^2), G = 1 - E (omega^2 for the tiniest densities).
     const double Om = omega;
     const double Om2 = Om * Om;
-    const double E = std::exp(-Om2);
+    const double E = libm::exp(-Om2);
     const double E_w = -2 * Om * E;
     const double E_ww = -2 * E - 2 * Om * E_w;
     const double G = singleLess(omega, 0.00002) ? Om2 : 1 - E;
 
     // Switched exponential X = exp(S).
     const double S = -K::e1 * dTau - K::e2 * dOmega - K::e3 * dTau * dTau - K::e4 * dOmega * dOmega;
-    const double X = singleLess(S, -88) ? 1.01e-38 : std::exp(S);
+    const double X = singleLess(S, -88) ? 1.01e-38 : libm::exp(S);
     const double s_w = -K::e2 - 2 * K::e4 * dOmega;
     const double s_x = -K::e1 - 2 * K::e3 * dTau;
     const double X_w = X * s_w;

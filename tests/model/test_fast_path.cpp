@@ -4,17 +4,21 @@
 // prints alike is co2check's job (tools/co2check.cpp, run by ctest on thousands of state points).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include "core/errors.h"
 #include "core/math.h"
 #include "model/arith.h"
 #include "model/co2.h"
 #include "model/co2_fast.h"
+#include "model/last_block.h"
+#include "model/libm_exp.h"
 #include "model/water.h"
 #include "model/water_fast.h"
 
@@ -227,6 +231,82 @@ TEST(FastPath, CompiledInCoefficientsGiveTheTablesBits) {
                     << delta << ", " << T;
         }
     }
+}
+
+// The exponential the fast kernels call is the C library's to the bit, overflow, underflow,
+// subnormals and non-numbers included; where glibc exports its core, that is what is called.
+TEST(FastPath, ExponentialIsTheLibrarysToTheBit) {
+#ifdef CO2_GLIBC_EXP_CORE
+    EXPECT_NE(co2_glibc_exp_core, nullptr) << "dynamic glibc link without its exponential core";
+#endif
+    std::uint64_t x = 0x9E3779B97F4A7C15ULL;
+    const auto next = [&] {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        return x;
+    };
+    std::vector<double> args = {0.0,
+                                -0.0,
+                                1.0,
+                                -1.0,
+                                709.78,
+                                709.79,
+                                -708.4,
+                                -745.1,
+                                -745.2,
+                                1e-300,
+                                std::numeric_limits<double>::infinity(),
+                                -std::numeric_limits<double>::infinity(),
+                                std::numeric_limits<double>::quiet_NaN()};
+    for (int i = 0; i < 200000; ++i)
+        args.push_back(-760 + 1480 * static_cast<double>(next() >> 11) * 0x1p-53);
+    for (int i = 0; i < 20000; ++i)
+        args.push_back(std::bit_cast<double>(next()));
+    for (double a : args)
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(libm::exp(a)), std::bit_cast<std::uint64_t>(std::exp(a))) << a;
+}
+
+// The blocks kept for the last temperature are keyed by every input they read: another table at
+// the same temperature is computed afresh, and a run that raised an error is not kept.
+TEST(FastPath, TemperatureBlocksFollowTheirInputs) {
+    auto loaded = std::make_unique<Model>();
+    loadConstants(loaded->c);
+    loaded->fastArithmetic = true;
+    auto changed = std::make_unique<Model>(*loaded);
+    changed->c.co2PsatA(1) *= 1.01;
+    changed->c.co2IdealA(4) *= 1.01;
+    core::ErrorState state;
+    core::ErrorScope scope(state);
+    std::vector<std::array<double, 2>> seen;
+    for (const Model* md : {loaded.get(), changed.get(), loaded.get()}) {
+        Model m = *md;
+        m.T = 290;
+        m.P_bar = 100;
+        co2Start(m);
+        co2InitialDensity(m);
+        m.rho = 0.8;
+        co2Helmholtz(m);
+        EXPECT_NEAR(m.psatCO2, co2SaturationPressure(m.c, m.tau), 1e-13 * m.psatCO2);
+        EXPECT_NEAR(m.phi0_t, co2IdealAt(m.c, m.delta, m.tau).phi_t, 1e-13 * std::fabs(m.phi0_t));
+        seen.push_back({m.psatCO2, m.phi0_t});
+    }
+    EXPECT_NE(seen[0], seen[1]);
+    EXPECT_EQ(seen[0], seen[2]);
+
+    LastBlock<std::array<double, 1>, double> block;
+    int runs = 0;
+    const auto failing = [&] {
+        ++runs;
+        core::raiseError(core::ErrorCode::overflow);
+        return 1.0;
+    };
+    block.get({2.0}, failing);
+    (void)core::takeStatementError(1);
+    state.clear();
+    block.get({2.0}, [&] { return ++runs, 2.0; });
+    EXPECT_EQ(block.get({2.0}, [&] { return ++runs, 3.0; }), 2.0);
+    EXPECT_EQ(runs, 2);
 }
 
 } // namespace
