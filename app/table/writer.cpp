@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/table/shortest.h"
+
 namespace co2::table {
 namespace {
 
@@ -53,10 +55,13 @@ std::optional<Format> parseFormat(std::string_view name) {
 
 void appendNumber(std::string& out, double value, int digits) {
     char buffer[40];
-    const auto r = digits > 0 ? std::to_chars(buffer, buffer + sizeof buffer, value,
-                                              std::chars_format::general, std::min(digits, 17))
-                              : std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, r.ptr);
+    if (digits > 0) {
+        const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general,
+                                     std::min(digits, 17));
+        out.append(buffer, r.ptr);
+    } else {
+        out.append(buffer, writeShortest(buffer, value));
+    }
 }
 
 std::string numberText(double value, int digits) {
