@@ -47,7 +47,7 @@ struct Decimal {
 
 // The shortest decimal in the rounding interval of c * 2^q, the one closest to it if there are
 // several, the one with an even last digit if two are equally close.
-Decimal toDecimal(int q, std::uint64_t c) {
+inline Decimal toDecimal(int q, std::uint64_t c) {
     const std::uint64_t out = c & 1; // an odd significand does not round-trip from its interval's ends
     const std::uint64_t cb = c << 2;
     const std::uint64_t cbr = cb + 2;
@@ -83,32 +83,7 @@ Decimal toDecimal(int q, std::uint64_t c) {
     return {vb < mid || (vb == mid && (s & 1) == 0) ? s : t, k};
 }
 
-int removeTrailingZeros(std::uint64_t& digits) {
-    int removed = 0;
-    if (digits % 100000000 == 0) {
-        digits /= 100000000;
-        removed += 8;
-        if (digits % 100000000 == 0) {
-            digits /= 100000000;
-            removed += 8;
-        }
-    }
-    if (digits % 10000 == 0) {
-        digits /= 10000;
-        removed += 4;
-    }
-    if (digits % 100 == 0) {
-        digits /= 100;
-        removed += 2;
-    }
-    if (digits % 10 == 0) {
-        digits /= 10;
-        removed += 1;
-    }
-    return removed;
-}
-
-constexpr std::uint64_t kPow10U64[20] = {1ull,
+constexpr std::uint64_t kPow10U64[18] = {1ull,
                                          10ull,
                                          100ull,
                                          1000ull,
@@ -125,9 +100,7 @@ constexpr std::uint64_t kPow10U64[20] = {1ull,
                                          100000000000000ull,
                                          1000000000000000ull,
                                          10000000000000000ull,
-                                         100000000000000000ull,
-                                         1000000000000000000ull,
-                                         10000000000000000000ull};
+                                         100000000000000000ull};
 
 int decimalLength(std::uint64_t n) {
     // 1233/4096 ~ log10(2): the estimate is the length or one more.
@@ -135,88 +108,58 @@ int decimalLength(std::uint64_t n) {
     return estimate + 1 - (n < kPow10U64[estimate] ? 1 : 0);
 }
 
-constexpr char kDigitPairs[] = "00010203040506070809"
-                               "10111213141516171819"
-                               "20212223242526272829"
-                               "30313233343536373839"
-                               "40414243444546474849"
-                               "50515253545556575859"
-                               "60616263646566676869"
-                               "70717273747576777879"
-                               "80818283848586878889"
-                               "90919293949596979899";
+constexpr std::uint64_t kAsciiZeros = 0x3030303030303030;
 
-inline void writePair(char* at, std::uint32_t n) {
-    std::memcpy(at, kDigitPairs + 2 * n, 2);
+// The eight decimal digits of n < 10^8 (with leading zeros) as byte values, the first digit in the
+// lowest byte, which is where it lies in memory on a little-endian machine. Each step splits every
+// lane in two at once by multiplying with a scaled reciprocal: floor(x * 10486 / 2^20) = x / 100
+// for x < 10^4, floor(x * 103 / 2^10) = x / 10 for x < 100, and no lane's product reaches the next.
+inline std::uint64_t eightDigits(std::uint32_t n) {
+    const std::uint64_t x = (n / 10000) | (static_cast<std::uint64_t>(n % 10000) << 32);
+    const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007F;
+    const std::uint64_t y = hundreds | ((x - hundreds * 100) << 16);
+    const std::uint64_t tens = ((y * 103) >> 10) & 0x000F000F000F000F;
+    return tens | ((y - tens * 10) << 8);
 }
 
-// Writes the decimal digits of n so that they end just before `end`.
-void writeDigitsBackward(char* end, std::uint64_t n) {
-    while (n >= 100000000) {
-        const auto low = static_cast<std::uint32_t>(n % 100000000);
-        n /= 100000000;
-        const std::uint32_t a = low / 10000;
-        const std::uint32_t b = low % 10000;
-        writePair(end - 8, a / 100);
-        writePair(end - 6, a % 100);
-        writePair(end - 4, b / 100);
-        writePair(end - 2, b % 100);
-        end -= 8;
-    }
-    auto m = static_cast<std::uint32_t>(n);
-    while (m >= 100) {
-        writePair(end - 2, m % 100);
-        m /= 100;
-        end -= 2;
-    }
-    if (m >= 10)
-        writePair(end - 2, m);
-    else
-        end[-1] = static_cast<char>('0' + m);
+inline void store8(char* at, std::uint64_t bytes) {
+    static_assert(std::endian::native == std::endian::little);
+    std::memcpy(at, &bytes, 8);
 }
 
-// The exact value of an integral double below 2^128, for fixed notation of large numbers: the
-// shortest digits followed by zeros would read back the same but are not what to_chars prints.
+// The exact value of an integral double c * 2^q, 0 < q, below 10^23: to_chars prints the exact
+// digits of a large number in fixed notation, not its shortest digits followed by zeros.
 char* writeExactInteger(char* out, std::uint64_t c, int q, int length) {
+    char* end = out + length;
     if (q <= 11) { // below 2^64
-        writeDigitsBackward(out + length, q >= 0 ? c << q : c >> -q);
+        for (std::uint64_t n = c << q; end != out; n /= 10)
+            *--end = static_cast<char>('0' + n % 10);
         return out + length;
     }
-    const Uint128 n = static_cast<Uint128>(c) << q;
     constexpr std::uint64_t kTen19 = 10000000000000000000ull;
-    const auto high = static_cast<std::uint64_t>(n / kTen19);
-    const auto low = static_cast<std::uint64_t>(n % kTen19);
-    if (high == 0) {
-        writeDigitsBackward(out + length, low);
-    } else {
-        // The low part keeps its leading zeros.
-        char* end = out + length;
-        std::uint64_t rest = low;
-        for (int i = 0; i < 19; ++i) {
-            *--end = static_cast<char>('0' + rest % 10);
-            rest /= 10;
-        }
-        writeDigitsBackward(end, high);
-    }
+    const Uint128 n = static_cast<Uint128>(c) << q;
+    auto low = static_cast<std::uint64_t>(n % kTen19);
+    auto high = static_cast<std::uint64_t>(n / kTen19);
+    for (int i = 0; i < 19; ++i, low /= 10)
+        *--end = static_cast<char>('0' + low % 10);
+    for (; end != out; high /= 10)
+        *--end = static_cast<char>('0' + high % 10);
     return out + length;
 }
 
 char* writeExponent(char* out, int exponent) {
-    *out++ = 'e';
-    if (exponent < 0) {
-        *out++ = '-';
-        exponent = -exponent;
-    } else {
-        *out++ = '+';
-    }
-    const auto e = static_cast<std::uint32_t>(exponent);
+    out[0] = 'e';
+    out[1] = exponent < 0 ? '-' : '+';
+    const auto e = static_cast<unsigned>(exponent < 0 ? -exponent : exponent);
     if (e >= 100) {
-        *out++ = static_cast<char>('0' + e / 100);
-        writePair(out, e % 100);
-    } else {
-        writePair(out, e);
+        out[2] = static_cast<char>('0' + e / 100);
+        out[3] = static_cast<char>('0' + e / 10 % 10);
+        out[4] = static_cast<char>('0' + e % 10);
+        return out + 5;
     }
-    return out + 2;
+    out[2] = static_cast<char>('0' + e / 10);
+    out[3] = static_cast<char>('0' + e % 10);
+    return out + 4;
 }
 
 } // namespace
@@ -231,66 +174,94 @@ char* writeShortest(char* out, double value) {
         return out + 3;
     }
 
-    std::uint64_t c;
-    int q;
-    Decimal d;
+    std::uint64_t c = fraction;
+    int q = kMinExponent;
     if (biased != 0) {
-        c = kHiddenBit | fraction;
+        c |= kHiddenBit;
         q = biased - kExponentBias;
-        if (q <= 0 && q > -kSignificandBits - 1 && (c & ((std::uint64_t{1} << -q) - 1)) == 0)
-            d = {c >> -q, 0}; // an integer below 2^53 is its own shortest form
-        else
-            d = toDecimal(q, c);
-    } else {
-        if (fraction == 0) {
-            *out = '0';
-            return out + 1;
-        }
-        c = fraction;
-        q = kMinExponent;
-        d = toDecimal(q, c);
+    } else if (fraction == 0) {
+        *out = '0';
+        return out + 1;
     }
 
-    d.exponent += removeTrailingZeros(d.digits);
-    const int length = decimalLength(d.digits);
-    const int pointExponent = d.exponent + length - 1; // of the first digit
+    // Seventeen digits, zeros appended: the first digit, then two blocks of eight. The zeros at
+    // the end are what the shortest form leaves out.
+    constexpr std::uint64_t kTen16 = 10000000000000000;
+    std::uint64_t f;
+    int pointExponent; // of the first digit
+    if (q <= 0 && q > -kSignificandBits - 1 && (c & ((std::uint64_t{1} << -q) - 1)) == 0) {
+        // An integer below 2^53 is its own shortest form.
+        f = c >> -q;
+        const int padding = 17 - decimalLength(f);
+        f *= kPow10U64[padding];
+        pointExponent = 16 - padding;
+    } else {
+        const Decimal d = toDecimal(q, c);
+        f = d.digits;
+        if (biased != 0) {
+            // A normal number's scaled value lies in [2^52, 10 * 2^53): 16 or 17 digits.
+            const bool sixteen = f < kTen16;
+            f = sixteen ? f * 10 : f;
+            pointExponent = d.exponent + 16 - (sixteen ? 1 : 0);
+        } else {
+            const int padding = 17 - decimalLength(f);
+            f *= kPow10U64[padding];
+            pointExponent = d.exponent + 16 - padding;
+        }
+    }
+    const std::uint64_t high = f / 100000000; // below 10^9
+    const auto last = static_cast<std::uint32_t>(f - high * 100000000);
+    const auto first = static_cast<std::uint32_t>(high / 100000000);
+    const auto middle = static_cast<std::uint32_t>(high - std::uint64_t{first} * 100000000);
+    const std::uint64_t middleDigits = eightDigits(middle);
+    const std::uint64_t lastDigits = eightDigits(last);
+    const int trailingZeros = lastDigits != 0     ? std::countl_zero(lastDigits) / 8
+                              : middleDigits != 0 ? 8 + std::countl_zero(middleDigits) / 8
+                                                  : 16;
+    const int length = 17 - trailingZeros;
+    const char firstDigit = static_cast<char>('0' + first);
+    const std::uint64_t middleText = middleDigits + kAsciiZeros;
+    const std::uint64_t lastText = lastDigits + kAsciiZeros;
+    // The seventeen digits written from `at`. The text is built in registers and only stored:
+    // copying it through a scratch buffer costs more than the conversion (the loads that span
+    // several recent stores wait for them).
+    const auto writeDigits = [&](char* at) {
+        at[0] = firstDigit;
+        store8(at + 1, middleText);
+        store8(at + 9, lastText);
+    };
+
     const int absExponent = pointExponent < 0 ? -pointExponent : pointExponent;
     const int scientificLength = length + (length > 1 ? 1 : 0) + (absExponent >= 100 ? 5 : 4);
-    int fixedLength;
-    if (d.exponent >= 0)
-        fixedLength = length + d.exponent;
-    else if (pointExponent >= 0)
-        fixedLength = length + 1;
-    else
-        fixedLength = length + 1 - pointExponent;
+    const int fixedLength = pointExponent >= length - 1 ? pointExponent + 1    // an integer
+                            : pointExponent >= 0        ? length + 1           // d.ddd
+                                                        : length + 1 - pointExponent; // 0.000ddd
 
     if (fixedLength <= scientificLength) {
-        if (d.exponent > 0) return writeExactInteger(out, c, q, fixedLength);
-        if (d.exponent == 0) {
-            writeDigitsBackward(out + length, d.digits);
-            return out + length;
+        if (pointExponent >= length - 1) {
+            if (q > 0 && pointExponent >= length) return writeExactInteger(out, c, q, fixedLength);
+            writeDigits(out); // at most 17 digits: an integer below 2^53
+            return out + fixedLength;
         }
         if (pointExponent >= 0) {
-            // Digits with the point after the first pointExponent + 1 of them.
-            writeDigitsBackward(out + length + 1, d.digits);
-            std::memmove(out, out + 1, static_cast<std::size_t>(pointExponent + 1));
+            // The digits, then the point over the first fractional digit and those digits again,
+            // one place further on.
+            writeDigits(out);
             out[pointExponent + 1] = '.';
-            return out + length + 1;
+            const Uint128 tail = (middleText | static_cast<Uint128>(lastText) << 64) >> (8 * pointExponent);
+            store8(out + pointExponent + 2, static_cast<std::uint64_t>(tail));
+            store8(out + pointExponent + 10, static_cast<std::uint64_t>(tail >> 64));
+            return out + fixedLength;
         }
-        out[0] = '0';
-        out[1] = '.';
-        std::memset(out + 2, '0', static_cast<std::size_t>(-pointExponent - 1));
-        writeDigitsBackward(out + fixedLength, d.digits);
+        std::memcpy(out, "0.000", 5); // fixed is as short as scientific down to 1e-4 only
+        writeDigits(out + 1 - pointExponent);
         return out + fixedLength;
     }
-
-    if (length == 1) {
-        out[0] = static_cast<char>('0' + d.digits);
-        return writeExponent(out + 1, pointExponent);
-    }
-    writeDigitsBackward(out + length + 1, d.digits);
-    out[0] = out[1];
+    out[0] = firstDigit;
+    if (length == 1) return writeExponent(out + 1, pointExponent);
     out[1] = '.';
+    store8(out + 2, middleText);
+    store8(out + 10, lastText);
     return writeExponent(out + length + 1, pointExponent);
 }
 
