@@ -7,6 +7,9 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#if defined(__x86_64__) && defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "app/table/shortest_pow10.h"
 
@@ -108,11 +111,47 @@ int decimalLength(std::uint64_t n) {
     return estimate + 1 - (n < kPow10U64[estimate] ? 1 : 0);
 }
 
+inline void store8(char* at, std::uint64_t bytes) {
+    static_assert(std::endian::native == std::endian::little);
+    std::memcpy(at, &bytes, 8);
+}
+
+// The text of two blocks of eight digits, and how many zeros end it.
+struct SixteenDigits {
+    std::uint64_t middle;
+    std::uint64_t last;
+    int trailingZeros;
+};
+
+#if defined(__x86_64__) && defined(__SSE2__) && !defined(CO2_SHORTEST_PORTABLE)
+// All sixteen digits at once in the lanes of a vector register, each lane split in two by
+// multiplying with a scaled reciprocal: the blocks by 10^4 (32-bit), then floor(x * 5243 / 2^19) =
+// x / 100 for x < 10^4 and floor(x * 6554 / 2^16) = x / 10 for x < 100 (16-bit lanes). The first
+// digit of the text lands in the lowest byte.
+inline SixteenDigits sixteenDigits(std::uint32_t middle, std::uint32_t last) {
+    const __m128i v = _mm_set_epi64x(last, middle);
+    const __m128i high4 = _mm_srli_epi64(_mm_mul_epu32(v, _mm_set1_epi64x(0xD1B71759)), 45);
+    const __m128i low4 = _mm_sub_epi64(v, _mm_mul_epu32(high4, _mm_set1_epi64x(10000)));
+    const __m128i x = _mm_or_si128(high4, _mm_slli_epi64(low4, 32));
+    const __m128i high2 = _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(5243)), 3);
+    const __m128i low2 = _mm_sub_epi16(x, _mm_mullo_epi16(high2, _mm_set1_epi16(100)));
+    const __m128i y = _mm_or_si128(high2, _mm_slli_epi32(low2, 16));
+    const __m128i tens = _mm_mulhi_epu16(y, _mm_set1_epi16(6554));
+    const __m128i ones = _mm_sub_epi16(y, _mm_mullo_epi16(tens, _mm_set1_epi16(10)));
+    const __m128i z = _mm_or_si128(tens, _mm_slli_epi16(ones, 8));
+    const auto zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(z, _mm_setzero_si128())));
+    const __m128i text = _mm_add_epi8(z, _mm_set1_epi8('0'));
+    return {static_cast<std::uint64_t>(_mm_cvtsi128_si64(text)),
+            static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(text, text))),
+            std::countl_zero(static_cast<std::uint16_t>(~zeros))};
+}
+#else
 constexpr std::uint64_t kAsciiZeros = 0x3030303030303030;
 
-// The eight decimal digits of n < 10^8 (with leading zeros) as byte values, the first digit in the
-// lowest byte, which is where it lies in memory on a little-endian machine. Each step splits every
-// lane in two at once by multiplying with a scaled reciprocal: floor(x * 10486 / 2^20) = x / 100
+// Without vector registers, the same in the lanes of a 64-bit word: the eight decimal digits of
+// n < 10^8 (with leading zeros) as byte values, the first digit in the lowest byte, which is where
+// it lies in memory on a little-endian machine. Each step splits every lane in two at once by
+// multiplying with a scaled reciprocal: floor(x * 10486 / 2^20) = x / 100
 // for x < 10^4, floor(x * 103 / 2^10) = x / 10 for x < 100, and no lane's product reaches the next.
 inline std::uint64_t eightDigits(std::uint32_t n) {
     const std::uint64_t x = (n / 10000) | (static_cast<std::uint64_t>(n % 10000) << 32);
@@ -122,10 +161,15 @@ inline std::uint64_t eightDigits(std::uint32_t n) {
     return tens | ((y - tens * 10) << 8);
 }
 
-inline void store8(char* at, std::uint64_t bytes) {
-    static_assert(std::endian::native == std::endian::little);
-    std::memcpy(at, &bytes, 8);
+inline SixteenDigits sixteenDigits(std::uint32_t middle, std::uint32_t last) {
+    const std::uint64_t middleDigits = eightDigits(middle);
+    const std::uint64_t lastDigits = eightDigits(last);
+    const int trailingZeros = lastDigits != 0     ? std::countl_zero(lastDigits) / 8
+                              : middleDigits != 0 ? 8 + std::countl_zero(middleDigits) / 8
+                                                  : 16;
+    return {middleDigits + kAsciiZeros, lastDigits + kAsciiZeros, trailingZeros};
 }
+#endif
 
 // The exact value of an integral double c * 2^q, 0 < q, below 10^23: to_chars prints the exact
 // digits of a large number in fixed notation, not its shortest digits followed by zeros.
@@ -162,66 +206,20 @@ char* writeExponent(char* out, int exponent) {
     return out + 4;
 }
 
-} // namespace
-
-char* writeShortest(char* out, double value) {
-    const auto bits = std::bit_cast<std::uint64_t>(value);
-    const std::uint64_t fraction = bits & (kHiddenBit - 1);
-    const auto biased = static_cast<int>((bits >> kSignificandBits) & 0x7FF);
-    if (bits >> 63) *out++ = '-';
-    if (biased == 0x7FF) {
-        std::memcpy(out, fraction == 0 ? "inf" : "nan", 3);
-        return out + 3;
-    }
-
-    std::uint64_t c = fraction;
-    int q = kMinExponent;
-    if (biased != 0) {
-        c |= kHiddenBit;
-        q = biased - kExponentBias;
-    } else if (fraction == 0) {
-        *out = '0';
-        return out + 1;
-    }
-
-    // Seventeen digits, zeros appended: the first digit, then two blocks of eight. The zeros at
-    // the end are what the shortest form leaves out.
-    constexpr std::uint64_t kTen16 = 10000000000000000;
-    std::uint64_t f;
-    int pointExponent; // of the first digit
-    if (q <= 0 && q > -kSignificandBits - 1 && (c & ((std::uint64_t{1} << -q) - 1)) == 0) {
-        // An integer below 2^53 is its own shortest form.
-        f = c >> -q;
-        const int padding = 17 - decimalLength(f);
-        f *= kPow10U64[padding];
-        pointExponent = 16 - padding;
-    } else {
-        const Decimal d = toDecimal(q, c);
-        f = d.digits;
-        if (biased != 0) {
-            // A normal number's scaled value lies in [2^52, 10 * 2^53): 16 or 17 digits.
-            const bool sixteen = f < kTen16;
-            f = sixteen ? f * 10 : f;
-            pointExponent = d.exponent + 16 - (sixteen ? 1 : 0);
-        } else {
-            const int padding = 17 - decimalLength(f);
-            f *= kPow10U64[padding];
-            pointExponent = d.exponent + 16 - padding;
-        }
-    }
+// Writes f, seventeen digits (zeros appended), as the text of f * 10^(pointExponent - 16): fixed
+// or scientific, whichever is shorter, fixed on a tie. c * 2^q is the double, for the exact digits
+// of a large integer.
+inline char* writeSeventeen(char* out, std::uint64_t f, int pointExponent, std::uint64_t c, int q) {
+    // The first digit, then two blocks of eight.
     const std::uint64_t high = f / 100000000; // below 10^9
     const auto last = static_cast<std::uint32_t>(f - high * 100000000);
     const auto first = static_cast<std::uint32_t>(high / 100000000);
     const auto middle = static_cast<std::uint32_t>(high - std::uint64_t{first} * 100000000);
-    const std::uint64_t middleDigits = eightDigits(middle);
-    const std::uint64_t lastDigits = eightDigits(last);
-    const int trailingZeros = lastDigits != 0     ? std::countl_zero(lastDigits) / 8
-                              : middleDigits != 0 ? 8 + std::countl_zero(middleDigits) / 8
-                                                  : 16;
-    const int length = 17 - trailingZeros;
+    const SixteenDigits digits = sixteenDigits(middle, last);
+    const int length = 17 - digits.trailingZeros;
     const char firstDigit = static_cast<char>('0' + first);
-    const std::uint64_t middleText = middleDigits + kAsciiZeros;
-    const std::uint64_t lastText = lastDigits + kAsciiZeros;
+    const std::uint64_t middleText = digits.middle;
+    const std::uint64_t lastText = digits.last;
     // The seventeen digits written from `at`. The text is built in registers and only stored:
     // copying it through a scratch buffer costs more than the conversion (the loads that span
     // several recent stores wait for them).
@@ -231,17 +229,14 @@ char* writeShortest(char* out, double value) {
         store8(at + 9, lastText);
     };
 
-    const int absExponent = pointExponent < 0 ? -pointExponent : pointExponent;
-    const int scientificLength = length + (length > 1 ? 1 : 0) + (absExponent >= 100 ? 5 : 4);
-    const int fixedLength = pointExponent >= length - 1 ? pointExponent + 1    // an integer
-                            : pointExponent >= 0        ? length + 1           // d.ddd
-                                                        : length + 1 - pointExponent; // 0.000ddd
-
-    if (fixedLength <= scientificLength) {
+    // Fixed is the shorter or as short down to 0.000d (0.0001234 against 1.234e-04) and up to
+    // four zeros after the digits (12340000 against 1.234e+07, 10000 against 1e+04).
+    const int wider = length > 1 ? 1 : 0;
+    if (pointExponent >= -3 - wider && pointExponent <= length + 3 + wider) {
         if (pointExponent >= length - 1) {
-            if (q > 0 && pointExponent >= length) return writeExactInteger(out, c, q, fixedLength);
+            if (q > 0 && pointExponent >= length) return writeExactInteger(out, c, q, pointExponent + 1);
             writeDigits(out); // at most 17 digits: an integer below 2^53
-            return out + fixedLength;
+            return out + pointExponent + 1;
         }
         if (pointExponent >= 0) {
             // The digits, then the point over the first fractional digit and those digits again,
@@ -251,11 +246,11 @@ char* writeShortest(char* out, double value) {
             const Uint128 tail = (middleText | static_cast<Uint128>(lastText) << 64) >> (8 * pointExponent);
             store8(out + pointExponent + 2, static_cast<std::uint64_t>(tail));
             store8(out + pointExponent + 10, static_cast<std::uint64_t>(tail >> 64));
-            return out + fixedLength;
+            return out + length + 1;
         }
-        std::memcpy(out, "0.000", 5); // fixed is as short as scientific down to 1e-4 only
+        std::memcpy(out, "0.000", 5);
         writeDigits(out + 1 - pointExponent);
-        return out + fixedLength;
+        return out + length + 1 - pointExponent;
     }
     out[0] = firstDigit;
     if (length == 1) return writeExponent(out + 1, pointExponent);
@@ -263,6 +258,50 @@ char* writeShortest(char* out, double value) {
     store8(out + 2, middleText);
     store8(out + 10, lastText);
     return writeExponent(out + length + 1, pointExponent);
+}
+
+// Infinities, NaNs, zeros, subnormals and integers below 2^53: out of the way of the common case.
+[[gnu::noinline]] char* writeUncommon(char* out, std::uint64_t bits) {
+    const std::uint64_t fraction = bits & (kHiddenBit - 1);
+    const auto biased = static_cast<int>((bits >> kSignificandBits) & 0x7FF);
+    if (biased == 0x7FF) {
+        std::memcpy(out, fraction == 0 ? "inf" : "nan", 3);
+        return out + 3;
+    }
+    if (biased == 0 && fraction == 0) {
+        *out = '0';
+        return out + 1;
+    }
+    std::uint64_t f;
+    int pointExponent;
+    if (biased == 0) {
+        const Decimal d = toDecimal(kMinExponent, fraction);
+        f = d.digits;
+        pointExponent = d.exponent;
+    } else {
+        // An integer below 2^53 is its own shortest form.
+        f = (kHiddenBit | fraction) >> (kExponentBias - biased);
+        pointExponent = 0;
+    }
+    const int padding = 17 - decimalLength(f);
+    return writeSeventeen(out, f * kPow10U64[padding], pointExponent + 16 - padding, 0, 0);
+}
+
+} // namespace
+
+char* writeShortest(char* out, double value) {
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    if (bits >> 63) *out++ = '-';
+    const auto biased = static_cast<int>((bits >> kSignificandBits) & 0x7FF);
+    const std::uint64_t c = kHiddenBit | (bits & (kHiddenBit - 1));
+    const int q = biased - kExponentBias;
+    if (static_cast<unsigned>(biased - 1) >= 0x7FE ||
+        (q <= 0 && q > -kSignificandBits - 1 && (c & ((std::uint64_t{1} << -q) - 1)) == 0))
+        return writeUncommon(out, bits);
+    const Decimal d = toDecimal(q, c);
+    // A normal number's scaled value lies in [2^52, 10 * 2^53): 16 or 17 digits.
+    const bool sixteen = d.digits < 10000000000000000;
+    return writeSeventeen(out, sixteen ? d.digits * 10 : d.digits, d.exponent + 16 - (sixteen ? 1 : 0), c, q);
 }
 
 } // namespace co2::table
