@@ -76,14 +76,17 @@ inline Decimal toDecimal(int q, std::uint64_t c) {
     const std::uint64_t tp10 = sp10 + 10;
     const bool upin = vbl + out <= sp10 << 2;
     const bool wpin = (tp10 << 2) + out <= vbr;
-    if (upin != wpin) return {upin ? sp10 : tp10, k};
-
+    // Otherwise s or t = s + 1, whichever lies in the interval, the closer (the even one on a tie)
+    // if both do; one of them always does.
     const std::uint64_t t = s + 1;
     const bool uin = vbl + out <= s << 2;
     const bool win = (t << 2) + out <= vbr;
-    if (uin != win) return {uin ? s : t, k};
     const std::uint64_t mid = (s + t) << 1;
-    return {vb < mid || (vb == mid && (s & 1) == 0) ? s : t, k};
+    const bool sCloser = vb < mid || (vb == mid && (s & 1) == 0);
+    // Selected without branches: which case applies varies from number to number.
+    const std::uint64_t shorter = upin ? sp10 : tp10;
+    const std::uint64_t nearer = t - (uin && (!win || sCloser) ? 1u : 0u);
+    return {upin != wpin ? shorter : nearer, k};
 }
 
 constexpr std::uint64_t kPow10U64[18] = {1ull,
