@@ -82,11 +82,13 @@ inline Decimal toDecimal(int q, std::uint64_t c) {
     const bool uin = vbl + out <= s << 2;
     const bool win = (t << 2) + out <= vbr;
     const std::uint64_t mid = (s + t) << 1;
-    const bool sCloser = vb < mid || (vb == mid && (s & 1) == 0);
-    // Selected without branches: which case applies varies from number to number.
+    // Selected without branches (bitwise on the conditions): which case applies varies from
+    // number to number.
+    const bool sCloser = (vb < mid) | ((vb == mid) & ((s & 1) == 0));
     const std::uint64_t shorter = upin ? sp10 : tp10;
-    const std::uint64_t nearer = t - (uin && (!win || sCloser) ? 1u : 0u);
-    return {upin != wpin ? shorter : nearer, k};
+    const std::uint64_t nearer = t - static_cast<std::uint64_t>(uin & (!win | sCloser));
+    const std::uint64_t useShorter = 0 - static_cast<std::uint64_t>(upin != wpin);
+    return {(shorter & useShorter) | (nearer & ~useShorter), k};
 }
 
 constexpr std::uint64_t kPow10U64[18] = {1ull,
@@ -298,13 +300,14 @@ char* writeShortest(char* out, double value) {
     const auto biased = static_cast<int>((bits >> kSignificandBits) & 0x7FF);
     const std::uint64_t c = kHiddenBit | (bits & (kHiddenBit - 1));
     const int q = biased - kExponentBias;
-    if (static_cast<unsigned>(biased - 1) >= 0x7FE ||
-        (q <= 0 && q > -kSignificandBits - 1 && (c & ((std::uint64_t{1} << -q) - 1)) == 0))
-        return writeUncommon(out, bits);
+    // An integer: q <= 0 and no bit of c below 2^-q (then also c * 2^q >= 1).
+    const bool integer = static_cast<unsigned>(-q) <= static_cast<unsigned>(std::countr_zero(c));
+    if ((static_cast<unsigned>(biased - 1) >= 0x7FE) | integer) return writeUncommon(out, bits);
     const Decimal d = toDecimal(q, c);
     // A normal number's scaled value lies in [2^52, 10 * 2^53): 16 or 17 digits.
-    const bool sixteen = d.digits < 10000000000000000;
-    return writeSeventeen(out, sixteen ? d.digits * 10 : d.digits, d.exponent + 16 - (sixteen ? 1 : 0), c, q);
+    const unsigned sixteen = d.digits < 10000000000000000 ? 1 : 0;
+    return writeSeventeen(out, d.digits * (1 + 9 * sixteen), d.exponent + 16 - static_cast<int>(sixteen), c,
+                          q);
 }
 
 } // namespace co2::table
