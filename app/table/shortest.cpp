@@ -132,7 +132,8 @@ struct SixteenDigits {
 // All sixteen digits at once in the lanes of a vector register, each lane split in two by
 // multiplying with a scaled reciprocal: the blocks by 10^4 (32-bit), then floor(x * 5243 / 2^19) =
 // x / 100 for x < 10^4 and floor(x * 6554 / 2^16) = x / 10 for x < 100 (16-bit lanes). The first
-// digit of the text lands in the lowest byte.
+// digit of the text lands in the lowest byte. (CO2_SHORTEST_PORTABLE selects the version below,
+// to check it where this one would be taken.)
 inline SixteenDigits sixteenDigits(std::uint32_t middle, std::uint32_t last) {
     const __m128i v = _mm_set_epi64x(last, middle);
     const __m128i high4 = _mm_srli_epi64(_mm_mul_epu32(v, _mm_set1_epi64x(0xD1B71759)), 45);
@@ -156,8 +157,8 @@ constexpr std::uint64_t kAsciiZeros = 0x3030303030303030;
 // Without vector registers, the same in the lanes of a 64-bit word: the eight decimal digits of
 // n < 10^8 (with leading zeros) as byte values, the first digit in the lowest byte, which is where
 // it lies in memory on a little-endian machine. Each step splits every lane in two at once by
-// multiplying with a scaled reciprocal: floor(x * 10486 / 2^20) = x / 100
-// for x < 10^4, floor(x * 103 / 2^10) = x / 10 for x < 100, and no lane's product reaches the next.
+// multiplying with a scaled reciprocal: floor(x * 10486 / 2^20) = x / 100 for x < 10^4,
+// floor(x * 103 / 2^10) = x / 10 for x < 100, and no lane's product reaches the next.
 inline std::uint64_t eightDigits(std::uint32_t n) {
     const std::uint64_t x = (n / 10000) | (static_cast<std::uint64_t>(n % 10000) << 32);
     const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007F;

@@ -1,3 +1,4 @@
+// co2table's number text: the shortest decimal that reads back as the same double.
 #pragma once
 
 #include <cstddef>
