@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/table/shortest.h"
-
 namespace co2::table {
 namespace {
 
@@ -53,15 +51,11 @@ std::optional<Format> parseFormat(std::string_view name) {
     return std::nullopt;
 }
 
-void appendNumber(std::string& out, double value, int digits) {
+void appendRoundedNumber(std::string& out, double value, int digits) {
     char buffer[40];
-    if (digits > 0) {
-        const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general,
-                                     std::min(digits, 17));
-        out.append(buffer, r.ptr);
-    } else {
-        out.append(buffer, writeShortest(buffer, value));
-    }
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general,
+                                 std::min(digits, 17));
+    out.append(buffer, r.ptr);
 }
 
 std::string numberText(double value, int digits) {
