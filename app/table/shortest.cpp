@@ -178,8 +178,9 @@ inline SixteenDigits sixteenDigits(std::uint32_t middle, std::uint32_t last) {
 #endif
 
 // The exact value of an integral double c * 2^q, 0 < q, below 10^23: to_chars prints the exact
-// digits of a large number in fixed notation, not its shortest digits followed by zeros.
-char* writeExactInteger(char* out, std::uint64_t c, int q, int length) {
+// digits of a large number in fixed notation, not its shortest digits followed by zeros. Rare:
+// kept out of line.
+[[gnu::noinline]] char* writeExactInteger(char* out, std::uint64_t c, int q, int length) {
     char* end = out + length;
     if (q <= 11) { // below 2^64
         for (std::uint64_t n = c << q; end != out; n /= 10)
