@@ -51,11 +51,10 @@ std::optional<Format> parseFormat(std::string_view name) {
     return std::nullopt;
 }
 
-void appendNumber(std::string& out, double value, int digits) {
+void appendRoundedNumber(std::string& out, double value, int digits) {
     char buffer[40];
-    const auto r = digits > 0 ? std::to_chars(buffer, buffer + sizeof buffer, value,
-                                              std::chars_format::general, std::min(digits, 17))
-                              : std::to_chars(buffer, buffer + sizeof buffer, value);
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general,
+                                 std::min(digits, 17));
     out.append(buffer, r.ptr);
 }
 

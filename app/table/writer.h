@@ -12,6 +12,7 @@
 
 #include "app/table/columns.h"
 #include "app/table/point.h"
+#include "app/table/shortest.h"
 
 namespace co2::table {
 
@@ -21,9 +22,19 @@ enum class Format { csv, tsv, json, csp11 };
 
 std::optional<Format> parseFormat(std::string_view name);
 
+// Appends a double rounded to `digits` significant digits (as %.Ng); "nan"/"inf" as C prints them.
+void appendRoundedNumber(std::string& out, double value, int digits);
+
 // Appends a double: the shortest text that reads back as the same double when `digits` is 0,
-// else rounded to that many significant digits (as %.Ng); "nan"/"inf" as C prints them.
-void appendNumber(std::string& out, double value, int digits = 0);
+// else rounded to that many significant digits (as %.Ng). Inline: a table row appends dozens.
+inline void appendNumber(std::string& out, double value, int digits = 0) {
+    if (digits > 0) {
+        appendRoundedNumber(out, value, digits);
+        return;
+    }
+    char buffer[kShortestBufferSize];
+    out.append(buffer, writeShortest(buffer, value));
+}
 std::string numberText(double value, int digits = 0);
 
 // The CSV/TSV header line: names with units ("sol_m [mol/kg]"), plain names, or none.
