@@ -25,12 +25,12 @@ const Rows& tableRows() {
         const auto worker = evaluator.makeWorker();
         for (int i = 0; i < 10; ++i)
             for (int j = 0; j < 100; ++j) {
-                co2::table::PointSpec spec;
-                spec.raw = true;
-                spec.shownT = spec.point.temperature = 10.0 * i;
-                spec.shownP = spec.point.pressure = 0.1 + 1.0 * j;
+                co2::table::PointSpec pt;
+                pt.raw = true;
+                pt.shownT = pt.point.temperature = 10.0 * i;
+                pt.shownP = pt.point.pressure = 0.1 + 1.0 * j;
                 co2::table::PointResult result;
-                worker->evaluate(spec, result);
+                worker->evaluate(pt, result);
                 std::vector<double> row;
                 for (double v : result.values)
                     if (std::isfinite(v)) row.push_back(v);
