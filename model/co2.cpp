@@ -289,12 +289,8 @@ template <class A> Co2IdealTau<typename A::Real> idealTau(const Constants& c, do
 
 // The fast path keeps the tau part of the last temperature of this thread.
 template <class A> Co2IdealTau<typename A::Real> idealTauOf(const Constants& c, double tau) {
-    if constexpr (A::kFast) {
-        const auto key = blockKey(std::array{tau}, c.co2IdealA.raw(), c.co2IdealTheta.raw());
-        thread_local LastBlock<decltype(key), Co2IdealTau<double>> last;
-        return last.get(key, [&] { return idealTau<A>(c, tau); });
-    }
-    return idealTau<A>(c, tau);
+    return keptFor<A>(blockKey(std::array{tau}, c.co2IdealA.raw(), c.co2IdealTheta.raw()),
+                      [&] { return idealTau<A>(c, tau); });
 }
 
 template <class A> Co2Ideal ideal(const Constants& c, double delta, double tau) {
@@ -392,21 +388,15 @@ template <class A> void initialDensity(Model& md) {
     using R = typename A::Real;
     if (!(md.tau > 0)) return;
     if (md.T < kTc) {
-        if constexpr (A::kFast) {
-            const Constants& c = md.c;
-            const auto key = blockKey(std::array{md.tau}, c.co2PsatA.raw(), c.co2PsatT.raw(),
-                                      c.co2RhoLiqA.raw(), c.co2RhoLiqT.raw());
-            thread_local LastBlock<decltype(key), std::array<double, 2>> last;
-            const auto aux = last.get(key, [&] {
-                const double ps = saturationPressure<A>(c, md.tau);
-                return std::array{ps, saturatedLiquidDensity<A>(c, md.tau)};
-            });
-            md.psatCO2 = aux[0];
-            md.rhoLiqCO2 = aux[1];
-        } else {
-            md.psatCO2 = saturationPressure<A>(md.c, md.tau);
-            md.rhoLiqCO2 = saturatedLiquidDensity<A>(md.c, md.tau);
-        }
+        const Constants& c = md.c;
+        const auto aux = keptFor<A>(blockKey(std::array{md.tau}, c.co2PsatA.raw(), c.co2PsatT.raw(),
+                                             c.co2RhoLiqA.raw(), c.co2RhoLiqT.raw()),
+                                    [&] {
+                                        const double ps = saturationPressure<A>(c, md.tau);
+                                        return std::array{ps, saturatedLiquidDensity<A>(c, md.tau)};
+                                    });
+        md.psatCO2 = aux[0];
+        md.rhoLiqCO2 = aux[1];
         if (md.P_bar >= md.psatCO2) {
             md.rho = md.rhoLiqCO2; // liquid start
         } else {
@@ -537,15 +527,10 @@ template <class A> void properties(Model& md) {
         done(50472);
         return std::array{md.s0CO2, md.g0CO2, md.cp0CO2};
     };
-    if constexpr (A::kFast) {
-        thread_local LastBlock<std::array<double, 1>, std::array<double, 3>> last;
-        const auto ideal = last.get(std::array{T}, idealGasAt1Bar);
-        md.s0CO2 = ideal[0];
-        md.g0CO2 = ideal[1];
-        md.cp0CO2 = ideal[2];
-    } else {
-        idealGasAt1Bar();
-    }
+    const auto ideal = keptFor<A>(std::array{T}, idealGasAt1Bar);
+    md.s0CO2 = ideal[0];
+    md.g0CO2 = ideal[1];
+    md.cp0CO2 = ideal[2];
 
     md.gCO2 = store(md.g0CO2 + (md.lnPhiCO2 + A::ln(md.P_bar)) * R{Constants::R_J} * T);
     done(50475);

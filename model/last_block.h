@@ -44,6 +44,18 @@ template <class KeyType, class Value> class LastBlock {
     Value value_{};
 };
 
+// The values of `block` (a lambda) for `key`: on the fast path remembered per thread and per call
+// site (each lambda is a type of its own, so each site has its own LastBlock); on the calculator's
+// path the block as written, every time.
+template <class Path, class Key, class F> auto keptFor(const Key& key, F&& block) {
+    if constexpr (Path::kFast) {
+        thread_local LastBlock<Key, std::invoke_result_t<F&>> last;
+        return last.get(key, block);
+    } else {
+        return block();
+    }
+}
+
 // The key of a block: its scalar inputs, then the coefficient arrays it reads, in order.
 template <std::size_t NScalars, class... Arrays>
 std::array<double, (NScalars + ... + std::tuple_size_v<Arrays>)>

@@ -1,11 +1,12 @@
 #include "model/spycher_pruess.h"
 
 #include <algorithm>
-#include <bit>
+#include <array>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <numbers>
+
+#include "model/last_block.h"
 
 namespace co2::sp2003 {
 
@@ -93,21 +94,14 @@ Solubilities solve(double T, double P_bar, Volume volume, double V, const Brine&
 }
 
 double waterContent(double T, double P_bar, const Brine& brine, double gammaSalt) noexcept {
-    // A point's report asks for the pure-water value twice (as a mole and as a mass fraction):
-    // the last one of this thread is kept, keyed by the bits of its inputs.
-    struct Last {
-        std::uint64_t T = 0, P = 0;
-        double y = 0;
-        bool valid = false;
+    const auto solveFor = [&] {
+        const double y = solve(T, P_bar, Volume::redlichKwong, 0, brine, gammaSalt).y_H2O;
+        return y > 0 && y < 1 ? y : kNaN;
     };
-    thread_local Last last;
-    const bool pure = brine.pure() && gammaSalt == 1;
-    const std::uint64_t tBits = std::bit_cast<std::uint64_t>(T), pBits = std::bit_cast<std::uint64_t>(P_bar);
-    if (pure && last.valid && last.T == tBits && last.P == pBits) return last.y;
-    const double y0 = solve(T, P_bar, Volume::redlichKwong, 0, brine, gammaSalt).y_H2O;
-    const double y = y0 > 0 && y0 < 1 ? y0 : kNaN;
-    if (pure) last = {tBits, pBits, y, true};
-    return y;
+    if (!(brine.pure() && gammaSalt == 1)) return solveFor();
+    // A point's report asks for the pure-water value twice (as a mole and as a mass fraction).
+    thread_local LastBlock<std::array<double, 2>, double> last;
+    return last.get(std::array{T, P_bar}, solveFor);
 }
 
 bool inRange(double t_C, double P_bar) noexcept {

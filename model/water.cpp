@@ -65,15 +65,9 @@ template <class A> void initialDensity(Model& m) {
             done(40069);
             return std::array{m.thetaSat, m.psatH2O};
         };
-        if constexpr (A::kFast) {
-            const auto key = blockKey(std::array{m.T}, c.h2oPsatA.raw());
-            thread_local LastBlock<decltype(key), std::array<double, 2>> last;
-            const auto sat = last.get(key, saturation);
-            m.thetaSat = sat[0];
-            m.psatH2O = sat[1];
-        } else {
-            saturation();
-        }
+        const auto sat = keptFor<A>(blockKey(std::array{m.T}, c.h2oPsatA.raw()), saturation);
+        m.thetaSat = sat[0];
+        m.psatH2O = sat[1];
     }
     // A pressure of 0 means "at saturation": from here on it is the state point's pressure.
     if (m.P_bar == 0) m.P_bar = m.psatH2O;
@@ -501,15 +495,10 @@ template <class A> void properties(Model& m) {
         done(40459);
         return std::array{m.g0H2O, m.s0H2O, m.cp0H2O};
     };
-    if constexpr (A::kFast) {
-        thread_local LastBlock<std::array<double, 1>, std::array<double, 3>> last;
-        const auto ideal = last.get(std::array{m.T}, idealGas);
-        m.g0H2O = ideal[0];
-        m.s0H2O = ideal[1];
-        m.cp0H2O = ideal[2];
-    } else {
-        idealGas();
-    }
+    const auto ideal = keptFor<A>(std::array{m.T}, idealGas);
+    m.g0H2O = ideal[0];
+    m.s0H2O = ideal[1];
+    m.cp0H2O = ideal[2];
 
     m.lnFH2O = store((R(m.gH2O) - m.g0H2O) / K::R_J / m.T);
     done(40462);
