@@ -11,11 +11,8 @@
 //
 // Exit status: 0 done, 1 the points file could not be written, 2 bad input.
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -32,8 +29,6 @@ constexpr co2::SaltModel kModels[] = {co2::SaltModel::duanSun2003, co2::SaltMode
                                       co2::SaltModel::spycherPruess2010};
 constexpr int kModelCount = 3;
 
-using measured::readNumber;
-using measured::splitCsv;
 
 struct Row {
     std::string salt;
@@ -61,47 +56,23 @@ int fail(const std::string& message) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string dataPath, pointsPath;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--points" && i + 1 < argc)
-            pointsPath = argv[++i];
-        else if (dataPath.empty() && !arg.empty() && arg[0] != '-')
-            dataPath = arg;
-        else
-            return fail("usage: brine_validation DATA.csv [--points OUT.csv]");
-    }
-    if (dataPath.empty()) return fail("usage: brine_validation DATA.csv [--points OUT.csv]");
-
-    std::ifstream in(dataPath);
-    if (!in) return fail("cannot read " + dataPath);
-    std::string line;
-    if (!std::getline(in, line)) return fail(dataPath + " is empty");
-    const std::vector<std::string> header = splitCsv(line);
-    const char* names[] = {"salt", "m_salt", "T_K",  "P_MPa", "m_Na", "m_K",
-                           "m_Ca", "m_Mg",   "m_Cl", "m_SO4", "m_CO2"};
-    std::size_t column[std::size(names)];
-    for (std::size_t k = 0; k < std::size(names); ++k) {
-        column[k] = header.size();
-        for (std::size_t c = 0; c < header.size(); ++c)
-            if (header[c] == names[k]) column[k] = c;
-        if (column[k] == header.size()) return fail(dataPath + " has no column " + names[k]);
-    }
+    measured::Arguments args;
+    if (!measured::parseArguments(argc, argv, args))
+        return fail("usage: brine_validation DATA.csv [--points OUT.csv]");
+    const std::string& dataPath = args.data;
+    measured::Records records;
+    if (const std::string problem = records.open(dataPath, {"salt", "m_salt", "T_K", "P_MPa", "m_Na", "m_K",
+                                                            "m_Ca", "m_Mg", "m_Cl", "m_SO4", "m_CO2"});
+        !problem.empty())
+        return fail(problem);
 
     std::vector<Row> rows;
     co2::Evaluator evaluator;
-    for (int lineNumber = 2; std::getline(in, line); ++lineNumber) {
-        if (line.empty()) continue;
-        const std::vector<std::string> f = splitCsv(line);
-        if (f.size() < header.size())
-            return fail(dataPath + ":" + std::to_string(lineNumber) + ": too few fields");
+    std::string text, error;
+    std::vector<double> v;
+    while (records.next(text, v, error)) {
         Row row;
-        row.salt = f[column[0]];
-        double v[std::size(names)] = {};
-        for (std::size_t k = 1; k < std::size(names); ++k)
-            if (!readNumber(f[column[k]], v[k]))
-                return fail(dataPath + ":" + std::to_string(lineNumber) + ": " + names[k] + " '" +
-                            f[column[k]] + "' is not a number");
+        row.salt = text;
         row.m_salt = v[1];
         row.T_K = v[2];
         row.P_MPa = v[3];
@@ -113,11 +84,11 @@ int main(int argc, char** argv) {
         row.brine.SO4 = v[9];
         row.measured = v[10];
         if (const std::string problem = co2::brineProblem(row.brine); !problem.empty())
-            return fail(dataPath + ":" + std::to_string(lineNumber) + ": " + problem);
+            return fail(records.where() + problem);
 
         // The same temperature in C as co2table is given for a measured point.
         const co2::Result r = evaluator.evaluate(row.T_K - 273.15, row.P_MPa);
-        if (!r.ok()) return fail(dataPath + ":" + std::to_string(lineNumber) + ": " + r.message);
+        if (!r.ok()) return fail(records.where() + r.message);
         row.pure = r["sol_m"];
         for (int k = 0; k < kModelCount; ++k) {
             co2::Brine b = row.brine;
@@ -127,6 +98,7 @@ int main(int argc, char** argv) {
         }
         rows.push_back(row);
     }
+    if (!error.empty()) return fail(error);
 
     // Salts in the order they first appear.
     std::vector<std::string> salts;
@@ -153,30 +125,24 @@ int main(int argc, char** argv) {
         std::printf("\n");
     }
 
-    if (!pointsPath.empty()) {
-        const std::string temporary = pointsPath + ".tmp";
-        std::FILE* out = std::fopen(temporary.c_str(), "w");
-        if (!out) {
-            std::fprintf(stderr, "brine_validation: cannot write %s\n", temporary.c_str());
-            return 1;
-        }
-        std::fprintf(out, "salt,m_salt,T_K,P_MPa,m_CO2,m_pure,m_%s,m_%s,m_%s\n",
-                     co2::saltModelName(kModels[0]), co2::saltModelName(kModels[1]),
-                     co2::saltModelName(kModels[2]));
-        for (const Row& row : rows) {
-            std::fprintf(out, "%s,%.17g,%.17g,%.17g,%.17g,%.17g", row.salt.c_str(), row.m_salt, row.T_K,
-                         row.P_MPa, row.measured, row.pure);
-            for (double m : row.model)
-                if (std::isnan(m))
-                    std::fprintf(out, ",");
-                else
-                    std::fprintf(out, ",%.17g", m);
-            std::fprintf(out, "\n");
-        }
-        const bool written = std::ferror(out) == 0;
-        if (std::fclose(out) != 0 || !written || std::rename(temporary.c_str(), pointsPath.c_str()) != 0) {
-            std::remove(temporary.c_str());
-            std::fprintf(stderr, "brine_validation: cannot write %s\n", pointsPath.c_str());
+    if (!args.points.empty()) {
+        const std::string failed = measured::writeReplacing(args.points, [&](std::FILE* out) {
+            std::fprintf(out, "salt,m_salt,T_K,P_MPa,m_CO2,m_pure,m_%s,m_%s,m_%s\n",
+                         co2::saltModelName(kModels[0]), co2::saltModelName(kModels[1]),
+                         co2::saltModelName(kModels[2]));
+            for (const Row& row : rows) {
+                std::fprintf(out, "%s,%.17g,%.17g,%.17g,%.17g,%.17g", row.salt.c_str(), row.m_salt, row.T_K,
+                             row.P_MPa, row.measured, row.pure);
+                for (double m : row.model)
+                    if (std::isnan(m))
+                        std::fprintf(out, ",");
+                    else
+                        std::fprintf(out, ",%.17g", m);
+                std::fprintf(out, "\n");
+            }
+        });
+        if (!failed.empty()) {
+            std::fprintf(stderr, "brine_validation: cannot write %s\n", failed.c_str());
             return 1;
         }
     }

@@ -10,30 +10,19 @@ salt molality. Reproducible to the byte with a given matplotlib: the Agg rendere
 (DejaVu Sans), no time stamp or software tag in the file. The picture is written to a temporary
 file in the output's directory and renamed into place.
 """
-import csv
-import os
-import subprocess
 import sys
-import tempfile
 
 import matplotlib
 
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
+from validation_figure import computed_points, save_replacing  # noqa: E402
 
 MODELS = [("duan-sun-2003", "Duan–Sun 2003", "o", "#1f5fa8"),
           ("rumpf-1994", "Rumpf 1994", "^", "#c0504d"),
           ("spycher-pruess-2010", "Spycher–Pruess 2010", "s", "#4f9a3c")]
 SALTS = ["NaCl", "KCl", "CaCl2", "MgCl2", "Na2SO4"]
 LABELS = {"NaCl": "NaCl", "KCl": "KCl", "CaCl2": "CaCl₂", "MgCl2": "MgCl₂", "Na2SO4": "Na₂SO₄"}
-
-
-def computed_points(tool, data):
-    with tempfile.TemporaryDirectory() as scratch:
-        points = os.path.join(scratch, "points.csv")
-        subprocess.run([tool, data, "--points", points], check=True, stdout=subprocess.DEVNULL)
-        with open(points, newline="") as f:
-            return list(csv.DictReader(f))
 
 
 def deviations(rows, model):
@@ -88,16 +77,7 @@ def main(argv):
     fig.suptitle("CO₂ solubility in brines: this model's pure-water solubility over the salting-out "
                  "coefficient, against %d measurements" % len(rows), fontsize=11)
     fig.tight_layout()
-    directory = os.path.dirname(os.path.abspath(output))
-    handle, temporary = tempfile.mkstemp(prefix=".validation_brine.", suffix=".png", dir=directory)
-    os.close(handle)
-    try:
-        fig.savefig(temporary, format="png", metadata={"Software": None})
-        os.chmod(temporary, 0o644)
-        os.replace(temporary, output)
-    except BaseException:
-        os.unlink(temporary)
-        raise
+    save_replacing(fig, output, ".validation_brine.")
 
 
 if __name__ == "__main__":

@@ -10,27 +10,16 @@ measurements and the deviations of the published form and of this model's liquid
 against pressure. Reproducible to the byte with a given matplotlib (Agg, DejaVu Sans, no time
 stamp); written to a temporary file in the output's directory and renamed into place.
 """
-import csv
-import os
-import subprocess
 import sys
-import tempfile
 
 import matplotlib
 
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
+from validation_figure import computed_points, save_replacing  # noqa: E402
 
 FORMS = [("sp-rk", "Spycher–Pruess–Ennis-King 2003 (RK volume; the library's y_H2O)", "o", "#1f5fa8"),
          ("model-sw", "this model's liquid water, RK φ(H₂O) at the Span–Wagner volume", "^", "#c0504d")]
-
-
-def computed_points(tool, data):
-    with tempfile.TemporaryDirectory() as scratch:
-        points = os.path.join(scratch, "points.csv")
-        subprocess.run([tool, data, "--points", points], check=True, stdout=subprocess.DEVNULL)
-        with open(points, newline="") as f:
-            return list(csv.DictReader(f))
 
 
 def main(argv):
@@ -70,16 +59,7 @@ def main(argv):
     fig.suptitle("Water in the CO₂-rich phase: %d binary measurements, 0–100 °C, 0.1–100 MPa" % len(rows),
                  fontsize=11)
     fig.tight_layout()
-    directory = os.path.dirname(os.path.abspath(output))
-    handle, temporary = tempfile.mkstemp(prefix=".validation_water.", suffix=".png", dir=directory)
-    os.close(handle)
-    try:
-        fig.savefig(temporary, format="png", metadata={"Software": None})
-        os.chmod(temporary, 0o644)
-        os.replace(temporary, output)
-    except BaseException:
-        os.unlink(temporary)
-        raise
+    save_replacing(fig, output, ".validation_water.")
 
 
 if __name__ == "__main__":

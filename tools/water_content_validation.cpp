@@ -16,11 +16,8 @@
 // point for the figure (tools/plot_water_content.py). Nothing is fitted to the data.
 //
 // Exit status: 0 done, 1 the points file could not be written, 2 bad input.
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,8 +32,6 @@ namespace {
 constexpr int kForms = 4;
 constexpr const char* kFormNames[kForms] = {"sp-rk", "sp-sw", "model-rk", "model-sw"};
 
-using measured::readNumber;
-using measured::splitCsv;
 
 struct Sum {
     int n = 0;
@@ -79,46 +74,23 @@ void printTable(const char* title, const std::vector<std::string>& keys,
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string dataPath, pointsPath;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--points" && i + 1 < argc)
-            pointsPath = argv[++i];
-        else if (dataPath.empty() && !arg.empty() && arg[0] != '-')
-            dataPath = arg;
-        else
-            return fail("usage: water_content_validation DATA.csv [--points OUT.csv]");
-    }
-    if (dataPath.empty()) return fail("usage: water_content_validation DATA.csv [--points OUT.csv]");
-
-    std::ifstream in(dataPath);
-    if (!in) return fail("cannot read " + dataPath);
-    std::string line;
-    if (!std::getline(in, line)) return fail(dataPath + " is empty");
-    const std::vector<std::string> header = splitCsv(line);
-    const char* names[] = {"source", "t_C", "P_MPa", "m_Na", "m_Cl", "m_K", "m_Ca", "m_Mg", "m_SO4", "value"};
-    std::size_t column[std::size(names)];
-    for (std::size_t k = 0; k < std::size(names); ++k) {
-        column[k] = header.size();
-        for (std::size_t c = 0; c < header.size(); ++c)
-            if (header[c] == names[k]) column[k] = c;
-        if (column[k] == header.size()) return fail(dataPath + " has no column " + names[k]);
-    }
+    measured::Arguments args;
+    if (!measured::parseArguments(argc, argv, args))
+        return fail("usage: water_content_validation DATA.csv [--points OUT.csv]");
+    const std::string& dataPath = args.data;
+    measured::Records records;
+    if (const std::string problem = records.open(
+            dataPath, {"source", "t_C", "P_MPa", "m_Na", "m_Cl", "m_K", "m_Ca", "m_Mg", "m_SO4", "value"});
+        !problem.empty())
+        return fail(problem);
 
     std::vector<Row> rows;
     co2::Evaluator evaluator;
-    for (int lineNumber = 2; std::getline(in, line); ++lineNumber) {
-        if (line.empty()) continue;
-        const std::vector<std::string> f = splitCsv(line);
-        if (f.size() < header.size())
-            return fail(dataPath + ":" + std::to_string(lineNumber) + ": too few fields");
-        double v[std::size(names)] = {};
-        for (std::size_t k = 1; k < std::size(names); ++k)
-            if (!readNumber(f[column[k]], v[k]))
-                return fail(dataPath + ":" + std::to_string(lineNumber) + ": " + names[k] + " '" +
-                            f[column[k]] + "' is not a number");
+    std::string text, error;
+    std::vector<double> v;
+    while (records.next(text, v, error)) {
         Row row;
-        row.source = f[column[0]];
+        row.source = text;
         row.t_C = v[1];
         row.P_MPa = v[2];
         row.measured = v[9];
@@ -134,7 +106,7 @@ int main(int argc, char** argv) {
         co2::Point point = co2::Point::at(row.t_C, row.P_MPa);
         point.brine = brine;
         const co2::Result r = evaluator.run(point);
-        if (!r.ok()) return fail(dataPath + ":" + std::to_string(lineNumber) + ": " + r.message);
+        if (!r.ok()) return fail(records.where() + r.message);
         if (r.flags & co2::noSolubility) continue;
         const double T = row.t_C + 273.15, P = 10 * row.P_MPa;
         const double Vsw = r["V_CO2"];
@@ -152,6 +124,7 @@ int main(int argc, char** argv) {
                                                                : "liquid or supercritical CO2, or above 31 C";
         rows.push_back(row);
     }
+    if (!error.empty()) return fail(error);
 
     std::vector<std::string> studies, regions;
     std::map<std::string, Sum> byStudy[kForms], byRegion[kForms];
@@ -176,28 +149,22 @@ int main(int argc, char** argv) {
     std::printf("\n");
     printTable("region", regions, byRegion);
 
-    if (!pointsPath.empty()) {
-        const std::string temporary = pointsPath + ".tmp";
-        std::FILE* out = std::fopen(temporary.c_str(), "w");
-        if (!out) {
-            std::fprintf(stderr, "water_content_validation: cannot write %s\n", temporary.c_str());
-            return 1;
-        }
-        std::fprintf(out, "source,brine,t_C,P_MPa,y_H2O");
-        for (const char* name : kFormNames)
-            std::fprintf(out, ",%s", name);
-        std::fprintf(out, "\n");
-        for (const Row& row : rows) {
-            std::fprintf(out, "%s,%d,%.17g,%.17g,%.17g", row.source.c_str(), row.brine ? 1 : 0, row.t_C,
-                         row.P_MPa, row.measured);
-            for (double y : row.y)
-                std::fprintf(out, ",%.17g", y);
+    if (!args.points.empty()) {
+        const std::string failed = measured::writeReplacing(args.points, [&](std::FILE* out) {
+            std::fprintf(out, "source,brine,t_C,P_MPa,y_H2O");
+            for (const char* name : kFormNames)
+                std::fprintf(out, ",%s", name);
             std::fprintf(out, "\n");
-        }
-        const bool written = std::ferror(out) == 0;
-        if (std::fclose(out) != 0 || !written || std::rename(temporary.c_str(), pointsPath.c_str()) != 0) {
-            std::remove(temporary.c_str());
-            std::fprintf(stderr, "water_content_validation: cannot write %s\n", pointsPath.c_str());
+            for (const Row& row : rows) {
+                std::fprintf(out, "%s,%d,%.17g,%.17g,%.17g", row.source.c_str(), row.brine ? 1 : 0, row.t_C,
+                             row.P_MPa, row.measured);
+                for (double y : row.y)
+                    std::fprintf(out, ",%.17g", y);
+                std::fprintf(out, "\n");
+            }
+        });
+        if (!failed.empty()) {
+            std::fprintf(stderr, "water_content_validation: cannot write %s\n", failed.c_str());
             return 1;
         }
     }
