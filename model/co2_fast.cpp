@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "model/libm_exp.h"
+#include "model/vector_exp.h"
 
 namespace co2 {
 
@@ -244,7 +245,75 @@ bool holdsBuiltInTables(const Constants& c) {
            holds(c.swCapB, k.B) && holds(c.swCapC, k.C) && holds(c.swCapD, k.D);
 }
 
-template <bool kAllSums, class K>
+// Where each term finds its exponentials in a pass's batch: exp(-delta^c) for c = 1..kMaxC first,
+// then the Gaussian terms' exp(-alpha (delta - eps)^2) and the non-analytic terms' q^(1/(2 beta)),
+// q^a and exp(-C q). Terms whose argument is the same expression of parameters with the same bits
+// share a slot. The compiled-in tables' slots are worked out at compile time.
+struct BatchSlots {
+    static constexpr std::size_t kMost = kMaxC + 5 + 9; // every term a slot of its own
+    std::array<std::size_t, 5> gauss{};
+    std::array<std::size_t, 3> qhb{}, qa{}, psi{};
+    std::size_t count = kMaxC;
+};
+constexpr bool sameBits(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+// slot[i - first] for terms first..last, keyed by the parameters same(j, i) compares.
+template <std::size_t N, class Same>
+constexpr void assignSlots(std::array<std::size_t, N>& slot, std::size_t& count, Same same) {
+    for (std::size_t i = 0; i < N; ++i) {
+        slot[i] = count;
+        for (std::size_t j = 0; j < i; ++j)
+            if (same(j, i)) {
+                slot[i] = slot[j];
+                break;
+            }
+        if (slot[i] == count) ++count;
+    }
+}
+template <class K> constexpr BatchSlots batchSlots(const K& k) {
+    BatchSlots s;
+    assignSlots(s.gauss, s.count, [&](std::size_t j, std::size_t i) {
+        return sameBits(k.alpha(35 + j), k.alpha(35 + i)) && sameBits(k.eps(35 + j), k.eps(35 + i));
+    });
+    assignSlots(s.qhb, s.count,
+                [&](std::size_t j, std::size_t i) { return sameBits(k.beta(40 + j), k.beta(40 + i)); });
+    assignSlots(s.qa, s.count,
+                [&](std::size_t j, std::size_t i) { return sameBits(k.a(40 + j), k.a(40 + i)); });
+    assignSlots(s.psi, s.count,
+                [&](std::size_t j, std::size_t i) { return sameBits(k.C(40 + j), k.C(40 + i)); });
+    return s;
+}
+template <class K> BatchSlots slotsFor(const K& k) {
+    if constexpr (std::is_empty_v<K>) {
+        constexpr BatchSlots s = batchSlots(K{});
+        return s;
+    } else {
+        return batchSlots(k);
+    }
+}
+// n lanes rounded up to whole vectors.
+template <class Exp> constexpr std::size_t lanesFor(std::size_t n) {
+    return (n + Exp::kLanes - 1) / Exp::kLanes * Exp::kLanes;
+}
+
+// How a pass forms its batches of exponentials: one library call each, or four at a time where the
+// vector kernel gives the library's bits (the pass is then compiled for AVX2 as a whole, below).
+struct OneAtATime {
+    static constexpr std::size_t kLanes = 1;
+    static void each(double* x, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i)
+            x[i] = libm::exp(x[i]);
+    }
+};
+#ifdef CO2_VECTOR_EXP
+struct FourAtATime {
+    static constexpr std::size_t kLanes = 4;
+    CO2_AVX2_FMA static void each(double* x, std::size_t n) { libm::detail::expAvx2Fma(x, x, n); }
+};
+#endif
+
+template <bool kAllSums, class Exp, class K>
 bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2Residual& out) {
     // Inside these bounds (densities up to ten times the critical one) no checked function of the
     // calculator's kernel can fail.
@@ -277,10 +346,32 @@ bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2R
         r.phi_dd += double(d) * (d - 1) * tt.nt0[i] * P(d - 2);
     });
 
-    // Exponential terms, i = 8..34, X = exp(-delta^c).
-    std::array<double, kMaxC + 1> Xc{};
+    // Every exponential whose argument is known before the sums start, formed in one batch. Each
+    // argument is the expression the terms below would pass, so each value has the same bits.
+    const BatchSlots slot = slotsFor(k);
+    std::array<double, BatchSlots::kMost> batch{}; // lanes past the last slot hold exp(0)
+    static_assert(BatchSlots::kMost % 4 == 0);
     for (int p = 1; p <= kMaxC; ++p)
-        Xc[static_cast<std::size_t>(p)] = libm::exp(-P(p));
+        batch[static_cast<std::size_t>(p - 1)] = -P(p);
+    forTerms<35, 39>([&](auto i) {
+        const double de = delta - k.eps(i);
+        batch[slot.gauss[i - 35]] = -k.alpha(i) * de * de;
+    });
+    // Non-analytic terms, i = 40..42, every fractional power taken of q = (delta - 1)^2.
+    constexpr double kNudge = 10 * DBL_EPSILON;
+    const double dn = std::fabs(delta - 1) < kNudge ? 1 + kNudge : delta;
+    const double dm1 = dn - 1;
+    const double q = dm1 * dm1;
+    const double lnq = std::log(q);
+    forTerms<40, 42>([&](auto i) {
+        batch[slot.qhb[i - 40]] = (1 / (2 * k.beta(i))) * lnq; // q^(1/(2 beta))
+        batch[slot.qa[i - 40]] = k.a(i) * lnq;                 // q^a
+        batch[slot.psi[i - 40]] = -k.C(i) * q;
+    });
+    Exp::each(batch.data(), lanesFor<Exp>(slot.count));
+
+    // Exponential terms, i = 8..34, X = exp(-delta^c).
+    const auto Xc = [&](int c) { return batch[static_cast<std::size_t>(c - 1)]; };
     // Three sets of partial sums, so that the additions of successive terms do not wait on each
     // other.
     struct Partial {
@@ -290,7 +381,7 @@ bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2R
         const double d = k.dD(i);
         const double cc = k.cD(i);
         const double dc = P(k.cexp(i));
-        const double X = Xc[static_cast<std::size_t>(k.cexp(i))];
+        const double X = Xc(k.cexp(i));
         const double dd1 = P(k.d(i) - 1);
         const double ccdc = cc * dc;
         const double g = d - ccdc;
@@ -322,19 +413,12 @@ bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2R
     r.phi_d += (e0.d + e1.d) + e2.d;
     r.phi_dd += (e0.dd + e1.dd) + e2.dd;
 
-    // Gaussian terms, i = 35..39. Terms that share alpha and epsilon share exp(-alpha (delta - eps)^2).
-    double lastAlpha = kNaN, lastEps = kNaN, gaussDelta = 0;
+    // Gaussian terms, i = 35..39.
     forTerms<35, 39>([&](auto i) {
         const int d = k.d(i);
         const double alpha = k.alpha(i);
-        const double eps = k.eps(i);
-        const double de = delta - eps;
-        if (alpha != lastAlpha || eps != lastEps) {
-            gaussDelta = libm::exp(-alpha * de * de);
-            lastAlpha = alpha;
-            lastEps = eps;
-        }
-        const double G = gaussDelta * tt.gaussTau[i];
+        const double de = delta - k.eps(i);
+        const double G = batch[slot.gauss[i - 35]] * tt.gaussTau[i];
         const double Fd = d * invDelta - 2 * alpha * de;
         const double dd = P(d);
         const double ntG = tt.nt0[i] * G;
@@ -349,43 +433,25 @@ bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2R
                            4 * d * alpha * P(d - 1) * de + double(d) * (d - 1) * P(d - 2));
     });
 
-    // Non-analytic terms, i = 40..42, every fractional power taken of q = (delta - 1)^2.
-    constexpr double kNudge = 10 * DBL_EPSILON;
-    const double dn = std::fabs(delta - 1) < kNudge ? 1 + kNudge : delta;
-    const double dm1 = dn - 1;
-    const double q = dm1 * dm1;
-    const double lnq = std::log(q);
-    // The three terms share most of their parameters; each power and exponential is formed once
-    // per distinct parameter.
-    double lastHalfInvBeta = kNaN, qhb = 0, lastA = kNaN, qa = 0, lastC = kNaN, psiDelta = 0;
-    double lastDelta = kNaN, lnDelta = 0, lastB = kNaN, Db = 0;
+    // Non-analytic terms: Delta and its derivatives, and ln Delta, for each term first, so that the
+    // three Delta^b are formed in one batch.
+    struct NonAnalytic {
+        double theta, Delta, Delta_d, Delta_dd;
+    };
+    std::array<NonAnalytic, 3> na;
+    std::array<double, 4> Db{}; // the fourth lane pads a vector
+    double lastDelta = kNaN, lnDelta = 0;
     forTerms<40, 42>([&](auto i) {
-        const double n = k.n(i);
         const double a = k.a(i);
-        const double b = k.b(i);
         const double beta = k.beta(i);
         const double A = k.A(i);
         const double B = k.B(i);
-        const double C = k.C(i);
-        const double D = k.D(i);
         const double halfInvBeta = 1 / (2 * beta);
-
-        if (halfInvBeta != lastHalfInvBeta) {
-            qhb = libm::exp(halfInvBeta * lnq); // q^(1/(2 beta))
-            lastHalfInvBeta = halfInvBeta;
-        }
-        if (a != lastA) {
-            qa = libm::exp(a * lnq); // q^a
-            lastA = a;
-        }
-        if (C != lastC) {
-            psiDelta = libm::exp(-C * q);
-            lastC = C;
-        }
+        const double qhb = batch[slot.qhb[i - 40]];
+        const double qa = batch[slot.qa[i - 40]];
         const double qb1 = qhb / q; // q^(1/(2 beta) - 1)
         const double theta = (1 - tau) + A * qhb;
         const double Delta = theta * theta + B * qa;
-        const double Psi = psiDelta * tt.psiTau[i];
         const double Delta_d = dm1 * (2 * a * B * (qa / q) + (2 * A * theta / beta) * qb1);
         const double Delta_dd = Delta_d / dm1 + q * (4 * B * a * (a - 1) * (qa / (q * q)) +
                                                      2 * A * A * (1 / (beta * beta)) * (qb1 * qb1) +
@@ -393,13 +459,22 @@ bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2R
         if (Delta != lastDelta) {
             lnDelta = std::log(Delta);
             lastDelta = Delta;
-            lastB = kNaN;
         }
-        if (b != lastB) {
-            Db = libm::exp(b * lnDelta); // Delta^b
-            lastB = b;
-        }
-        const double Db1 = Db / Delta;
+        na[i - 40] = {theta, Delta, Delta_d, Delta_dd};
+        Db[i - 40] = k.b(i) * lnDelta; // Delta^b
+    });
+    Exp::each(Db.data(), lanesFor<Exp>(3));
+    forTerms<40, 42>([&](auto i) {
+        const double n = k.n(i);
+        const double b = k.b(i);
+        const double beta = k.beta(i);
+        const double A = k.A(i);
+        const double C = k.C(i);
+        const double D = k.D(i);
+        const auto [theta, Delta, Delta_d, Delta_dd] = na[i - 40];
+        const double qb1 = batch[slot.qhb[i - 40]] / q;
+        const double Psi = batch[slot.psi[i - 40]] * tt.psiTau[i];
+        const double Db1 = Db[i - 40] / Delta;
         const double Db2 = Db1 / Delta;
         const double Db_d = b * Db1 * Delta_d;
         const double Db_dd = b * (Db1 * Delta_dd + (b - 1) * Db2 * (Delta_d * Delta_d));
@@ -414,14 +489,15 @@ bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2R
             const double Psi_t = -2 * D * tm1 * Psi;
             const double Psi_tt = (2 * D * (tm1 * tm1) - 1) * 2 * D * Psi;
             const double Psi_dt = 4 * C * D * dm1 * tm1 * Psi;
-            r.phi += n * Db * dn * Psi;
-            r.phi_t += n * dn * (Db_t * Psi + Db * Psi_t);
-            r.phi_tt += n * dn * (Db_tt * Psi + 2 * Db_t * Psi_t + Db * Psi_tt);
-            r.phi_dt += n * (Db * (Psi_t + dn * Psi_dt) + dn * Db_d * Psi_t + Db_t * (Psi + dn * Psi_d) +
-                             Db_dt * dn * Psi);
+            r.phi += n * Db[i - 40] * dn * Psi;
+            r.phi_t += n * dn * (Db_t * Psi + Db[i - 40] * Psi_t);
+            r.phi_tt += n * dn * (Db_tt * Psi + 2 * Db_t * Psi_t + Db[i - 40] * Psi_tt);
+            r.phi_dt += n * (Db[i - 40] * (Psi_t + dn * Psi_dt) + dn * Db_d * Psi_t +
+                             Db_t * (Psi + dn * Psi_d) + Db_dt * dn * Psi);
         }
-        r.phi_d += n * (Db * (Psi + dn * Psi_d) + Db_d * dn * Psi);
-        r.phi_dd += n * (Db * (2 * Psi_d + dn * Psi_dd) + 2 * Db_d * (Psi + dn * Psi_d) + Db_dd * dn * Psi);
+        r.phi_d += n * (Db[i - 40] * (Psi + dn * Psi_d) + Db_d * dn * Psi);
+        r.phi_dd +=
+            n * (Db[i - 40] * (2 * Psi_d + dn * Psi_dd) + 2 * Db_d * (Psi + dn * Psi_d) + Db_dd * dn * Psi);
     });
 
     if (!std::isfinite(r.phi) || !std::isfinite(r.phi_d) || !std::isfinite(r.phi_dd) ||
@@ -431,10 +507,36 @@ bool residualFast(const K& k, const TauTerms& tt, double delta, double tau, Co2R
     return true;
 }
 
-template <bool kAllSums>
-bool residualFast(const Constants& c, const TauTerms& tt, double delta, double tau, Co2Residual& out) {
-    if (tt.builtIn) return residualFast<kAllSums>(BuiltInCoefficients{}, tt, delta, tau, out);
-    return residualFast<kAllSums>(TableCoefficients{c, tt}, tt, delta, tau, out);
+#ifdef CO2_VECTOR_EXP
+// The whole pass inlined into one function built for AVX2 and FMA. Its arithmetic is the baseline
+// build's, operation for operation: the model is compiled without contraction, so no product and
+// sum become one fused operation; only the exponentials' batches (which do fuse, as the library
+// does) and the code around them use the wider instructions.
+template <bool kAllSums, class K>
+CO2_AVX2_FMA __attribute__((flatten)) bool residualFourAtATime(const K& k, const TauTerms& tt, double delta,
+                                                               double tau, Co2Residual& out) {
+    return residualFast<kAllSums, FourAtATime>(k, tt, delta, tau, out);
+}
+#endif
+
+// The batches as this machine forms them best: four at a time where the vector kernel serves.
+struct BestExp;
+
+template <bool kAllSums, class Exp, class K>
+bool residualWith(const K& k, const TauTerms& tt, double delta, double tau, Co2Residual& out) {
+#ifdef CO2_VECTOR_EXP
+    if constexpr (std::is_same_v<Exp, BestExp>) {
+        static const bool fourAtATime = libm::vectorExpServes();
+        if (fourAtATime) return residualFourAtATime<kAllSums>(k, tt, delta, tau, out);
+    }
+#endif
+    return residualFast<kAllSums, OneAtATime>(k, tt, delta, tau, out);
+}
+
+template <bool kAllSums, class Exp>
+bool residualFor(const Constants& c, const TauTerms& tt, double delta, double tau, Co2Residual& out) {
+    if (tt.builtIn) return residualWith<kAllSums, Exp>(BuiltInCoefficients{}, tt, delta, tau, out);
+    return residualWith<kAllSums, Exp>(TableCoefficients{c, tt}, tt, delta, tau, out);
 }
 
 } // namespace
@@ -463,13 +565,20 @@ const Co2TauTerms* co2TauTerms(const Constants& c, double tau) {
 
 bool co2ResidualFast(const Constants& c, const Co2TauTerms& terms, double delta, double tau, bool allSums,
                      Co2Residual& out) {
-    return allSums ? residualFast<true>(c, terms, delta, tau, out)
-                   : residualFast<false>(c, terms, delta, tau, out);
+    return allSums ? residualFor<true, BestExp>(c, terms, delta, tau, out)
+                   : residualFor<false, BestExp>(c, terms, delta, tau, out);
 }
 
 bool co2ResidualFast(const Constants& c, double delta, double tau, bool allSums, Co2Residual& out) {
     const Co2TauTerms* terms = co2TauTerms(c, tau);
     return terms != nullptr && co2ResidualFast(c, *terms, delta, tau, allSums, out);
+}
+
+bool co2ResidualFastOneAtATime(const Constants& c, double delta, double tau, bool allSums, Co2Residual& out) {
+    const Co2TauTerms* terms = co2TauTerms(c, tau);
+    if (terms == nullptr) return false;
+    return allSums ? residualFor<true, OneAtATime>(c, *terms, delta, tau, out)
+                   : residualFor<false, OneAtATime>(c, *terms, delta, tau, out);
 }
 
 } // namespace co2

@@ -27,4 +27,8 @@ bool co2ResidualFast(const Constants& c, const Co2TauTerms& terms, double delta,
 // The same, finding the terms itself (false also where co2TauTerms gives none).
 bool co2ResidualFast(const Constants& c, double delta, double tau, bool allSums, Co2Residual& out);
 
+// The same with each exponential one library call, whatever the processor: what a machine without
+// AVX2 and FMA runs, and what the batches of four must match bit for bit.
+bool co2ResidualFastOneAtATime(const Constants& c, double delta, double tau, bool allSums, Co2Residual& out);
+
 } // namespace co2
