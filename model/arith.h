@@ -14,7 +14,7 @@
 
 #include "core/errors.h"
 #include "core/math.h"
-#include "model/libm_exp.h"
+#include "model/libm_core.h"
 #include "model/memo_math.h"
 
 namespace co2::arith {
@@ -51,7 +51,7 @@ struct Fast {
         if (b == 0.5) return finiteOr(std::sqrt(a), core::ErrorCode::overflow);
         if (b == -1) return finiteOr(1 / a, core::ErrorCode::overflow);
         if (b == -2) return finiteOr(1 / (a * a), core::ErrorCode::overflow);
-        return finiteOr(std::pow(a, b), core::ErrorCode::overflow);
+        return finiteOr(libm::pow(a, b), core::ErrorCode::overflow);
     }
     // The limit test is made on the extended value, exactly as core::expValue makes it.
     static double exp(double x) {

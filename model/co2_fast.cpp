@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "model/libm_exp.h"
+#include "model/libm_core.h"
 #include "model/vector_exp.h"
 
 namespace co2 {
@@ -58,47 +58,6 @@ using TauTerms = Co2TauTerms;
 
 bool wholeIn(double x, int lo, int hi) {
     return x == std::floor(x) && x >= lo && x <= hi;
-}
-
-void computeTauTerms(const Constants& c, double tau, TauTerms& t) {
-    t.valid = true;
-    t.tauBits = std::bit_cast<std::uint64_t>(tau);
-    t.usable = true;
-    const auto& n = c.swN.raw();
-    const auto& d = c.swD.raw();
-    const auto& te = c.swT.raw();
-    for (std::size_t i = 1; i <= 39; ++i) {
-        const double tt = std::pow(tau, te[i]);
-        t.nt0[i] = n[i] * tt;
-        t.nt1[i] = n[i] * te[i] * (tt / tau);
-        t.nt2[i] = n[i] * te[i] * (te[i] - 1) * (tt / (tau * tau));
-        if (!wholeIn(d[i], 0, kMaxPower)) {
-            t.usable = false;
-            continue;
-        }
-        t.d[i] = static_cast<int>(d[i]);
-        t.dD[i] = d[i];
-    }
-    const auto& cc = c.swC.raw();
-    for (std::size_t i = 8; i <= 34; ++i) {
-        if (!wholeIn(cc[i], 1, kMaxC)) {
-            t.usable = false;
-            continue;
-        }
-        t.cexp[i] = static_cast<int>(cc[i]);
-        t.cD[i] = cc[i];
-    }
-    for (std::size_t i = 35; i <= 39; ++i) {
-        const double beta = c.swBeta.raw()[i];
-        const double gamma = c.swGamma.raw()[i];
-        t.gaussTau[i] = libm::exp(-beta * (tau - gamma) * (tau - gamma));
-        t.Ft[i] = te[i] / tau - 2 * beta * (tau - gamma);
-        t.Ftt[i] = t.Ft[i] * t.Ft[i] - te[i] / (tau * tau) - 2 * beta;
-    }
-    for (std::size_t i = 40; i <= 42; ++i) {
-        const double D = c.swCapD.raw()[i];
-        t.psiTau[i] = libm::exp(-D * (tau - 1) * (tau - 1));
-    }
 }
 
 // The coefficients of the residual sums, as the cache last saw them: those the tau-only terms are
@@ -539,6 +498,65 @@ bool residualFor(const Constants& c, const TauTerms& tt, double delta, double ta
     return residualWith<kAllSums, Exp>(TableCoefficients{c, tt}, tt, delta, tau, out);
 }
 
+// For each of terms 1..39, the first term with the same exponent t: Span and Wagner's 39 terms have
+// 16 distinct ones, and tau^t is formed once for each.
+constexpr std::array<std::size_t, kTerms + 1> kFirstWithT = [] {
+    std::array<std::size_t, kTerms + 1> first{};
+    for (std::size_t i = 1; i <= 39; ++i) {
+        first[i] = i;
+        for (std::size_t j = 1; j < i; ++j)
+            if (kBuiltIn.t[j] == kBuiltIn.t[i]) {
+                first[i] = j;
+                break;
+            }
+    }
+    return first;
+}();
+
+// builtIn: the tables are Span and Wagner's own, so kFirstWithT holds for them.
+void computeTauTerms(const Constants& c, double tau, bool builtIn, TauTerms& t) {
+    t.valid = true;
+    t.tauBits = std::bit_cast<std::uint64_t>(tau);
+    t.usable = true;
+    const auto& n = c.swN.raw();
+    const auto& d = c.swD.raw();
+    const auto& te = c.swT.raw();
+    std::array<double, kTerms + 1> powers{};
+    for (std::size_t i = 1; i <= 39; ++i) {
+        const double tt = builtIn && kFirstWithT[i] != i ? powers[kFirstWithT[i]] : libm::pow(tau, te[i]);
+        powers[i] = tt;
+        t.nt0[i] = n[i] * tt;
+        t.nt1[i] = n[i] * te[i] * (tt / tau);
+        t.nt2[i] = n[i] * te[i] * (te[i] - 1) * (tt / (tau * tau));
+        if (!wholeIn(d[i], 0, kMaxPower)) {
+            t.usable = false;
+            continue;
+        }
+        t.d[i] = static_cast<int>(d[i]);
+        t.dD[i] = d[i];
+    }
+    const auto& cc = c.swC.raw();
+    for (std::size_t i = 8; i <= 34; ++i) {
+        if (!wholeIn(cc[i], 1, kMaxC)) {
+            t.usable = false;
+            continue;
+        }
+        t.cexp[i] = static_cast<int>(cc[i]);
+        t.cD[i] = cc[i];
+    }
+    for (std::size_t i = 35; i <= 39; ++i) {
+        const double beta = c.swBeta.raw()[i];
+        const double gamma = c.swGamma.raw()[i];
+        t.gaussTau[i] = libm::exp(-beta * (tau - gamma) * (tau - gamma));
+        t.Ft[i] = te[i] / tau - 2 * beta * (tau - gamma);
+        t.Ftt[i] = t.Ft[i] * t.Ft[i] - te[i] / (tau * tau) - 2 * beta;
+    }
+    for (std::size_t i = 40; i <= 42; ++i) {
+        const double D = c.swCapD.raw()[i];
+        t.psiTau[i] = libm::exp(-D * (tau - 1) * (tau - 1));
+    }
+}
+
 } // namespace
 
 const Co2TauTerms* co2TauTerms(const Constants& c, double tau) {
@@ -558,7 +576,7 @@ const Co2TauTerms* co2TauTerms(const Constants& c, double tau) {
         if (t.valid && t.tauBits == bits) return &t;
     TauTerms& t = cache.entries[cache.next];
     cache.next = (cache.next + 1) % TauCache::kWays;
-    computeTauTerms(c, tau, t);
+    computeTauTerms(c, tau, cache.builtIn, t);
     t.builtIn = cache.builtIn && t.usable;
     return &t;
 }

@@ -17,7 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "model/libm_exp.h"
+#include "model/libm_core.h"
 
 #if defined(CO2_GLIBC_EXP_CORE)
 #include <immintrin.h>

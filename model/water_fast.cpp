@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "model/arith.h"
-#include "model/libm_exp.h"
+#include "model/libm_core.h"
 
 namespace co2 {
 
@@ -230,7 +230,7 @@ bool h2oHelmholtzFast(Model& m, const H2oXiTerms& xt) {
         const double W = w;
         const double L = std::log(W + 1);
         const double inW = 1 / W + 1 / (W * W);
-        const double Lambda_r = -(4 / K::k) * q * inW * std::pow(L, 0.75);
+        const double Lambda_r = -(4 / K::k) * q * inW * libm::pow(L, 0.75);
         double Lambda_rr = -(12 / (K::k * K::k)) * q * inW * std::sqrt(L);
         Lambda_rr = Lambda_rr * ((1 / (W * W) - 1 / W - 1) * (4.0 / 3) * L + 1);
         const double r3 = r * r * r;

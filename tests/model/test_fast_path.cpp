@@ -19,7 +19,7 @@
 #include "model/co2.h"
 #include "model/co2_fast.h"
 #include "model/last_block.h"
-#include "model/libm_exp.h"
+#include "model/libm_core.h"
 #include "model/vector_exp.h"
 #include "model/water.h"
 #include "model/water_fast.h"
@@ -235,11 +235,13 @@ TEST(FastPath, CompiledInCoefficientsGiveTheTablesBits) {
     }
 }
 
-// The exponential the fast kernels call is the C library's to the bit, overflow, underflow,
-// subnormals and non-numbers included; where glibc exports its core, that is what is called.
-TEST(FastPath, ExponentialIsTheLibrarysToTheBit) {
+// The exponential and the power the fast kernels call are the C library's to the bit, overflow,
+// underflow, subnormals and non-numbers included; where glibc exports their cores, those are what
+// is called.
+TEST(FastPath, ExponentialAndPowerAreTheLibrarysToTheBit) {
 #ifdef CO2_GLIBC_EXP_CORE
     EXPECT_NE(co2_glibc_exp_core, nullptr) << "dynamic glibc link without its exponential core";
+    EXPECT_NE(co2_glibc_pow_core, nullptr) << "dynamic glibc link without its power core";
 #endif
     std::uint64_t x = 0x9E3779B97F4A7C15ULL;
     const auto next = [&] {
@@ -267,6 +269,20 @@ TEST(FastPath, ExponentialIsTheLibrarysToTheBit) {
         args.push_back(std::bit_cast<double>(next()));
     for (double a : args)
         ASSERT_EQ(std::bit_cast<std::uint64_t>(libm::exp(a)), std::bit_cast<std::uint64_t>(std::exp(a))) << a;
+    // The power, over bases around the reduced temperatures and densities and random exponents,
+    // with the edges of both (every argument above as a base, against a few exponents).
+    for (int i = 0; i < 100000; ++i) {
+        const double base = 0x1p-20 + 64 * static_cast<double>(next() >> 11) * 0x1p-53;
+        const double e = -40 + 80 * static_cast<double>(next() >> 11) * 0x1p-53;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(libm::pow(base, e)),
+                  std::bit_cast<std::uint64_t>(std::pow(base, e)))
+            << base << "^" << e;
+    }
+    for (double a : args)
+        for (double e : {0.0, -0.0, 0.75, 2.0, -1.5, 1e300, -1e300, args[12]})
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(libm::pow(a, e)),
+                      std::bit_cast<std::uint64_t>(std::pow(a, e)))
+                << a << "^" << e;
 
     // The batches, into another array and in place, over lengths that end in a partial vector; the
     // random bit patterns put tiny, huge and non-numbers in the same vectors as usual arguments.
