@@ -217,7 +217,8 @@ struct BatchSlots {
 constexpr bool sameBits(double a, double b) {
     return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
-// slot[i - first] for terms first..last, keyed by the parameters same(j, i) compares.
+// Gives each of N terms the slot of the first earlier term whose parameters same(j, i) finds
+// equal, or else the next free one.
 template <std::size_t N, class Same>
 constexpr void assignSlots(std::array<std::size_t, N>& slot, std::size_t& count, Same same) {
     for (std::size_t i = 0; i < N; ++i) {

@@ -6,8 +6,9 @@
 // C5)) with every operation in double. On a processor with FMA and AVX2 it runs a build of those
 // statements in which each product feeding a sum is one fused operation. The kernel below makes
 // exactly those operations, lane by lane, with the same constants and the same table
-// (tools/make_exp_table.py), and so the same bits; the arguments glibc treats apart (|x| < 2^-54,
-// |x| >= 512, NaN) are left to the library itself. Nothing here is trusted blindly: before the
+// (tools/make_exp_table.py; both are, byte for byte, what Debian's libm.so.6 holds), and so the
+// same bits. Of the arguments glibc treats apart, |x| < 2^-54 gives 1 + x here as there, and
+// |x| >= 512 and NaN are left to the library itself. Nothing here is trusted blindly: before the
 // kernel serves, it is held to the library on arguments where a plain and a fused evaluation
 // differ (vectorExpServes), and a machine, library or build where it does not match takes the
 // library one call at a time.
