@@ -87,8 +87,8 @@ BENCHMARK(BM_Co2Helmholtz)->Arg(0)->Arg(1);
 // One pass of the fast CO2 density solve: the two sums it reads (phi_d, phi_dd) at the solved
 // density of 25 C, 10 MPa, its temperature's terms found once. Argument 1: each pass starts from
 // the last one's result, as in the solve (the density moved by nothing, so the work is the same);
-// 0: the passes are independent. Equal times mean the pass is bound by what it executes, not by
-// what waits on what.
+// 0: the passes are independent. Equal times mean that consecutive passes do not overlap, so what
+// a pass costs is what the solve pays for each.
 void BM_Co2SolvePass(benchmark::State& state) {
     core::ErrorState errors;
     core::ErrorScope scope(errors);
