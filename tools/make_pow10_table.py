@@ -15,29 +15,20 @@ from fractions import Fraction
 E_MIN, E_MAX = -292, 324
 
 
-def floor_log2(x: Fraction) -> int:
-    """floor(log2(x)) for a positive rational x, exactly."""
-    b = x.numerator.bit_length() - x.denominator.bit_length()
-    while Fraction(2) ** b > x:
-        b -= 1
-    while Fraction(2) ** (b + 1) <= x:
-        b += 1
-    return b
-
-
-def floor_log10(x: Fraction) -> int:
-    """floor(log10(x)) for a positive rational x, exactly."""
-    k = len(str(x.numerator)) - len(str(x.denominator))
-    while Fraction(10) ** k > x:
+def floor_log(x: Fraction, base: int) -> int:
+    """floor(log_base(x)) for a positive rational x, exactly: a first guess from the bit lengths,
+    corrected by exact comparisons."""
+    k = (x.numerator.bit_length() - x.denominator.bit_length()) // (base.bit_length() - 1)
+    while Fraction(base) ** k > x:
         k -= 1
-    while Fraction(10) ** (k + 1) <= x:
+    while Fraction(base) ** (k + 1) <= x:
         k += 1
     return k
 
 
 def significand(e: int) -> int:
     p = Fraction(10) ** e
-    b = floor_log2(p)
+    b = floor_log(p, 2)
     g = p * Fraction(2) ** (127 - b)
     g = g.numerator // g.denominator + 1
     assert 2**127 <= g < 2**128
@@ -47,10 +38,10 @@ def significand(e: int) -> int:
 def check_shortcuts() -> None:
     # The binary exponents of doubles (q = -1074 .. 971) and a margin around them.
     for q in range(-1100, 1000):
-        assert (q * 315653) >> 20 == floor_log10(Fraction(2) ** q), q
-        assert (q * 315653 - 131237) >> 20 == floor_log10(Fraction(3, 4) * Fraction(2) ** q), q
+        assert (q * 315653) >> 20 == floor_log(Fraction(2) ** q, 10), q
+        assert (q * 315653 - 131237) >> 20 == floor_log(Fraction(3, 4) * Fraction(2) ** q, 10), q
     for e in range(E_MIN - 10, E_MAX + 10):
-        assert (e * 1741647) >> 19 == floor_log2(Fraction(10) ** e), e
+        assert (e * 1741647) >> 19 == floor_log(Fraction(10) ** e, 2), e
 
 
 def main() -> None:

@@ -28,6 +28,14 @@ namespace co2 {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A double's bits, for comparisons that must hold to the last bit (and NaN equal to itself).
+std::uint64_t bits(double x) {
+    return std::bit_cast<std::uint64_t>(x);
+}
+// The six sums of a residual evaluation.
+constexpr std::array kSums{&Co2Residual::phi,   &Co2Residual::phi_d,  &Co2Residual::phi_dd,
+                           &Co2Residual::phi_t, &Co2Residual::phi_tt, &Co2Residual::phi_dt};
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 struct Call {
@@ -227,10 +235,8 @@ TEST(FastPath, CompiledInCoefficientsGiveTheTablesBits) {
             Co2Residual a, b;
             ASSERT_TRUE(co2ResidualFast(loaded->c, delta, tau, true, a));
             ASSERT_TRUE(co2ResidualFast(tables->c, delta, tau, true, b));
-            for (auto m : {&Co2Residual::phi, &Co2Residual::phi_d, &Co2Residual::phi_dd, &Co2Residual::phi_t,
-                           &Co2Residual::phi_tt, &Co2Residual::phi_dt})
-                EXPECT_EQ(std::bit_cast<std::uint64_t>(a.*m), std::bit_cast<std::uint64_t>(b.*m))
-                    << delta << ", " << T;
+            for (auto m : kSums)
+                EXPECT_EQ(bits(a.*m), bits(b.*m)) << delta << ", " << T;
         }
     }
 }
@@ -268,21 +274,17 @@ TEST(FastPath, ExponentialAndPowerAreTheLibrarysToTheBit) {
     for (int i = 0; i < 20000; ++i)
         args.push_back(std::bit_cast<double>(next()));
     for (double a : args)
-        ASSERT_EQ(std::bit_cast<std::uint64_t>(libm::exp(a)), std::bit_cast<std::uint64_t>(std::exp(a))) << a;
+        ASSERT_EQ(bits(libm::exp(a)), bits(std::exp(a))) << a;
     // The power, over bases around the reduced temperatures and densities and random exponents,
     // with the edges of both (every argument above as a base, against a few exponents).
     for (int i = 0; i < 100000; ++i) {
         const double base = 0x1p-20 + 64 * static_cast<double>(next() >> 11) * 0x1p-53;
         const double e = -40 + 80 * static_cast<double>(next() >> 11) * 0x1p-53;
-        ASSERT_EQ(std::bit_cast<std::uint64_t>(libm::pow(base, e)),
-                  std::bit_cast<std::uint64_t>(std::pow(base, e)))
-            << base << "^" << e;
+        ASSERT_EQ(bits(libm::pow(base, e)), bits(std::pow(base, e))) << base << "^" << e;
     }
     for (double a : args)
         for (double e : {0.0, -0.0, 0.75, 2.0, -1.5, 1e300, -1e300, args[12]})
-            ASSERT_EQ(std::bit_cast<std::uint64_t>(libm::pow(a, e)),
-                      std::bit_cast<std::uint64_t>(std::pow(a, e)))
-                << a << "^" << e;
+            ASSERT_EQ(bits(libm::pow(a, e)), bits(std::pow(a, e))) << a << "^" << e;
 
     // The batches, into another array and in place, over lengths that end in a partial vector; the
     // random bit patterns put tiny, huge and non-numbers in the same vectors as usual arguments.
@@ -292,10 +294,9 @@ TEST(FastPath, ExponentialAndPowerAreTheLibrarysToTheBit) {
         libm::expEach(args.data(), out.data(), n);
         libm::expEach(inPlace.data(), inPlace.data(), n);
         for (std::size_t i = 0; i < n; ++i) {
-            const auto want = std::bit_cast<std::uint64_t>(libm::exp(args[i]));
-            ASSERT_EQ(std::bit_cast<std::uint64_t>(out[i]), want)
-                << args[i] << " (" << libm::expEachKernel() << ")";
-            ASSERT_EQ(std::bit_cast<std::uint64_t>(inPlace[i]), want) << args[i];
+            const auto want = bits(libm::exp(args[i]));
+            ASSERT_EQ(bits(out[i]), want) << args[i] << " (" << libm::expEachKernel() << ")";
+            ASSERT_EQ(bits(inPlace[i]), want) << args[i];
         }
     }
 #if defined(CO2_VECTOR_EXP)
@@ -328,10 +329,8 @@ TEST(FastPath, BatchedExponentialsGiveTheOneAtATimeBits) {
                     Co2Residual four, one;
                     ASSERT_TRUE(co2ResidualFast(md->c, delta, tau, all, four));
                     ASSERT_TRUE(co2ResidualFastOneAtATime(md->c, delta, tau, all, one));
-                    for (auto m : {&Co2Residual::phi, &Co2Residual::phi_d, &Co2Residual::phi_dd,
-                                   &Co2Residual::phi_t, &Co2Residual::phi_tt, &Co2Residual::phi_dt})
-                        EXPECT_EQ(std::bit_cast<std::uint64_t>(four.*m), std::bit_cast<std::uint64_t>(one.*m))
-                            << delta << ", " << T;
+                    for (auto m : kSums)
+                        EXPECT_EQ(bits(four.*m), bits(one.*m)) << delta << ", " << T;
                 }
                 const Co2Residual exact = co2ResidualAt(md->c, delta, tau);
                 Co2Residual fast;
